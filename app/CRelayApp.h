@@ -1,0 +1,9 @@
+#pragma once
+
+// Starts the program, runs the main window for the life of the process and ends when it closes.
+class CRelayApp
+{
+public:
+    // Always false: the process ends once the window has closed.
+    bool InitInstance();
+};

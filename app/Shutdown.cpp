@@ -1,0 +1,16 @@
+#include "relay/CRelayDlg.h"
+
+#include <QPushButton>
+
+void CRelayDlg::OnDestroy()
+{
+    Destroyed = true;
+    // The state at closing is what the next launch restores, so it is stored before the relay stops.
+    SaveRunState();
+    if (RunFlag != 0) {
+        Ui.Start->setChecked(false);
+        OnStartStop();
+    }
+    // A listener left open by a failed server start still owes its clients the shutdown notice.
+    SetListening(false);
+}

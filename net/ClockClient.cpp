@@ -1,0 +1,8 @@
+#include "relay/CRelayDlg.h"
+
+bool CRelayDlg::CreateConnectSocket()
+{
+    return false;
+}
+
+void CRelayDlg::CloseConnectSocket() { }

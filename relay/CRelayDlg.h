@@ -1,0 +1,124 @@
+#pragma once
+
+#include "net/CLinkSocket.h"
+#include "relay/ClockFormat.h"
+#include "ui/MessageBox.h"
+#include "ui/RelayTemplate.h"
+
+#include <QDialog>
+#include <QFont>
+#include <QIcon>
+#include <QList>
+#include <QString>
+#include <atomic>
+#include <vector>
+
+// The main window and the relay controller in one: it owns the configuration, the run state and every
+// serial and network resource for the life of the window.
+class CRelayDlg final : public QDialog
+{
+    Q_OBJECT
+
+public:
+    explicit CRelayDlg(QWidget* parent = nullptr);
+    ~CRelayDlg() override;
+
+    // Replaces the modal box, so that tests can see and answer every box.
+    void SetPrompter(MessageBoxPrompter prompter);
+    int MessageBox(const QString& text, const QString& title, unsigned type);
+
+    // Initialises the window and shows it; DoModal then runs it until the exit is confirmed.
+    void Create();
+    int DoModal();
+    // Ends the window without asking, through the same shutdown steps as a confirmed exit.
+    void EndSession();
+
+    // Relay control.
+    void OnStartStop();
+    int StartServer();
+    int StartClient();
+    void StopServer();
+    void StopClient();
+
+    // Window behaviour.
+    void EnableClientModeControls();
+    void EnableServerModeControls();
+    void LockConfiguration(int running);
+    bool DoDataExchange(bool save);
+    // Reads the mode buttons alone: a quiet exchange that never shows a validation box.
+    void RefreshRelayMode();
+    void OnExitCommand();
+    void ShowAboutBox();
+    void SetStatus(const QString& text);
+    void SetClock(const QString& text);
+    const RelayControls& Controls() const { return Ui; }
+
+    // Serial side.
+    int OpenInputPort();
+    int OpenOutputPort();
+    void CloseSerialPort();
+    void EnumeratePorts();
+    void FillPortLists();
+    void StartReader();
+
+    // Network side.
+    bool SetListening(bool listen);
+    void CloseClients();
+    bool CreateConnectSocket();
+    void CloseConnectSocket();
+
+    // Settings.
+    void LoadSettings();
+    void SaveSettings();
+    void SaveRunState();
+
+    // Relay state, in the order the controller's documentation lists it.
+    int ConnectTimerId = 0;
+    int ConnectArmed = 0;
+    QString OutComSpeed;
+    QString InComSpeed;
+    QString OutComName;
+    QString InComName;
+    QString ServerName;
+    int ServerPort = 0;
+    QList<CLinkSocket*> ClientList;
+    int ListeningFlag = 0;
+    int ClientsFlag = 0;
+    ClockChars ClockBuffer {};
+    int RunFlag = 0;
+    std::atomic<int> ReaderRunFlag {0};
+    int SerialHandle = -1;
+    OutputBytes OutputFrame {};
+    std::vector<int> ComPortList;
+    int RelayMode = -1;
+    int ClientPort = 0;
+    int ListenPort = 0;
+    CLinkSocket ListenSocket;
+    CLinkSocket ConnectSocket;
+
+protected:
+    void done(int result) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void OnInitDialog();
+    void SetDefaults();
+    void CreateClockFont();
+    void ApplyFieldColours();
+    void AddToolTips();
+    void OnOK();
+    void OnDestroy();
+    void CentreInWorkArea();
+    bool ExchangePort(QLineEdit* field, int& port);
+    void WriteModeButtons();
+    int ReadModeButtons() const;
+
+    RelayControls Ui;
+    QFont ClockFont;
+    QIcon WindowIcon;
+    MessageBoxPrompter Prompter;
+    bool Initialised = false;
+    bool Destroyed = false;
+    bool Ending = false;
+};

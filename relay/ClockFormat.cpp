@@ -1,0 +1,69 @@
+#include "relay/ClockFormat.h"
+
+#include "ui/Strings.h"
+
+#include <algorithm>
+#include <cstring>
+
+std::optional<TimeCode> FrameSync::Feed(char byte)
+{
+    if (Count < 0) {
+        if (byte == STX)
+            Count = 0;
+        return std::nullopt;
+    }
+    Collected[static_cast<size_t>(Count++)] = byte;
+    if (Count < TimeCodeSize)
+        return std::nullopt;
+    Count = -1;
+    return Collected;
+}
+
+void StoreTimeCode(ClockChars& buffer, const TimeCode& code)
+{
+    std::copy(code.begin(), code.end(), buffer.begin());
+    buffer[TimeCodeSize] = '\0';
+}
+
+void ReplaceSpaces(ClockChars& buffer)
+{
+    std::replace(buffer.begin(), buffer.begin() + 8, ' ', '0');
+}
+
+QByteArray FormatClockText(const ClockChars& buffer)
+{
+    return FormatNetMessage(buffer);
+}
+
+QByteArray FormatNetMessage(const ClockChars& buffer)
+{
+    const char message[NetMessageSize] = {buffer[0], buffer[1], ':', buffer[2], buffer[3], ':', buffer[4], buffer[5]};
+    return QByteArray(message, NetMessageSize);
+}
+
+OutputBytes FormatOutputFrame(const ClockChars& buffer)
+{
+    return {STX, buffer[0], buffer[1], buffer[3], buffer[4], buffer[6], buffer[7], ETX, '\0', '\0'};
+}
+
+void StoreReceivedText(ClockChars& buffer, const QByteArray& received)
+{
+    const auto count = std::min<qsizetype>(received.size(), ReceiveLimit);
+    std::copy_n(received.constData(), count, buffer.begin());
+    buffer[static_cast<size_t>(count)] = '\0';
+}
+
+QString ControlText(const char* text, size_t capacity)
+{
+    return QString::fromLatin1(text, static_cast<qsizetype>(strnlen(text, capacity)));
+}
+
+ReceivedKind ClassifyReceivedText(const ClockChars& buffer)
+{
+    const char* text = buffer.data();
+    if (std::strcmp(text, LoadString(IDS_REJECTED)) == 0)
+        return ReceivedKind::Rejected;
+    if (std::strcmp(text, LoadString(IDS_SRV_LOST)) == 0)
+        return ReceivedKind::ServerLost;
+    return ReceivedKind::Clock;
+}

@@ -1,0 +1,67 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <array>
+#include <optional>
+
+// Every byte format a clock value passes through. A clock value is six characters HHMMSS that are
+// moved and rearranged, never interpreted as a number.
+
+constexpr char STX = 0x02;
+constexpr char ETX = 0x03;
+
+// The receive limit of the client plus the terminating 0x00.
+constexpr int ClockBufferSize = 12;
+constexpr int ReceiveLimit = ClockBufferSize - 1;
+constexpr int NetMessageSize = 8;
+constexpr int OutputFrameSize = 10;
+constexpr int TimeCodeSize = 6;
+
+using ClockChars = std::array<char, ClockBufferSize>;
+using OutputBytes = std::array<char, OutputFrameSize>;
+using TimeCode = std::array<char, TimeCodeSize>;
+
+// Finds the time codes in a serial byte stream: everything up to an STX is skipped, then the next six
+// bytes are taken whole, even an STX among them.
+class FrameSync
+{
+public:
+    std::optional<TimeCode> Feed(char byte);
+
+private:
+    TimeCode Collected {};
+    int Count = -1; // -1 while hunting for STX
+};
+
+// Six characters of an input frame into the buffer, terminated at index 6.
+void StoreTimeCode(ClockChars& buffer, const TimeCode& code);
+
+// A source that pads with spaces (" 9" for nine o'clock) still gives two-digit fields.
+void ReplaceSpaces(ClockChars& buffer);
+
+// "%c%c:%c%c:%c%c" of the first six characters.
+QByteArray FormatClockText(const ClockChars& buffer);
+
+// The 8 bytes HH:MM:SS sent to every client.
+QByteArray FormatNetMessage(const ClockChars& buffer);
+
+// STX, positions 0, 1, 3, 4, 6, 7 of the received text, ETX, 0x00 and a tenth byte 0x00.
+OutputBytes FormatOutputFrame(const ClockChars& buffer);
+
+// One receive of at most ReceiveLimit bytes, terminated; indexes past the terminator keep what an
+// earlier, longer text left there.
+void StoreReceivedText(ClockChars& buffer, const QByteArray& received);
+
+// The text as a control shows it: up to its first 0x00, one character per byte.
+QString ControlText(const char* text, size_t capacity);
+
+enum class ReceivedKind
+{
+    Clock,
+    Rejected,
+    ServerLost,
+};
+
+// Only the whole text counts: a control word that arrives together with other bytes is a clock text.
+ReceivedKind ClassifyReceivedText(const ClockChars& buffer);

@@ -1,0 +1,82 @@
+#include "relay/CRelayDlg.h"
+#include "ui/DialogUnits.h"
+
+#include <QLabel>
+#include <QPushButton>
+
+CRelayDlg::CRelayDlg(QWidget* parent)
+    : QDialog(parent,
+              Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint
+                  | Qt::WindowCloseButtonHint)
+    , Prompter(ShowModalMessageBox)
+{
+    setWindowTitle(QStringLiteral("Horaline"));
+    setFont(DialogFont());
+    const DialogBaseUnits base = MeasureDialogFont(font());
+    Ui = BuildRelayTemplate(this, base);
+    setFixedSize(DialogToPixels(RelayWindowUnits, base));
+
+    connect(Ui.Exit, &QPushButton::clicked, this, &CRelayDlg::OnExitCommand);
+    connect(Ui.About, &QPushButton::clicked, this, &CRelayDlg::ShowAboutBox);
+    connect(Ui.Start, &QPushButton::clicked, this, &CRelayDlg::OnStartStop);
+    connect(Ui.ModeClient, &QPushButton::clicked, this, &CRelayDlg::EnableClientModeControls);
+    connect(Ui.ModeServer, &QPushButton::clicked, this, &CRelayDlg::EnableServerModeControls);
+}
+
+CRelayDlg::~CRelayDlg()
+{
+    // A window torn down without its modal run ending still stops what it started.
+    if (Initialised && !Destroyed)
+        OnDestroy();
+}
+
+void CRelayDlg::SetPrompter(MessageBoxPrompter prompter)
+{
+    Prompter = std::move(prompter);
+}
+
+int CRelayDlg::MessageBox(const QString& text, const QString& title, unsigned type)
+{
+    return Prompter(this, text, title, type);
+}
+
+void CRelayDlg::Create()
+{
+    OnInitDialog();
+    CentreInWorkArea();
+    show();
+}
+
+int CRelayDlg::DoModal()
+{
+    Create();
+    // A session that ended while a box of the start-up was open never gets to run.
+    if (Ending) {
+        done(QDialog::Rejected);
+        return QDialog::Rejected;
+    }
+    return exec();
+}
+
+void CRelayDlg::EndSession()
+{
+    Ending = true;
+    done(QDialog::Rejected);
+}
+
+void CRelayDlg::done(int result)
+{
+    QDialog::done(result);
+    if (Initialised && !Destroyed)
+        OnDestroy();
+}
+
+void CRelayDlg::SetStatus(const QString& text)
+{
+    Ui.Status->setText(text);
+}
+
+void CRelayDlg::SetClock(const QString& text)
+{
+    Ui.Clock->setText(text);
+}

@@ -1,0 +1,95 @@
+#include "relay/CRelayDlg.h"
+
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
+
+void CRelayDlg::OnStartStop()
+{
+    const bool startAsked = Ui.Start->isChecked();
+    if (!startAsked) {
+        // A stop must never wait on a box about a port entry: it also runs while the program shuts down.
+        RefreshRelayMode();
+        if (RelayMode == 1)
+            StopServer();
+        else
+            StopClient();
+        RunFlag = 0;
+        Ui.Start->setText(QStringLiteral("START"));
+        LockConfiguration(0);
+        return;
+    }
+
+    // Starting on a port entry that failed its check would relay on a value the operator never gave.
+    if (!DoDataExchange(true)) {
+        Ui.Start->setChecked(false);
+        return;
+    }
+    LockConfiguration(1);
+    InComName = Ui.InComName->currentText();
+    InComSpeed = Ui.InComSpeed->currentText();
+    OutComName = Ui.OutComName->currentText();
+    OutComSpeed = Ui.OutComSpeed->currentText();
+    ServerName = Ui.ServerName->text();
+    ServerPort = ListenPort;
+    SaveSettings();
+
+    RunFlag = RelayMode == 1 ? StartServer() : StartClient();
+    if (RunFlag != 0) {
+        Ui.Start->setText(QStringLiteral("STOP"));
+    } else {
+        LockConfiguration(0);
+        Ui.Start->setChecked(false);
+    }
+}
+
+int CRelayDlg::StartServer()
+{
+    SetListening(true);
+    if (OpenInputPort() == 0)
+        return 0;
+    SetStatus(QStringLiteral("Started Server mode !"));
+    StartReader();
+    return 1;
+}
+
+int CRelayDlg::StartClient()
+{
+    OutComName = Ui.OutComName->currentText();
+    if (OutComName == QLatin1String("<Port>")) {
+        MessageBox(QStringLiteral("Select Output!"), QStringLiteral("Please:"), MB_OK | MB_ICONEXCLAMATION);
+        return 0;
+    }
+    if (OpenOutputPort() == 0)
+        return 0;
+    SetStatus(QStringLiteral("Connecting to Server ..."));
+    if (!CreateConnectSocket()) {
+        CloseSerialPort();
+        return 0;
+    }
+    ConnectArmed = 0;
+    ConnectTimerId = startTimer(1000);
+    return 1;
+}
+
+void CRelayDlg::StopServer()
+{
+    ReaderRunFlag = 0;
+    RunFlag = 0;
+    SetStatus(QStringLiteral("Server stopped !"));
+    SetClock(QStringLiteral("- -:- -:- -"));
+    CloseSerialPort();
+    SetListening(false);
+}
+
+void CRelayDlg::StopClient()
+{
+    if (ConnectTimerId != 0) {
+        killTimer(ConnectTimerId);
+        ConnectTimerId = 0;
+    }
+    RunFlag = 0;
+    SetStatus(QStringLiteral("Client stopped !"));
+    CloseConnectSocket();
+    CloseSerialPort();
+}

@@ -1,0 +1,131 @@
+#include "app/CRelayApp.h"
+#include "relay/CRelayDlg.h"
+#include "support/BoxRecorder.h"
+#include "support/TestMain.h"
+#include "ui/AboutBox.h"
+
+#include <QFile>
+#include <QLabel>
+#include <QProcess>
+#include <QPushButton>
+#include <QTimer>
+#include <csignal>
+
+namespace {
+
+CRelayDlg* RunningWindow()
+{
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+        if (auto* window = qobject_cast<CRelayDlg*>(widget); window != nullptr && window->isVisible())
+            return window;
+    }
+    return nullptr;
+}
+
+// Runs the action once the main window of InitInstance is up, trying for a bounded time.
+void WhenWindowRuns(std::function<void(CRelayDlg*)> action, int tries = 200)
+{
+    QTimer::singleShot(10, [=] {
+        if (CRelayDlg* window = RunningWindow())
+            action(window);
+        else if (tries > 0)
+            WhenWindowRuns(action, tries - 1);
+        else
+            QApplication::exit(1);
+    });
+}
+
+// Whether the process has installed a handler for the signal, read from the kernel's view of it.
+bool CatchesSignal(qint64 pid, int signalNumber)
+{
+    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
+    if (!status.open(QIODevice::ReadOnly))
+        return false;
+    for (const QByteArray& line : status.readAll().split('\n')) {
+        if (line.startsWith("SigCgt:"))
+            return (line.mid(7).trimmed().toULongLong(nullptr, 16) >> (signalNumber - 1)) & 1;
+    }
+    return false;
+}
+
+} // namespace
+
+class TestShutdown : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void terminationSignalsEndTheWindowWithoutAsking_data()
+    {
+        QTest::addColumn<int>("signalNumber");
+        QTest::newRow("SIGTERM") << SIGTERM;
+        QTest::newRow("SIGINT") << SIGINT;
+        QTest::newRow("SIGHUP") << SIGHUP;
+    }
+
+    void terminationSignalsEndTheWindowWithoutAsking()
+    {
+        QFETCH(int, signalNumber);
+        bool windowSeen = false;
+        WhenWindowRuns([&](CRelayDlg*) {
+            windowSeen = true;
+            std::raise(signalNumber);
+        });
+        CRelayApp app;
+        QVERIFY(!app.InitInstance());
+        QVERIFY(windowSeen);
+        QCOMPARE(RunningWindow(), nullptr);
+    }
+
+    void aSignalAlsoClosesAnOpenAboutBox()
+    {
+        bool aboutSeen = false;
+        WhenWindowRuns([&](CRelayDlg* window) {
+            QTimer::singleShot(50, [&] {
+                aboutSeen = qobject_cast<CAboutBox*>(QApplication::activeModalWidget()) != nullptr;
+                std::raise(SIGTERM);
+            });
+            window->Controls().About->click();
+        });
+        CRelayApp app;
+        QVERIFY(!app.InitInstance());
+        QVERIFY(aboutSeen);
+        QCOMPARE(QApplication::activeModalWidget(), nullptr);
+    }
+
+    void destructionStopsARunningRelayFirst()
+    {
+        BoxRecorder boxes;
+        CRelayDlg window;
+        window.SetPrompter(boxes.Prompter());
+        window.Create();
+        // A relay that counts as running is stopped by the shutdown, with the server's own texts.
+        window.RunFlag = 1;
+        window.Controls().Start->setChecked(true);
+        window.Controls().Start->setText(QStringLiteral("STOP"));
+        window.EndSession();
+        QVERIFY(!window.isVisible());
+        QCOMPARE(window.RunFlag, 0);
+        QVERIFY(!window.Controls().Start->isChecked());
+        QCOMPARE(window.Controls().Start->text(), QStringLiteral("START"));
+        QCOMPARE(window.Controls().Status->text(), QStringLiteral("Server stopped !"));
+        QCOMPARE(window.Controls().Clock->text(), QStringLiteral("- -:- -:- -"));
+        QVERIFY(boxes.Boxes.isEmpty());
+    }
+
+    void theProgramEndsCleanlyOnSigterm()
+    {
+        QProcess program;
+        program.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        program.start(QStringLiteral(HORALINE_BINARY), {});
+        QVERIFY(program.waitForStarted(10000));
+        QTRY_VERIFY_WITH_TIMEOUT(CatchesSignal(program.processId(), SIGTERM), 20000);
+        ::kill(pid_t(program.processId()), SIGTERM);
+        QVERIFY(program.waitForFinished(20000));
+        QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(program.exitCode(), 0);
+    }
+};
+
+HORALINE_TEST_MAIN(TestShutdown)
+#include "tst_shutdown.moc"

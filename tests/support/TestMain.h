@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QApplication>
+#include <QTemporaryDir>
+#include <QTest>
+
+// Runs a Qt Test class on the offscreen platform with a throw-away settings folder, so that no test
+// ever reads or writes the settings of the person running it.
+#define HORALINE_TEST_MAIN(TestClass)                                                                                  \
+    int main(int argc, char* argv[])                                                                                   \
+    {                                                                                                                  \
+        QTemporaryDir config;                                                                                          \
+        if (!config.isValid())                                                                                         \
+            return 2;                                                                                                  \
+        qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());                                                       \
+        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))                                                            \
+            qputenv("QT_QPA_PLATFORM", "offscreen");                                                                   \
+        QApplication application(argc, argv);                                                                          \
+        QCoreApplication::setApplicationName(QStringLiteral("Horaline"));                                              \
+        QCoreApplication::setOrganizationName(QStringLiteral("Remote Tickview System"));                               \
+        TestClass test;                                                                                                \
+        return QTest::qExec(&test, argc, argv);                                                                        \
+    }

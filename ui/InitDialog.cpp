@@ -1,0 +1,65 @@
+#include "relay/CRelayDlg.h"
+#include "ui/Icons.h"
+
+#include <QGuiApplication>
+#include <QPushButton>
+#include <QScreen>
+
+void CRelayDlg::OnInitDialog()
+{
+    ApplyFieldColours();
+    DoDataExchange(false);
+
+    setWindowIcon(MainIcon());
+    WindowIcon = QIcon(MainIcon().pixmap(16, 16));
+
+    ListenSocket.SetOwner(this);
+    ConnectSocket.SetOwner(this);
+
+    SetDefaults();
+    DoDataExchange(false);
+    CreateClockFont();
+    LoadSettings();
+    EnumeratePorts();
+    FillPortLists();
+    AddToolTips();
+
+    if (RelayMode == 1)
+        EnableServerModeControls();
+    else
+        EnableClientModeControls();
+    Initialised = true;
+
+    if (RunFlag != 0) {
+        Ui.Start->setChecked(true);
+        OnStartStop();
+    }
+    Ui.Start->setFocus();
+}
+
+void CRelayDlg::SetDefaults()
+{
+    OutComSpeed = InComSpeed = QStringLiteral("<Speed>");
+    OutComName = InComName = QStringLiteral("<Name>");
+    ServerName = QStringLiteral("localhost");
+    ServerPort = 6530;
+    RelayMode = 1;
+    RunFlag = 0;
+    ListeningFlag = 0;
+    ClientsFlag = 0;
+    ClientPort = ListenPort = ServerPort;
+}
+
+void CRelayDlg::CentreInWorkArea()
+{
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    if (screen == nullptr)
+        return;
+    const QRect area = screen->availableGeometry();
+    QRect frame(QPoint(0, 0), frameGeometry().size().expandedTo(size()));
+    frame.moveCenter(area.center());
+    // A work area smaller than the window keeps its title bar reachable.
+    frame.moveLeft(std::max(area.left(), std::min(frame.left(), area.right() - frame.width() + 1)));
+    frame.moveTop(std::max(area.top(), std::min(frame.top(), area.bottom() - frame.height() + 1)));
+    move(frame.topLeft());
+}
