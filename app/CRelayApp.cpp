@@ -39,6 +39,8 @@ bool CRelayApp::InitInstance()
     // Settings follow the program file's name, so a renamed copy keeps settings of its own.
     QCoreApplication::setApplicationName(QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName());
     QCoreApplication::setOrganizationName(QStringLiteral("Remote Tickview System"));
+    // The window hides in the notification area; only a confirmed exit ends the program.
+    QApplication::setQuitOnLastWindowClosed(false);
 
     if (!SocketLayerWorks()) {
         ShowModalMessageBox(nullptr, QLatin1String(LoadString(IDS_SOCKETS_INIT_FAILED)),

@@ -11,6 +11,7 @@ void CRelayDlg::OnDestroy()
         Ui.Start->setChecked(false);
         OnStartStop();
     }
+    RemoveTrayIcon();
     // A listener left open by a failed server start still owes its clients the shutdown notice.
     SetListening(false);
 }

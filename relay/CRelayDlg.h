@@ -7,14 +7,22 @@
 
 #include <QDialog>
 #include <QFont>
-#include <QIcon>
 #include <QList>
 #include <QString>
 #include <atomic>
+#include <functional>
 #include <vector>
 
 // The main window and the relay controller in one: it owns the configuration, the run state and every
 // serial and network resource for the life of the window.
+class QMenu;
+class QSystemTrayIcon;
+
+// Mouse messages of the notification area, as the tray icon reports them to the window.
+constexpr unsigned WM_LBUTTONDBLCLK = 0x0203;
+constexpr unsigned WM_RBUTTONDOWN = 0x0204;
+constexpr unsigned TrayIconId = 1;
+
 class CRelayDlg final : public QDialog
 {
     Q_OBJECT
@@ -49,6 +57,8 @@ public:
     void RefreshRelayMode();
     void OnExitCommand();
     void ShowAboutBox();
+    // A command from a button or the tray menu: 2 asks to exit, 3 shows the About box.
+    void OnCommand(int id);
     void SetStatus(const QString& text);
     void SetClock(const QString& text);
     const RelayControls& Controls() const { return Ui; }
@@ -66,6 +76,12 @@ public:
     void CloseClients();
     bool CreateConnectSocket();
     void CloseConnectSocket();
+
+    // Notification area.
+    void OnTrayNotify(unsigned id, unsigned mouseMessage);
+    QMenu* TrayMenu() const { return TrayMenuPopup; }
+    // Where the desktop has no notification area, minimising must not hide the window for good.
+    void SetTrayAvailability(std::function<bool()> available);
 
     // Settings.
     void LoadSettings();
@@ -100,6 +116,7 @@ protected:
     void done(int result) override;
     void keyPressEvent(QKeyEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
     void OnInitDialog();
@@ -108,6 +125,8 @@ private:
     void ApplyFieldColours();
     void AddToolTips();
     void OnOK();
+    void AddTrayIcon();
+    void RemoveTrayIcon();
     void OnDestroy();
     void CentreInWorkArea();
     bool ExchangePort(QLineEdit* field, int& port);
@@ -116,8 +135,10 @@ private:
 
     RelayControls Ui;
     QFont ClockFont;
-    QIcon WindowIcon;
     MessageBoxPrompter Prompter;
+    QSystemTrayIcon* Tray = nullptr;
+    QMenu* TrayMenuPopup = nullptr;
+    std::function<bool()> TrayAvailable;
     bool Initialised = false;
     bool Destroyed = false;
     bool Ending = false;

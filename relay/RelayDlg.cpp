@@ -1,14 +1,17 @@
 #include "relay/CRelayDlg.h"
 #include "ui/DialogUnits.h"
 
+#include <QEventLoop>
 #include <QLabel>
 #include <QPushButton>
+#include <QSystemTrayIcon>
 
 CRelayDlg::CRelayDlg(QWidget* parent)
     : QDialog(parent,
               Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint
                   | Qt::WindowCloseButtonHint)
     , Prompter(ShowModalMessageBox)
+    , TrayAvailable(&QSystemTrayIcon::isSystemTrayAvailable)
 {
     setWindowTitle(QStringLiteral("Horaline"));
     setFont(DialogFont());
@@ -16,8 +19,8 @@ CRelayDlg::CRelayDlg(QWidget* parent)
     Ui = BuildRelayTemplate(this, base);
     setFixedSize(DialogToPixels(RelayWindowUnits, base));
 
-    connect(Ui.Exit, &QPushButton::clicked, this, &CRelayDlg::OnExitCommand);
-    connect(Ui.About, &QPushButton::clicked, this, &CRelayDlg::ShowAboutBox);
+    connect(Ui.Exit, &QPushButton::clicked, this, [this] { OnCommand(2); });
+    connect(Ui.About, &QPushButton::clicked, this, [this] { OnCommand(3); });
     connect(Ui.Start, &QPushButton::clicked, this, &CRelayDlg::OnStartStop);
     connect(Ui.ModeClient, &QPushButton::clicked, this, &CRelayDlg::EnableClientModeControls);
     connect(Ui.ModeServer, &QPushButton::clicked, this, &CRelayDlg::EnableServerModeControls);
@@ -55,7 +58,20 @@ int CRelayDlg::DoModal()
         done(QDialog::Rejected);
         return QDialog::Rejected;
     }
-    return exec();
+    // Not QDialog::exec: that loop ends when the window is hidden, and hiding in the notification area
+    // must leave the relay running.
+    QEventLoop loop;
+    connect(this, &QDialog::finished, &loop, &QEventLoop::quit);
+    loop.exec();
+    return result();
+}
+
+void CRelayDlg::OnCommand(int id)
+{
+    if (id == ID_CANCEL)
+        OnExitCommand();
+    else if (id == IDC_ABOUT)
+        ShowAboutBox();
 }
 
 void CRelayDlg::EndSession()

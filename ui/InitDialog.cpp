@@ -10,9 +10,10 @@ void CRelayDlg::OnInitDialog()
     ApplyFieldColours();
     DoDataExchange(false);
 
+    // Both sizes: the desktop picks the 32-pixel image for switchers and the 16-pixel one for title bars.
     setWindowIcon(MainIcon());
-    WindowIcon = QIcon(MainIcon().pixmap(16, 16));
 
+    AddTrayIcon();
     ListenSocket.SetOwner(this);
     ConnectSocket.SetOwner(this);
 

@@ -1,13 +1,17 @@
 #include "app/CRelayApp.h"
 #include "relay/CRelayDlg.h"
+#include "settings/SettingsFile.h"
 #include "support/BoxRecorder.h"
 #include "support/TestMain.h"
 #include "ui/AboutBox.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QProcess>
 #include <QPushButton>
+#include <QSettings>
 #include <QTimer>
 #include <csignal>
 
@@ -55,6 +59,9 @@ class TestShutdown : public QObject
     Q_OBJECT
 
 private slots:
+    // InitInstance names the application after the test program; the program under test is Horaline.
+    void init() { QCoreApplication::setApplicationName(QStringLiteral("Horaline")); }
+
     void terminationSignalsEndTheWindowWithoutAsking_data()
     {
         QTest::addColumn<int>("signalNumber");
@@ -113,8 +120,26 @@ private slots:
         QVERIFY(boxes.Boxes.isEmpty());
     }
 
+    void theProgramEndsCleanlyOnSigterm_data()
+    {
+        QTest::addColumn<QByteArray>("settings");
+        QTest::addColumn<int>("storedRun");
+        QTest::newRow("first launch") << QByteArray() << 0;
+        // The restart fails at the port and leaves its box open when the signal comes.
+        QTest::newRow("box open at a failed restart") << QByteArray("[Settaggi]\nProgRun=1\n") << 1;
+    }
+
     void theProgramEndsCleanlyOnSigterm()
     {
+        QFETCH(QByteArray, settings);
+        QFETCH(int, storedRun);
+        QFile::remove(SettingsFile::Path());
+        if (!settings.isEmpty()) {
+            QDir().mkpath(QFileInfo(SettingsFile::Path()).absolutePath());
+            QFile file(SettingsFile::Path());
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(settings);
+        }
         QProcess program;
         program.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         program.start(QStringLiteral(HORALINE_BINARY), {});
@@ -124,6 +149,9 @@ private slots:
         QVERIFY(program.waitForFinished(20000));
         QCOMPARE(program.exitStatus(), QProcess::NormalExit);
         QCOMPARE(program.exitCode(), 0);
+        QSettings stored(SettingsFile::Path(), QSettings::IniFormat);
+        QCOMPARE(stored.value(QStringLiteral("Settaggi/ProgRun")).toInt(), storedRun);
+        QCOMPARE(stored.value(QStringLiteral("Settaggi/ServerPort")).toInt(), 6530);
     }
 };
 

@@ -1,4 +1,5 @@
 #include "relay/CRelayDlg.h"
+#include "settings/SettingsFile.h"
 #include "support/BoxRecorder.h"
 #include "support/TestMain.h"
 #include "ui/AboutBox.h"
@@ -90,6 +91,8 @@ private:
 private slots:
     void init()
     {
+        // Every case starts as a first launch.
+        QFile::remove(SettingsFile::Path());
         Boxes = BoxRecorder();
         Window = std::make_unique<CRelayDlg>();
         Window->SetPrompter(Boxes.Prompter());
@@ -409,6 +412,7 @@ private slots:
     void serverNameIsTypedInCapitals()
     {
         Ui().ModeClient->click();
+        Ui().ServerName->clear();
         Ui().ServerName->setFocus();
         QTest::keyClicks(Ui().ServerName, "clock-1.local");
         QCOMPARE(Ui().ServerName->text(), QStringLiteral("CLOCK-1.LOCAL"));

@@ -1,0 +1,303 @@
+#include "relay/CRelayDlg.h"
+#include "settings/SettingsFile.h"
+#include "support/BoxRecorder.h"
+#include "support/TestMain.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSettings>
+#include <memory>
+#include <unistd.h>
+
+namespace {
+
+QString ConfigFolder()
+{
+    return QFileInfo(SettingsFile::Path()).absolutePath();
+}
+
+QByteArray FileText()
+{
+    QFile file(SettingsFile::Path());
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+void WriteFileText(const QByteArray& text)
+{
+    QDir().mkpath(ConfigFolder());
+    QFile file(SettingsFile::Path());
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(text);
+}
+
+// What a fresh reader of the file sees, independent of the program's own store.
+QVariant Stored(const char* name)
+{
+    QSettings reader(SettingsFile::Path(), QSettings::IniFormat);
+    return reader.value(QStringLiteral("Settaggi/") + QLatin1String(name));
+}
+
+const char* const AllNames[]
+    = {"InComName", "InComSpeed", "OutComName", "OutComSpeed", "ServerName", "ServerPort", "ProgRun", "ProgMode"};
+
+} // namespace
+
+class TestSettings : public QObject
+{
+    Q_OBJECT
+
+private:
+    BoxRecorder Boxes;
+
+    std::unique_ptr<CRelayDlg> Launch()
+    {
+        auto window = std::make_unique<CRelayDlg>();
+        window->SetPrompter(Boxes.Prompter());
+        window->Create();
+        if (!QTest::qWaitForWindowExposed(window.get()))
+            qWarning("the window was not shown");
+        return window;
+    }
+
+private slots:
+    void init()
+    {
+        Boxes = BoxRecorder();
+        QDir(ConfigFolder()).removeRecursively();
+        QFile::remove(ConfigFolder());
+        QCoreApplication::setApplicationName(QStringLiteral("Horaline"));
+    }
+
+    void firstLaunchWritesEveryValue()
+    {
+        Launch();
+        QCOMPARE(SettingsFile::Path(),
+                 QDir(qEnvironmentVariable("XDG_CONFIG_HOME"))
+                     .filePath(QStringLiteral("Remote Tickview System/Horaline.ini")));
+        const QVariant expected[] = {"<Name>", "<Speed>", "<Name>", "<Speed>", "localhost", 6530, 0, 1};
+        for (size_t i = 0; i < std::size(AllNames); ++i)
+            QCOMPARE(Stored(AllNames[i]).toString(), expected[i].toString());
+        // Integers are stored as plain numbers, texts as texts.
+        const QByteArray text = FileText();
+        QVERIFY(text.contains("[Settaggi]"));
+        QVERIFY(text.contains("\nServerPort=6530\n"));
+        QVERIFY(text.contains("\nProgRun=0\n"));
+        QVERIFY(text.contains("\nInComName=<Name>\n"));
+        QVERIFY(Boxes.Boxes.isEmpty());
+    }
+
+    void markersOfMissingValues()
+    {
+        WriteFileText("[Settaggi]\nInComName=\" \"\nInComSpeed=\nOutComName=COM3\nServerName=clock-7\n"
+                      "ServerPort=0\nProgRun=-1\nProgMode=-1\n");
+        auto window = Launch();
+        QCOMPARE(window->InComName, QStringLiteral("<Name>"));
+        QCOMPARE(window->InComSpeed, QString());
+        QCOMPARE(window->OutComName, QStringLiteral("COM3"));
+        QCOMPARE(window->OutComSpeed, QStringLiteral("<Speed>"));
+        QCOMPARE(window->ServerName, QStringLiteral("clock-7"));
+        QCOMPARE(window->Controls().ServerName->text(), QStringLiteral("CLOCK-7"));
+        QCOMPARE(window->ServerPort, 6530);
+        QCOMPARE(window->RunFlag, 0);
+        QCOMPARE(window->RelayMode, 1);
+        QCOMPARE(Stored("InComName").toString(), QStringLiteral("<Name>"));
+        QCOMPARE(Stored("InComSpeed").toString(), QString());
+        QCOMPARE(Stored("OutComSpeed").toString(), QStringLiteral("<Speed>"));
+        QCOMPARE(Stored("ServerPort").toInt(), 6530);
+        QCOMPARE(Stored("ProgRun").toInt(), 0);
+        QCOMPARE(Stored("ProgMode").toInt(), 1);
+    }
+
+    void portsOutOfRangeAreShownAsStored_data()
+    {
+        QTest::addColumn<int>("port");
+        QTest::newRow("70000") << 70000;
+        QTest::newRow("-5") << -5;
+    }
+
+    void portsOutOfRangeAreShownAsStored()
+    {
+        QFETCH(int, port);
+        WriteFileText("[Settaggi]\nServerPort=" + QByteArray::number(port) + "\n");
+        auto window = Launch();
+        QCOMPARE(window->ServerPort, port);
+        QCOMPARE(window->Controls().ListenPort->text(), QString::number(port));
+        QCOMPARE(window->Controls().ServerPort->text(), QString::number(port));
+        QVERIFY(Boxes.Boxes.isEmpty());
+        QCOMPARE(Stored("ServerPort").toInt(), port);
+    }
+
+    void unreadableValuesFallBackToDefaults()
+    {
+        WriteFileText("[Settaggi]\nServerPort=sixty\nProgRun=99999999999\nProgMode=@Variant(\\0\\0\\0\\x7f)\n"
+                      "InComName=COM1, COM2\n");
+        auto window = Launch();
+        QCOMPARE(window->ServerPort, 6530);
+        QCOMPARE(window->RunFlag, 0);
+        QCOMPARE(window->RelayMode, 1);
+        QCOMPARE(window->InComName, QStringLiteral("<Name>"));
+        QCOMPARE(Stored("ServerPort").toInt(), 6530);
+        QCOMPARE(Stored("InComName").toString(), QStringLiteral("<Name>"));
+    }
+
+    void storedModeOutsideBothButtons()
+    {
+        WriteFileText("[Settaggi]\nProgMode=2\n");
+        auto window = Launch();
+        QCOMPARE(window->RelayMode, 2);
+        QVERIFY(!window->Controls().ModeClient->isChecked() && !window->Controls().ModeServer->isChecked());
+        QCOMPARE(window->Controls().Status->text(), QStringLiteral("Client mode selected"));
+    }
+
+    void startWritesTheConfiguration()
+    {
+        auto window = Launch();
+        window->Controls().ModeClient->click();
+        window->Controls().ServerName->setText(QStringLiteral("MASTER"));
+        window->Controls().ServerPort->setText(QStringLiteral("7001"));
+        window->Controls().ListenPort->setText(QStringLiteral("6601"));
+        window->Controls().Start->click();
+        QCOMPARE(Stored("ServerName").toString(), QStringLiteral("MASTER"));
+        QCOMPARE(Stored("ServerPort").toInt(), 6601);
+        QCOMPARE(Stored("ProgMode").toInt(), 0);
+        QCOMPARE(Stored("ProgRun").toInt(), 0);
+        QCOMPARE(Stored("OutComName").toString(), QStringLiteral("<Port>"));
+        QCOMPARE(Stored("OutComSpeed").toString(), QStringLiteral("<Speed>"));
+        window.reset();
+
+        // The next launch shows the listening port in both port fields.
+        window = Launch();
+        QCOMPARE(window->Controls().ServerPort->text(), QStringLiteral("6601"));
+        QCOMPARE(window->Controls().ListenPort->text(), QStringLiteral("6601"));
+        QCOMPARE(window->Controls().ServerName->text(), QStringLiteral("MASTER"));
+        QCOMPARE(window->RelayMode, 0);
+    }
+
+    void runningStateSurvivesTheClose()
+    {
+        auto window = Launch();
+        window->RunFlag = 1;
+        window->Controls().Start->setChecked(true);
+        window->EndSession();
+        QCOMPARE(Stored("ProgRun").toInt(), 1);
+        window.reset();
+
+        // The next launch starts the relay by itself, and its start stores the state it found.
+        window = Launch();
+        QCOMPARE(Boxes.Texts(), QStringList {"Select a valid Port in Settings!"});
+        QCOMPARE(Stored("ProgRun").toInt(), 1);
+        QCOMPARE(window->focusWidget(), window->Controls().Start);
+        window->EndSession();
+        QCOMPARE(Stored("ProgRun").toInt(), 0);
+    }
+
+    void anyNonZeroRunStateStarts()
+    {
+        WriteFileText("[Settaggi]\nProgRun=2\n");
+        auto window = Launch();
+        QCOMPARE(Boxes.Texts(), QStringList {"Select a valid Port in Settings!"});
+        QCOMPARE(Stored("ProgRun").toInt(), 2);
+        QVERIFY(!window->Controls().Start->isChecked());
+    }
+
+    void malformedFileIsKeptAsideAndStartedAfresh()
+    {
+        const QByteArray content("[Settaggi]\nServerPort=7100\n[broken\nProgRun=1\n");
+        WriteFileText(content);
+        auto window = Launch();
+        QCOMPARE(window->ServerPort, 6530);
+        QCOMPARE(window->RunFlag, 0);
+        QCOMPARE(Stored("ServerPort").toInt(), 6530);
+        const QStringList aside
+            = QDir(ConfigFolder()).entryList({QStringLiteral("Horaline.ini.malformed-*")}, QDir::Files);
+        QCOMPARE(aside.size(), 1);
+        QFile kept(QDir(ConfigFolder()).filePath(aside.first()));
+        QVERIFY(kept.open(QIODevice::ReadOnly));
+        QCOMPARE(kept.readAll(), content);
+    }
+
+    void noiseGivesDefaultsThatStick()
+    {
+        QByteArray noise(4096, '\0');
+        for (int i = 0; i < noise.size(); ++i)
+            noise[i] = char((i * 7919 + 13) % 251);
+        WriteFileText(noise);
+        auto window = Launch();
+        QCOMPARE(window->ServerPort, 6530);
+        QCOMPARE(window->RunFlag, 0);
+        QCOMPARE(window->RelayMode, 1);
+        window->Controls().ListenPort->setText(QStringLiteral("6531"));
+        window->Controls().Start->click();
+        QCOMPARE(Stored("ServerPort").toInt(), 6531);
+        QCOMPARE(Stored("ProgMode").toInt(), 1);
+    }
+
+    void unwritableFolderRunsOnDefaults()
+    {
+        // A file where the folder should be stops even root from writing there.
+        QDir().mkpath(QFileInfo(ConfigFolder()).absolutePath());
+        QFile blocker(ConfigFolder());
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        blocker.close();
+        auto window = Launch();
+        QCOMPARE(window->ServerPort, 6530);
+        QCOMPARE(window->RelayMode, 1);
+        window->Controls().Start->click();
+        QCOMPARE(Boxes.Texts(), QStringList {"Select a valid Port in Settings!"});
+        QVERIFY(QFileInfo(ConfigFolder()).isFile());
+    }
+
+    void unreadableFileRunsOnDefaults()
+    {
+        QDir().mkpath(SettingsFile::Path());
+        auto window = Launch();
+        QCOMPARE(window->ServerPort, 6530);
+        QCOMPARE(window->RunFlag, 0);
+        QVERIFY(QFileInfo(SettingsFile::Path()).isDir());
+    }
+
+    void writesReplaceTheFileWhole()
+    {
+        Launch();
+        // A hard link keeps the old file's content when a write goes through a new file and a rename;
+        // a write in place would change it, and a crash in the middle would leave a torn file.
+        const QString link = SettingsFile::Path() + QStringLiteral(".before");
+        QVERIFY(::link(QFile::encodeName(SettingsFile::Path()).constData(), QFile::encodeName(link).constData()) == 0);
+        const QByteArray before = FileText();
+        {
+            SettingsFile file;
+            file.Write(QStringLiteral("ServerPort"), 7200);
+        }
+        QFile old(link);
+        QVERIFY(old.open(QIODevice::ReadOnly));
+        QCOMPARE(old.readAll(), before);
+        QCOMPARE(Stored("ServerPort").toInt(), 7200);
+    }
+
+    void everyLoadReadsTheFile()
+    {
+        auto window = Launch();
+        {
+            SettingsFile file;
+            file.Write(QStringLiteral("ServerName"), QStringLiteral("CHANGED"));
+        }
+        window->LoadSettings();
+        QCOMPARE(window->ServerName, QStringLiteral("CHANGED"));
+    }
+
+    void renamedProgramKeepsSettingsOfItsOwn()
+    {
+        WriteFileText("[Settaggi]\nServerPort=7300\n");
+        QCoreApplication::setApplicationName(QStringLiteral("Horaline-2"));
+        auto window = Launch();
+        QCOMPARE(window->ServerPort, 6530);
+        QCOMPARE(QFileInfo(SettingsFile::Path()).fileName(), QStringLiteral("Horaline-2.ini"));
+        QCOMPARE(Stored("ServerPort").toInt(), 6530);
+    }
+};
+
+HORALINE_TEST_MAIN(TestSettings)
+#include "tst_settings.moc"
