@@ -1,4 +1,7 @@
 #include "relay/CRelayDlg.h"
+#include "ui/Strings.h"
+
+#include <QPushButton>
 
 // Nothing listens yet: the flag stays clear, so nothing claims a listener that does not exist.
 bool CRelayDlg::SetListening(bool listen)
@@ -16,4 +19,10 @@ void CRelayDlg::CloseClients()
         client->deleteLater();
     ClientList.clear();
     ClientsFlag = 0;
+}
+
+void CRelayDlg::BroadcastClock(const QByteArray&)
+{
+    if (ClientsFlag == 0 && Ui.Start->isChecked())
+        SetStatus(QLatin1String(LoadString(ListeningFlag != 0 ? IDS_CLIENTS_DISCONNECTED : IDS_NO_LISTENING)));
 }

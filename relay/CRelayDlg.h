@@ -2,6 +2,7 @@
 
 #include "net/CLinkSocket.h"
 #include "relay/ClockFormat.h"
+#include "serial/TimeCodeReader.h"
 #include "ui/MessageBox.h"
 #include "ui/RelayTemplate.h"
 
@@ -11,10 +12,12 @@
 #include <QString>
 #include <atomic>
 #include <functional>
+#include <termios.h>
 #include <vector>
 
 // The main window and the relay controller in one: it owns the configuration, the run state and every
 // serial and network resource for the life of the window.
+enum class PortSide;
 class QMenu;
 class QSystemTrayIcon;
 
@@ -66,12 +69,18 @@ public:
     // Serial side.
     int OpenInputPort();
     int OpenOutputPort();
+    int OpenSerialPort(PortSide side);
     void CloseSerialPort();
     void EnumeratePorts();
     void FillPortLists();
     void StartReader();
 
+    // Clock values.
+    void OnClockFrame();
+    void DistributeClock();
+
     // Network side.
+    void BroadcastClock(const QByteArray& message);
     bool SetListening(bool listen);
     void CloseClients();
     bool CreateConnectSocket();
@@ -103,6 +112,7 @@ public:
     ClockChars ClockBuffer {};
     int RunFlag = 0;
     std::atomic<int> ReaderRunFlag {0};
+    termios SerialDcb {};
     int SerialHandle = -1;
     OutputBytes OutputFrame {};
     std::vector<int> ComPortList;
@@ -113,6 +123,7 @@ public:
     CLinkSocket ConnectSocket;
 
 protected:
+    bool event(QEvent* event) override;
     void done(int result) override;
     void keyPressEvent(QKeyEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
@@ -142,4 +153,7 @@ private:
     bool Initialised = false;
     bool Destroyed = false;
     bool Ending = false;
+    QString SerialDevice;
+    TimeCodeReader Reader;
+    int ReaderRun = 0;
 };

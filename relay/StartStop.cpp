@@ -78,6 +78,8 @@ void CRelayDlg::StopServer()
     RunFlag = 0;
     SetStatus(QStringLiteral("Server stopped !"));
     SetClock(QStringLiteral("- -:- -:- -"));
+    // The reader is gone before its port closes, so no reader ever touches a later run's port.
+    Reader.Stop();
     CloseSerialPort();
     SetListening(false);
 }

@@ -1,0 +1,59 @@
+#pragma once
+
+#include "relay/ClockFormat.h"
+
+#include <QEvent>
+
+#if defined(__SANITIZE_THREAD__)
+#include <sanitizer/tsan_interface.h>
+#endif
+
+// Posted by the time-code reader to the window, one per frame; the six bytes travel inside, so the
+// window never sees a value half old and half new.
+constexpr QEvent::Type WM_CLOCKFRAME = QEvent::Type(0x8002);
+// Posted once when the reader ends on a read error.
+constexpr QEvent::Type WM_READERROR = QEvent::Type(0x8003);
+
+// Qt's event queue orders what the reader wrote before posting ahead of what the window reads, but Qt
+// is not built with ThreadSanitizer, which would take the hand-over for a data race. These tell it.
+inline void HandOverTo(const QObject* window)
+{
+#if defined(__SANITIZE_THREAD__)
+    __tsan_release(const_cast<QObject*>(window));
+#else
+    Q_UNUSED(window);
+#endif
+}
+
+inline void TakeOverIn(const QObject* window)
+{
+#if defined(__SANITIZE_THREAD__)
+    __tsan_acquire(const_cast<QObject*>(window));
+#else
+    Q_UNUSED(window);
+#endif
+}
+
+class ClockFrameEvent : public QEvent
+{
+public:
+    ClockFrameEvent(const TimeCode& code, int run)
+        : QEvent(WM_CLOCKFRAME)
+        , Code(code)
+        , Run(run)
+    { }
+    const TimeCode Code;
+    const int Run; // the run it belongs to, so nothing of an earlier run shows in a later one
+};
+
+class ReadErrorEvent : public QEvent
+{
+public:
+    ReadErrorEvent(int error, int run)
+        : QEvent(WM_READERROR)
+        , Error(error)
+        , Run(run)
+    { }
+    const int Error;
+    const int Run;
+};

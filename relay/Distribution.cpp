@@ -1,0 +1,55 @@
+#include "relay/CRelayDlg.h"
+#include "relay/ClockEvents.h"
+#include "serial/SerialDevice.h"
+
+#include <QPushButton>
+
+namespace {
+
+// About three frames' time at the slowest speed: longer, and a held-back port would freeze the window.
+constexpr int SerialWriteTimeoutMs = 1000;
+
+} // namespace
+
+bool CRelayDlg::event(QEvent* event)
+{
+    TakeOverIn(this);
+    if (event->type() == WM_CLOCKFRAME) {
+        const auto* frame = static_cast<ClockFrameEvent*>(event);
+        if (frame->Run == ReaderRun && RunFlag != 0) {
+            StoreTimeCode(ClockBuffer, frame->Code);
+            OnClockFrame();
+        }
+        return true;
+    }
+    if (event->type() == WM_READERROR) {
+        const auto* failure = static_cast<ReadErrorEvent*>(event);
+        if (failure->Run == ReaderRun && RunFlag != 0)
+            SetStatus(QStringLiteral("Error %1 reading %2 !").arg(failure->Error).arg(InComName));
+        return true;
+    }
+    return QDialog::event(event);
+}
+
+void CRelayDlg::OnClockFrame()
+{
+    ReplaceSpaces(ClockBuffer);
+    const QByteArray text = FormatClockText(ClockBuffer);
+    SetClock(ControlText(text.constData(), size_t(text.size())));
+    DistributeClock();
+}
+
+void CRelayDlg::DistributeClock()
+{
+    RefreshRelayMode();
+    if (RelayMode == 0) {
+        OutputFrame = FormatOutputFrame(ClockBuffer);
+        if (Ui.Start->isChecked()) {
+            const int error = WriteBounded(SerialHandle, OutputFrame.data(), OutputFrame.size(), SerialWriteTimeoutMs);
+            SetStatus(error == 0 ? QStringLiteral("%1 is transmitting").arg(OutComName)
+                                 : QStringLiteral("Error %1 writing to %2 !").arg(error).arg(OutComName));
+        }
+    }
+    if (RelayMode == 1)
+        BroadcastClock(FormatNetMessage(ClockBuffer));
+}

@@ -1,0 +1,85 @@
+#include "serial/ComNames.h"
+
+#include "settings/SettingsFile.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <algorithm>
+#include <sys/stat.h>
+
+std::optional<int> ParseComName(const QString& name)
+{
+    static const QRegularExpression pattern(QStringLiteral("^COM([1-9][0-9]{0,2})$"),
+                                            QRegularExpression::CaseInsensitiveOption);
+    const QRegularExpressionMatch match = pattern.match(name);
+    if (!match.hasMatch())
+        return std::nullopt;
+    const int number = match.captured(1).toInt();
+    if (number > LastComNumber)
+        return std::nullopt;
+    return number;
+}
+
+QString DefaultComDevice(int number)
+{
+    struct Range
+    {
+        int first;
+        const char* prefix;
+    };
+    for (const Range range : {Range {1, "/dev/ttyS"}, Range {33, "/dev/ttyUSB"}, Range {65, "/dev/ttyACM"}}) {
+        if (number >= range.first && number < range.first + 32)
+            return QLatin1String(range.prefix) + QString::number(number - range.first);
+    }
+    return QString();
+}
+
+ComDeviceMap LoadComDeviceMap()
+{
+    ComDeviceMap devices;
+    const SettingsFile file(QStringLiteral("Ports"));
+    for (const QString& name : file.Names()) {
+        const std::optional<int> number = ParseComName(name);
+        const QString device = file.ReadString(name, QString());
+        if (number && !device.isEmpty())
+            devices.insert(*number, device);
+    }
+    return devices;
+}
+
+QString ComDevice(int number, const ComDeviceMap& explicitDevices)
+{
+    return explicitDevices.value(number, DefaultComDevice(number));
+}
+
+bool IsComDevicePresent(const QString& device)
+{
+    struct stat info
+    {
+    };
+    if (device.isEmpty() || ::stat(QFile::encodeName(device).constData(), &info) != 0 || !S_ISCHR(info.st_mode))
+        return false;
+    const QString node = QFileInfo(QFileInfo(device).canonicalFilePath()).fileName();
+    if (!node.startsWith(QLatin1String("ttyS")))
+        return true;
+    QFile type(QStringLiteral("/sys/class/tty/%1/type").arg(node));
+    return type.open(QIODevice::ReadOnly) && type.readAll().trimmed() != "0";
+}
+
+void SortPortNames(QStringList& names)
+{
+    std::sort(names.begin(), names.end(),
+              [](const QString& a, const QString& b) { return a.compare(b, Qt::CaseInsensitive) < 0; });
+}
+
+int SelectStringIndex(const QStringList& entries, const QString& text, int start)
+{
+    const int count = int(entries.size());
+    for (int step = 1; step <= count; ++step) {
+        const int index = (start + step) % count;
+        if (entries[index].startsWith(text, Qt::CaseInsensitive))
+            return index;
+    }
+    return -1;
+}

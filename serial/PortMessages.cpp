@@ -1,0 +1,47 @@
+#include "serial/PortMessages.h"
+
+#include "ui/MessageBox.h"
+
+#include <cerrno>
+
+PortMessage PortFailureMessage(PortSide side, PortFailure failure, int error, const QString& name)
+{
+    const bool output = side == PortSide::Output;
+    const QString please = QStringLiteral("Please ...");
+    const QString trouble = output ? QStringLiteral("Horaline error:") : QStringLiteral("Tickview error:");
+    switch (failure) {
+    case PortFailure::InvalidName:
+        return {output ? QStringLiteral("Select a valid Port in Settings !")
+                       : QStringLiteral("Select a valid Port in Settings!"),
+                please, MB_ICONINFORMATION};
+    case PortFailure::Missing:
+        return {QStringLiteral("%1 doesn't exist !").arg(name), trouble, MB_ICONSTOP};
+    case PortFailure::Busy:
+        return {QStringLiteral("%1 is busy !").arg(name), trouble, MB_ICONSTOP};
+    case PortFailure::Open:
+        return {QStringLiteral("Error %1 accessing %2 !").arg(error).arg(name), trouble, MB_ICONSTOP};
+    case PortFailure::ReadState:
+        return {QStringLiteral("Error %1 reading %2 state !").arg(error).arg(name), trouble, MB_ICONSTOP};
+    case PortFailure::NoSpeed:
+        if (output)
+            return {QStringLiteral("Select %1 speed !").arg(name), QStringLiteral("Please:"), MB_ICONEXCLAMATION};
+        return {QStringLiteral("Select Speed!"), please, MB_ICONEXCLAMATION};
+    case PortFailure::SetState:
+        return {QStringLiteral("Error %1 setting %2 state !").arg(error).arg(name), trouble, MB_ICONSTOP};
+    }
+    return {};
+}
+
+PortFailure OpenFailure(int error)
+{
+    switch (error) {
+    case ENOENT:
+    case ENODEV:
+    case ENXIO:
+        return PortFailure::Missing;
+    case EBUSY:
+        return PortFailure::Busy;
+    default:
+        return PortFailure::Open;
+    }
+}

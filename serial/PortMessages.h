@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QString>
+
+enum class PortFailure
+{
+    InvalidName, // no COM name, or one no device is mapped to
+    Missing,
+    Busy,
+    Open, // any other reason the device would not open
+    ReadState,
+    NoSpeed,
+    SetState,
+};
+
+enum class PortSide
+{
+    Input,
+    Output,
+};
+
+struct PortMessage
+{
+    QString text;
+    QString title;
+    unsigned type;
+};
+
+// What the operator is told when a port cannot be opened or set up; the two sides word it differently.
+PortMessage PortFailureMessage(PortSide side, PortFailure failure, int error, const QString& name);
+
+// The failure an open(2) errno stands for.
+PortFailure OpenFailure(int error);

@@ -1,0 +1,158 @@
+#include "serial/SerialDevice.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+namespace {
+
+const char* const LockFolders[] = {"/run/lock", "/var/lock"};
+
+// Pseudo-terminals are private to their creator; the lock convention is for shared hardware.
+bool IsPseudoTerminal(const QString& device)
+{
+    return QFileInfo(device).canonicalFilePath().startsWith(QLatin1String("/dev/pts/"));
+}
+
+QString WritableLockFolder()
+{
+    for (const char* folder : LockFolders) {
+        if (::access(folder, W_OK) == 0)
+            return QLatin1String(folder);
+    }
+    return QString();
+}
+
+bool HeldByUucpLock(const QString& device)
+{
+    for (const char* folder : LockFolders) {
+        if (IsLockedByLiveProcess(UucpLockFile(QLatin1String(folder), device)))
+            return true;
+    }
+    return false;
+}
+
+void WriteUucpLock(const QString& device)
+{
+    const QString folder = WritableLockFolder();
+    if (folder.isEmpty() || IsPseudoTerminal(device))
+        return;
+    QFile lock(UucpLockFile(folder, device));
+    if (lock.open(QIODevice::WriteOnly | QIODevice::NewOnly))
+        lock.write(QByteArray::number(qint64(::getpid())).rightJustified(10, ' ') + '\n');
+}
+
+} // namespace
+
+QString UucpLockFile(const QString& lockFolder, const QString& device)
+{
+    const QString canonical = QFileInfo(device).canonicalFilePath();
+    return lockFolder + QStringLiteral("/LCK..") + QFileInfo(canonical.isEmpty() ? device : canonical).fileName();
+}
+
+bool IsLockedByLiveProcess(const QString& lockFile)
+{
+    QFile lock(lockFile);
+    if (!lock.open(QIODevice::ReadOnly))
+        return false;
+    bool ok = false;
+    const qint64 pid = lock.read(64).trimmed().toLongLong(&ok);
+    if (!ok || pid <= 0 || pid == ::getpid())
+        return false;
+    // EPERM still means the process exists, only under another user.
+    return ::kill(pid_t(pid), 0) == 0 || errno == EPERM;
+}
+
+SerialOpenResult OpenSerialDevice(const QString& device)
+{
+    if (HeldByUucpLock(device))
+        return {-1, EBUSY};
+    const int fd = ::open(QFile::encodeName(device).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return {-1, errno};
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        const int error = errno == EWOULDBLOCK ? EBUSY : errno;
+        ::close(fd);
+        return {-1, error};
+    }
+    // Keeps other programs out; a device that is no terminal fails here and is told apart when its
+    // line settings are read.
+    ::ioctl(fd, TIOCEXCL);
+    WriteUucpLock(device);
+    return {fd, 0};
+}
+
+void CloseSerialDevice(int fd, const QString& device)
+{
+    if (fd < 0)
+        return;
+    ::ioctl(fd, TIOCNXCL);
+    ::close(fd);
+    if (IsPseudoTerminal(device))
+        return;
+    for (const char* folder : LockFolders) {
+        const QString lockFile = UucpLockFile(QLatin1String(folder), device);
+        QFile lock(lockFile);
+        if (lock.open(QIODevice::ReadOnly) && lock.read(64).trimmed().toLongLong() == ::getpid())
+            QFile::remove(lockFile);
+    }
+}
+
+std::optional<speed_t> SpeedFromText(const QString& text)
+{
+    static const std::pair<const char*, speed_t> speeds[]
+        = {{"300", B300},   {"1200", B1200},   {"2400", B2400},  {"4800", B4800},
+           {"9600", B9600}, {"19200", B19200}, {"38400", B38400}};
+    for (const auto& [name, speed] : speeds) {
+        if (text == QLatin1String(name))
+            return speed;
+    }
+    return std::nullopt;
+}
+
+void ConfigureLine(termios& line, std::optional<speed_t> speed)
+{
+    const tcflag_t softwareFlow = line.c_iflag & (IXON | IXOFF | IXANY);
+    const tcflag_t hardwareFlow = line.c_cflag & CRTSCTS;
+    ::cfmakeraw(&line);
+    line.c_iflag = (line.c_iflag & ~(IXON | IXOFF | IXANY)) | softwareFlow;
+    line.c_cflag = (line.c_cflag & ~(CSIZE | PARENB | CSTOPB | CRTSCTS)) | CS8 | CLOCAL | CREAD | hardwareFlow;
+    line.c_cc[VMIN] = 1;
+    line.c_cc[VTIME] = 0;
+    if (speed) {
+        ::cfsetispeed(&line, *speed);
+        ::cfsetospeed(&line, *speed);
+    }
+}
+
+int WriteBounded(int fd, const char* data, size_t size, int timeoutMs)
+{
+    using Clock = std::chrono::steady_clock;
+    const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    size_t sent = 0;
+    while (sent < size) {
+        const ssize_t written = ::write(fd, data + sent, size - sent);
+        if (written > 0) {
+            sent += size_t(written);
+            continue;
+        }
+        if (written < 0 && errno != EAGAIN && errno != EINTR)
+            return errno;
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+        if (left <= 0) {
+            // A display held back this long would get stale times later: drop what is queued.
+            ::tcflush(fd, TCOFLUSH);
+            return ETIMEDOUT;
+        }
+        pollfd ready {fd, POLLOUT, 0};
+        ::poll(&ready, 1, int(left));
+    }
+    return 0;
+}

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QString>
+#include <optional>
+#include <termios.h>
+
+// An open serial device held exclusively: TIOCEXCL against other programs, flock against other
+// Horalines, and a UUCP lock file for programs that honour that convention.
+struct SerialOpenResult
+{
+    int fd; // -1 on failure
+    int error; // errno of the failure; EBUSY when another process holds the device
+};
+
+SerialOpenResult OpenSerialDevice(const QString& device);
+void CloseSerialDevice(int fd, const QString& device);
+
+// The termios speed for a speed list text; nothing for any other text, which leaves the speed alone.
+std::optional<speed_t> SpeedFromText(const QString& text);
+
+// Raw 8N1 with the receiver on and modem lines ignored; the port's own flow-control settings stay.
+void ConfigureLine(termios& line, std::optional<speed_t> speed);
+
+// Writes all bytes or gives up after the time-out, so a port held back by flow control cannot freeze
+// the caller. Returns 0 or the errno (ETIMEDOUT when it gave up); what was left unsent is discarded.
+int WriteBounded(int fd, const char* data, size_t size, int timeoutMs);
+
+// The UUCP lock convention: /run/lock/LCK..<device name> holding the owner's process id.
+bool IsLockedByLiveProcess(const QString& lockFile);
+QString UucpLockFile(const QString& lockFolder, const QString& device);
