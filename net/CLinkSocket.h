@@ -1,19 +1,60 @@
 #pragma once
 
 #include <QObject>
+#include <QPointer>
 
 class CRelayDlg;
+class QTcpServer;
+class QTcpSocket;
 
-// The one socket class: the listener, the client-mode connection and every accepted connection. It
-// reports to its owner window.
+// The one socket class: the listener, the client-mode connection and every accepted connection. Each
+// reports accept, connect, receive, send and close to its owner window.
 class CLinkSocket : public QObject
 {
     Q_OBJECT
 
 public:
+    explicit CLinkSocket(QObject* parent = nullptr);
+    ~CLinkSocket() override;
+
     void SetOwner(CRelayDlg* owner) { Owner = owner; }
-    CRelayDlg* GetOwner() const { return Owner; }
+
+    // Listener: every local IPv4 address on the port. Returns 0 or the errno of the failed step.
+    int Listen(quint16 port, int backlog);
+    bool HasPendingConnection() const;
+    // Takes the next pending connection into a new socket owned by the caller.
+    CLinkSocket* Accept();
+
+    // Connection of client mode: makes the socket, then one attempt at a time.
+    int Create();
+    bool IsCreated() const { return !Connection.isNull(); }
+    // Starts an attempt unless one is under way or the socket is connected; the name is resolved in
+    // the background, so the window never waits on it.
+    void Connect(const QString& host, quint16 port);
+
+    // Queued for sending at once; nothing is sent to a peer that has this much unsent already.
+    bool Send(const QByteArray& bytes, qint64 backlogLimit);
+    QByteArray Receive(qint64 maximum);
+    qint64 BytesAvailable() const;
+    // What is queued and not yet taken by the system.
+    qint64 Unsent() const;
+    // Sends the last words, then closes; what the peer sent is discarded first so that it is not reset.
+    void SendAndClose(const QByteArray& lastWords);
+    void Close();
 
 private:
+    void Adopt(QTcpSocket* connection, bool accepted);
+
     CRelayDlg* Owner = nullptr;
+    QPointer<QTcpServer> Server;
+    QPointer<QTcpSocket> Connection;
 };
+
+// The explanation of a Windows Sockets error code, as the operator's messages word it.
+QString SocketErrorText(int code);
+
+// The Windows Sockets code of a POSIX errno, where there is one.
+int SocketErrorCode(int posixError);
+
+// What to tell the operator about a failed socket call: the table's text, or the system's.
+QString SocketFailureText(int posixError);

@@ -3,26 +3,112 @@
 
 #include <QPushButton>
 
-// Nothing listens yet: the flag stays clear, so nothing claims a listener that does not exist.
+namespace {
+
+constexpr int MaxClients = 5;
+constexpr int ListenBacklog = 5;
+// A few hundred values: past this a client is not reading, and what is meant for it is dropped.
+constexpr qint64 ClientBacklogLimit = 4096;
+
+QString ClientsText(qsizetype count, bool atAdmission)
+{
+    if (atAdmission && count >= MaxClients)
+        return QStringLiteral("%1 Clients connected (MAX) !").arg(count);
+    return QStringLiteral("%1 Clients connected !").arg(count);
+}
+
+} // namespace
+
 bool CRelayDlg::SetListening(bool listen)
 {
+    // Only the mode is needed here; a box about a port entry would stop a shutdown.
+    RefreshRelayMode();
     if (!listen) {
         CloseClients();
-        ListeningFlag = 0;
+        if (ListeningFlag != 0) {
+            ListenSocket.Close();
+            ListeningFlag = 0;
+        }
+        return true;
     }
+    if (ListeningFlag != 0) {
+        SetStatus(QLatin1String(LoadString(IDS_READY)));
+        return true;
+    }
+    ListeningFlag = 1;
+    if (const int error = ListenSocket.Listen(quint16(ServerPort), ListenBacklog); error != 0) {
+        // Said plainly, and not counted as listening, so that the next START tries again.
+        ListeningFlag = 0;
+        SetStatus(QLatin1String(LoadString(IDS_NO_LISTENING)));
+        MessageBox(QStringLiteral("Error <%1> listening on port %2:\n%3")
+                       .arg(error)
+                       .arg(ServerPort)
+                       .arg(SocketFailureText(error)),
+                   QStringLiteral("Horaline error:"), MB_OK | MB_ICONSTOP);
+        return true;
+    }
+    SetStatus(QLatin1String(LoadString(IDS_WAITING_CLIENTS)));
     return true;
 }
 
 void CRelayDlg::CloseClients()
 {
-    for (CLinkSocket* client : std::as_const(ClientList))
+    if (ClientsFlag == 0)
+        return;
+    const QByteArray lastWords(LoadString(IDS_SRV_LOST));
+    for (CLinkSocket* client : std::as_const(ClientList)) {
+        client->SendAndClose(lastWords);
         client->deleteLater();
+    }
     ClientList.clear();
     ClientsFlag = 0;
 }
 
-void CRelayDlg::BroadcastClock(const QByteArray&)
+void CRelayDlg::OnLinkAccept()
 {
-    if (ClientsFlag == 0 && Ui.Start->isChecked())
+    CLinkSocket* client = ListenSocket.Accept();
+    if (client == nullptr)
+        return;
+    if (ClientList.size() >= MaxClients) {
+        client->SendAndClose(QByteArray(LoadString(IDS_REJECTED)));
+        client->deleteLater();
+        return;
+    }
+    client->setParent(this);
+    ClientList.append(client);
+    ClientsFlag = 1;
+    SetStatus(ClientsText(ClientList.size(), true));
+    if (HaveClockValue)
+        DistributeClock();
+}
+
+void CRelayDlg::OnLinkClose(CLinkSocket* socket)
+{
+    if (ClientsFlag == 0 || !ClientList.contains(socket))
+        return;
+    ClientList.removeOne(socket);
+    socket->Close();
+    socket->deleteLater();
+    if (ClientList.isEmpty()) {
+        ClientsFlag = 0;
+        SetStatus(QLatin1String(LoadString(IDS_CLIENTS_DISCONNECTED)));
+    } else {
+        SetStatus(ClientsText(ClientList.size(), false));
+    }
+}
+
+void CRelayDlg::OnLinkSend()
+{
+    // Values are never held back for a slow client: it simply misses those it could not take.
+}
+
+void CRelayDlg::BroadcastClock(const QByteArray& message)
+{
+    if (ClientsFlag != 0) {
+        for (CLinkSocket* client : std::as_const(ClientList))
+            client->Send(message, ClientBacklogLimit);
+        return;
+    }
+    if (Ui.Start->isChecked())
         SetStatus(QLatin1String(LoadString(ListeningFlag != 0 ? IDS_CLIENTS_DISCONNECTED : IDS_NO_LISTENING)));
 }

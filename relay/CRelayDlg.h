@@ -80,11 +80,17 @@ public:
     void DistributeClock();
 
     // Network side.
-    void BroadcastClock(const QByteArray& message);
     bool SetListening(bool listen);
     void CloseClients();
+    void BroadcastClock(const QByteArray& message);
+    void OnLinkAccept();
+    void OnLinkConnect();
+    void OnLinkReceive(CLinkSocket* socket);
+    void OnLinkSend();
+    void OnLinkClose(CLinkSocket* socket);
     bool CreateConnectSocket();
-    void CloseConnectSocket();
+    void OnTimer(int id);
+    void ListLocalAddresses();
 
     // Notification area.
     void OnTrayNotify(unsigned id, unsigned mouseMessage);
@@ -124,6 +130,7 @@ public:
 
 protected:
     bool event(QEvent* event) override;
+    void timerEvent(QTimerEvent* event) override;
     void done(int result) override;
     void keyPressEvent(QKeyEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
@@ -156,4 +163,6 @@ private:
     QString SerialDevice;
     TimeCodeReader Reader;
     int ReaderRun = 0;
+    // Until the first value arrives there is nothing to give a newly admitted client.
+    bool HaveClockValue = false;
 };

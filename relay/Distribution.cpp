@@ -18,6 +18,7 @@ bool CRelayDlg::event(QEvent* event)
         const auto* frame = static_cast<ClockFrameEvent*>(event);
         if (frame->Run == ReaderRun && RunFlag != 0) {
             StoreTimeCode(ClockBuffer, frame->Code);
+            HaveClockValue = true;
             OnClockFrame();
         }
         return true;

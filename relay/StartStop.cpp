@@ -78,6 +78,7 @@ void CRelayDlg::StopServer()
     RunFlag = 0;
     SetStatus(QStringLiteral("Server stopped !"));
     SetClock(QStringLiteral("- -:- -:- -"));
+    HaveClockValue = false;
     // The reader is gone before its port closes, so no reader ever touches a later run's port.
     Reader.Stop();
     CloseSerialPort();
@@ -92,6 +93,6 @@ void CRelayDlg::StopClient()
     }
     RunFlag = 0;
     SetStatus(QStringLiteral("Client stopped !"));
-    CloseConnectSocket();
+    ConnectSocket.Close();
     CloseSerialPort();
 }

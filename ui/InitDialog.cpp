@@ -23,6 +23,7 @@ void CRelayDlg::OnInitDialog()
     LoadSettings();
     EnumeratePorts();
     FillPortLists();
+    ListLocalAddresses();
     AddToolTips();
 
     if (RelayMode == 1)

@@ -1,6 +1,7 @@
 #include "relay/CRelayDlg.h"
 #include "serial/SerialDevice.h"
 #include "support/BoxRecorder.h"
+#include "support/FreePort.h"
 #include "support/PtyPair.h"
 #include "support/TestMain.h"
 
@@ -36,6 +37,7 @@ void SaveSelection(int mode, const QString& speed)
     file.Write(QStringLiteral("InComSpeed"), speed);
     file.Write(QStringLiteral("OutComSpeed"), speed);
     file.Write(QStringLiteral("ProgMode"), mode);
+    file.Write(QStringLiteral("ServerPort"), int(FreePort()));
 }
 
 } // namespace
@@ -129,7 +131,7 @@ private slots:
         QTest::qWait(50);
         QVERIFY(Line->Write(QByteArray("5959")));
         QTRY_COMPARE(Clock(), QStringLiteral("23:59:59"));
-        QCOMPARE(Ui().Status->text(), QStringLiteral(" No Listening !"));
+        QCOMPARE(Ui().Status->text(), QStringLiteral(" Clients disconnected !"));
     }
 
     void bytesBeforeStartAreDropped()
@@ -208,13 +210,13 @@ private slots:
         const int holder = ::open(QFile::encodeName(Line->SlavePath).constData(), O_RDWR | O_NOCTTY);
         QVERIFY(holder >= 0 && ::flock(holder, LOCK_EX | LOCK_NB) == 0);
         Launch(mode);
-        const QString status = Ui().Status->text();
         Ui().Start->click();
         ::close(holder);
         QCOMPARE(Boxes.Texts(), QStringList {text});
         QCOMPARE(Boxes.Boxes[0].title, title);
         QCOMPARE(Boxes.Boxes[0].type, icon);
-        QCOMPARE(Ui().Status->text(), mode == 0 ? text : status);
+        // The server side listens before it opens its line, and says so.
+        QCOMPARE(Ui().Status->text(), mode == 0 ? text : QStringLiteral(" Waiting for Clients ..."));
         QVERIFY(!Ui().Start->isChecked());
         QCOMPARE(Window->SerialHandle, -1);
     }
@@ -228,7 +230,9 @@ private slots:
         other.SetPrompter(otherBoxes.Prompter());
         other.Create();
         other.Controls().Start->click();
-        QCOMPARE(otherBoxes.Texts(), QStringList {"COM200 is busy !"});
+        QCOMPARE(otherBoxes.Texts().size(), 2);
+        QVERIFY(otherBoxes.Texts()[0].startsWith(QStringLiteral("Error <%1> listening on port ").arg(EADDRINUSE)));
+        QCOMPARE(otherBoxes.Texts()[1], QStringLiteral("COM200 is busy !"));
         QVERIFY(!other.Controls().Start->isChecked());
     }
 

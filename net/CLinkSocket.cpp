@@ -1,0 +1,249 @@
+#include "net/CLinkSocket.h"
+
+#include "relay/CRelayDlg.h"
+
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <arpa/inet.h>
+#include <cerrno>
+#include <cstring>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+
+// A clock display that vanished without a word is found within about a minute, not two hours.
+void KeepAlive(QTcpSocket* connection)
+{
+    connection->setSocketOption(QAbstractSocket::KeepAliveOption, 1);
+    const int fd = int(connection->socketDescriptor());
+    const int idle = 30;
+    const int interval = 10;
+    const int probes = 3;
+    ::setsockopt(fd, IPPROTO_TCP, TCP_KEEPIDLE, &idle, sizeof idle);
+    ::setsockopt(fd, IPPROTO_TCP, TCP_KEEPINTVL, &interval, sizeof interval);
+    ::setsockopt(fd, IPPROTO_TCP, TCP_KEEPCNT, &probes, sizeof probes);
+}
+
+} // namespace
+
+CLinkSocket::CLinkSocket(QObject* parent)
+    : QObject(parent)
+{ }
+
+CLinkSocket::~CLinkSocket()
+{
+    Close();
+}
+
+int CLinkSocket::Listen(quint16 port, int backlog)
+{
+    Close();
+    // Made by hand rather than by QTcpServer::listen, which hides the system's reason for a failure.
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    if (fd < 0)
+        return errno;
+    const int reuse = 1;
+    ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &reuse, sizeof reuse);
+    sockaddr_in address {};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_ANY);
+    address.sin_port = htons(port);
+    if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || ::listen(fd, backlog) != 0) {
+        const int error = errno;
+        ::close(fd);
+        return error;
+    }
+    Server = new QTcpServer(this);
+    Server->setListenBacklogSize(backlog);
+    if (!Server->setSocketDescriptor(fd)) {
+        ::close(fd);
+        Close();
+        return EINVAL;
+    }
+    connect(Server, &QTcpServer::newConnection, this, [this] {
+        while (Owner != nullptr && HasPendingConnection())
+            Owner->OnLinkAccept();
+    });
+    return 0;
+}
+
+bool CLinkSocket::HasPendingConnection() const
+{
+    return Server != nullptr && Server->hasPendingConnections();
+}
+
+CLinkSocket* CLinkSocket::Accept()
+{
+    QTcpSocket* connection = Server != nullptr ? Server->nextPendingConnection() : nullptr;
+    if (connection == nullptr)
+        return nullptr;
+    auto* accepted = new CLinkSocket;
+    accepted->SetOwner(Owner);
+    accepted->Adopt(connection, true);
+    return accepted;
+}
+
+int CLinkSocket::Create()
+{
+    Close();
+    // Qt makes the system socket only when it connects; a probe finds out now whether one can be made.
+    const int probe = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (probe < 0)
+        return errno;
+    ::close(probe);
+    Adopt(new QTcpSocket, false);
+    return 0;
+}
+
+void CLinkSocket::Connect(const QString& host, quint16 port)
+{
+    if (Connection != nullptr && Connection->state() == QAbstractSocket::UnconnectedState)
+        Connection->connectToHost(host, port, QIODevice::ReadWrite, QAbstractSocket::IPv4Protocol);
+}
+
+void CLinkSocket::Adopt(QTcpSocket* connection, bool accepted)
+{
+    Connection = connection;
+    connection->setParent(this);
+    connection->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+    if (accepted)
+        KeepAlive(connection);
+    connect(connection, &QTcpSocket::connected, this, [this] {
+        if (Owner != nullptr)
+            Owner->OnLinkConnect();
+    });
+    connect(connection, &QTcpSocket::readyRead, this, [this] {
+        if (Owner != nullptr)
+            Owner->OnLinkReceive(this);
+    });
+    connect(connection, &QTcpSocket::bytesWritten, this, [this] {
+        if (Owner != nullptr)
+            Owner->OnLinkSend();
+    });
+    connect(connection, &QTcpSocket::disconnected, this, [this] {
+        if (Owner != nullptr)
+            Owner->OnLinkClose(this);
+    });
+    // A reset or a dead peer ends an accepted connection just as an orderly close does. A failed
+    // attempt of the client's own connection is not a close: its timer simply tries again.
+    if (accepted) {
+        connect(connection, &QTcpSocket::errorOccurred, this, [this] {
+            if (Owner != nullptr)
+                Owner->OnLinkClose(this);
+        });
+    }
+}
+
+bool CLinkSocket::Send(const QByteArray& bytes, qint64 backlogLimit)
+{
+    if (Connection == nullptr || Connection->state() != QAbstractSocket::ConnectedState
+        || Connection->bytesToWrite() > backlogLimit)
+        return false;
+    Connection->write(bytes);
+    Connection->flush();
+    return true;
+}
+
+QByteArray CLinkSocket::Receive(qint64 maximum)
+{
+    return Connection != nullptr ? Connection->read(maximum) : QByteArray();
+}
+
+qint64 CLinkSocket::BytesAvailable() const
+{
+    return Connection != nullptr ? Connection->bytesAvailable() : 0;
+}
+
+qint64 CLinkSocket::Unsent() const
+{
+    return Connection != nullptr ? Connection->bytesToWrite() : 0;
+}
+
+void CLinkSocket::SendAndClose(const QByteArray& lastWords)
+{
+    if (Connection != nullptr && Connection->state() == QAbstractSocket::ConnectedState) {
+        Connection->readAll();
+        Connection->write(lastWords);
+        Connection->flush();
+    }
+    Close();
+}
+
+void CLinkSocket::Close()
+{
+    // Silenced first: closing must not report back into an owner that may be tearing itself down.
+    // Deleted later, as this may run inside a notification of the very connection being closed.
+    if (Connection != nullptr) {
+        Connection->disconnect(this);
+        Connection->abort();
+        Connection->deleteLater();
+        Connection = nullptr;
+    }
+    if (Server != nullptr) {
+        Server->disconnect(this);
+        Server->close();
+        Server->deleteLater();
+        Server = nullptr;
+    }
+}
+
+QString SocketErrorText(int code)
+{
+    switch (code) {
+    case 10024:
+        return QStringLiteral("No more file descriptors are available.");
+    case 10036:
+        return QStringLiteral("A blocking Windows Sockets operation\nis in progress.");
+    case 10041:
+        return QStringLiteral("The specified port is the wrong type\nfor this socket");
+    case 10043:
+        return QStringLiteral("The specified port is not supported");
+    case 10044:
+        return QStringLiteral("The specified socket type is not supported\nin this address family");
+    case 10047:
+        return QStringLiteral("The specified address family is not supported.");
+    case 10050:
+        return QStringLiteral("The Windows Sockets implementation detected\nthat the network subsystem failed.");
+    case 10055:
+        return QStringLiteral("No buffer space is available.\n The socket cannot be created");
+    case 10093:
+        return QStringLiteral("A successful 'AfxSocketInit' must occur\nbefore using 'Create'.");
+    default:
+        return QStringLiteral("unknown");
+    }
+}
+
+int SocketErrorCode(int posixError)
+{
+    switch (posixError) {
+    case EMFILE:
+    case ENFILE:
+        return 10024;
+    case EINPROGRESS:
+        return 10036;
+    case EPROTOTYPE:
+        return 10041;
+    case EPROTONOSUPPORT:
+        return 10043;
+    case ESOCKTNOSUPPORT:
+        return 10044;
+    case EAFNOSUPPORT:
+        return 10047;
+    case ENETDOWN:
+        return 10050;
+    case ENOBUFS:
+    case ENOMEM:
+        return 10055;
+    default:
+        return 0;
+    }
+}
+
+QString SocketFailureText(int posixError)
+{
+    const int code = SocketErrorCode(posixError);
+    return code != 0 ? SocketErrorText(code) : QString::fromLocal8Bit(std::strerror(posixError));
+}

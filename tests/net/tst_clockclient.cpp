@@ -1,0 +1,160 @@
+#include "support/RelayFixture.h"
+#include "support/TestMain.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QSignalSpy>
+#include <QTcpServer>
+
+namespace {
+
+const QByteArray Frame123456("\x02"
+                             "123456\x03\x00\x00",
+                             10);
+
+} // namespace
+
+class TestClockClient : public QObject
+{
+    Q_OBJECT
+
+private:
+    std::unique_ptr<RelayUnderTest> Relay;
+    QTcpServer Server;
+    QString Status() const { return Relay->Ui().Status->text(); }
+
+    // A client started against this test's server, which is not listening yet.
+    void StartClient(const QString& serverName = QStringLiteral("127.0.0.1"))
+    {
+        Relay = std::make_unique<RelayUnderTest>(0, 201, FreePort());
+        Relay->Ui().ServerName->setText(serverName);
+        Relay->Start();
+        QCOMPARE(Relay->Window->RunFlag, 1);
+        QCOMPARE(Status(), QStringLiteral("Connecting to Server ..."));
+    }
+
+    // The client's attempts come from its timer, so the wait keeps the event loop running.
+    QTcpSocket* AcceptedPeer()
+    {
+        if (!Server.isListening() && !Server.listen(QHostAddress::LocalHost, Relay->Port))
+            return nullptr;
+        QElapsedTimer timer;
+        timer.start();
+        while (!Server.hasPendingConnections() && timer.elapsed() < 10000)
+            QTest::qWait(20);
+        return Server.nextPendingConnection();
+    }
+
+private slots:
+    void init() { ForgetSettings(); }
+    void cleanup()
+    {
+        Relay.reset();
+        Server.close();
+    }
+
+    void connectsFromTheSecondTick()
+    {
+        StartClient();
+        // The first tick only arms the timer.
+        QTest::qWait(1300);
+        QCOMPARE(Status(), QStringLiteral("Connecting to Server ..."));
+        QTRY_COMPARE_WITH_TIMEOUT(Status(), QStringLiteral("waiting Server 127.0.0.1 on port %1").arg(Relay->Port),
+                                  3000);
+        // A server that comes late is still found.
+        QTest::qWait(1100);
+        QVERIFY(AcceptedPeer() != nullptr);
+        QTRY_COMPARE_WITH_TIMEOUT(Status(), QStringLiteral("Connected to Server"), 5000);
+        QCOMPARE(Relay->Window->ConnectTimerId, 0);
+        QVERIFY(Relay->Boxes.Boxes.isEmpty());
+    }
+
+    void clockTextsReachTheDisplayLine()
+    {
+        StartClient();
+        QTcpSocket* server = AcceptedPeer();
+        QVERIFY(server != nullptr);
+        QTRY_COMPARE_WITH_TIMEOUT(Status(), QStringLiteral("Connected to Server"), 5000);
+        server->write("12:34:56");
+        QCOMPARE(Relay->Line.Read(10), Frame123456);
+        QCOMPARE(Relay->Ui().Clock->text(), QStringLiteral("12:34:56"));
+        QCOMPARE(Status(), QStringLiteral("COM201 is transmitting"));
+
+        // Two messages arriving together are taken as 11 bytes, then 5.
+        server->write("12:34:5612:34:57");
+        QCOMPARE(Relay->Line.Read(20),
+                 Frame123456
+                     + QByteArray("\x02"
+                                  "34575"
+                                  "6\x03\x00\x00",
+                                  10));
+        QTRY_COMPARE(Relay->Ui().Clock->text(), QStringLiteral("34:57"));
+    }
+
+    void controlWordsAreNamed_data()
+    {
+        QTest::addColumn<QByteArray>("word");
+        QTest::addColumn<QString>("status");
+        QTest::newRow("rejected") << QByteArray("Rejected") << "Rejected by the Server";
+        QTest::newRow("server lost") << QByteArray("Srv lost") << "Server lost";
+    }
+
+    void controlWordsAreNamed()
+    {
+        QFETCH(QByteArray, word);
+        QFETCH(QString, status);
+        StartClient();
+        QTcpSocket* server = AcceptedPeer();
+        QVERIFY(server != nullptr);
+        QTRY_COMPARE_WITH_TIMEOUT(Status(), QStringLiteral("Connected to Server"), 5000);
+        server->write(word);
+        server->disconnectFromHost();
+        QTRY_COMPARE(Relay->Ui().Clock->text(), QString::fromLatin1(word));
+        QCOMPARE(Status(), status);
+        // A control word is no time for the display.
+        QCOMPARE(Relay->Line.Read(1, 200), QByteArray());
+        QCOMPARE(Relay->Window->RunFlag, 1);
+    }
+
+    void anUnresolvableNameIsWaitedForQuietly()
+    {
+        StartClient(QStringLiteral("no-such-host.invalid"));
+        const QString waiting = QStringLiteral("waiting Server NO-SUCH-HOST.INVALID on port %1").arg(Relay->Port);
+        QTRY_COMPARE_WITH_TIMEOUT(Status(), waiting, 4000);
+        QTest::qWait(1200);
+        QCOMPARE(Status(), waiting);
+        QVERIFY(Relay->Boxes.Boxes.isEmpty());
+        QCOMPARE(Relay->Window->RunFlag, 1);
+    }
+
+    void stopWhileWaitingStartsOverUnarmed()
+    {
+        StartClient();
+        QTRY_COMPARE_WITH_TIMEOUT(Status(), QStringLiteral("waiting Server 127.0.0.1 on port %1").arg(Relay->Port),
+                                  4000);
+        Relay->Start();
+        QCOMPARE(Status(), QStringLiteral("Client stopped !"));
+        QCOMPARE(Relay->Window->ConnectTimerId, 0);
+        QCOMPARE(Relay->Window->SerialHandle, -1);
+        QTest::qWait(1200);
+        QCOMPARE(Status(), QStringLiteral("Client stopped !"));
+        Relay->Start();
+        QCOMPARE(Status(), QStringLiteral("Connecting to Server ..."));
+        QTest::qWait(1300);
+        QCOMPARE(Status(), QStringLiteral("Connecting to Server ..."));
+    }
+
+    void theTypedPortIsUsed()
+    {
+        Relay = std::make_unique<RelayUnderTest>(0, 201, FreePort());
+        const quint16 typed = FreePort();
+        QVERIFY(Server.listen(QHostAddress::LocalHost, typed));
+        Relay->Ui().ServerPort->setText(QString::number(typed));
+        Relay->Start();
+        QTRY_VERIFY_WITH_TIMEOUT(Server.hasPendingConnections(), 10000);
+        QCOMPARE(SettingsFile().ReadInt(QStringLiteral("ServerPort"), 0), int(Relay->Port));
+    }
+};
+
+HORALINE_TEST_MAIN(TestClockClient)
+#include "tst_clockclient.moc"

@@ -1,0 +1,272 @@
+#include "support/RelayFixture.h"
+#include "support/TestMain.h"
+
+#include <QLabel>
+#include <QPushButton>
+#include <QTcpServer>
+#include <netinet/in.h>
+#include <sys/socket.h>
+
+namespace {
+
+using Peer = std::unique_ptr<QTcpSocket>;
+
+Peer Connect(quint16 port)
+{
+    auto peer = std::make_unique<QTcpSocket>();
+    peer->connectToHost(QHostAddress::LocalHost, port);
+    if (!peer->waitForConnected(5000))
+        qWarning("could not connect to port %u", unsigned(port));
+    return peer;
+}
+
+// Whether the server has closed the connection, once what it sent has been read.
+bool ClosedByServer(QTcpSocket& peer)
+{
+    for (int i = 0; i < 100 && peer.state() == QAbstractSocket::ConnectedState; ++i) {
+        peer.waitForReadyRead(20);
+        QCoreApplication::processEvents();
+    }
+    return peer.state() != QAbstractSocket::ConnectedState;
+}
+
+} // namespace
+
+class TestClockServer : public QObject
+{
+    Q_OBJECT
+
+private:
+    std::unique_ptr<RelayUnderTest> Relay;
+    QString Status() const { return Relay->Ui().Status->text(); }
+
+    void StartServer()
+    {
+        Relay = std::make_unique<RelayUnderTest>(1, 200, FreePort());
+        Relay->Start();
+        QCOMPARE(Relay->Window->RunFlag, 1);
+    }
+
+    void SendTime(const QByteArray& digits)
+    {
+        QVERIFY(Relay->Line.Write("\x02" + digits));
+        QByteArray padded = digits;
+        padded.replace(' ', '0');
+        const QString shown = QString::fromLatin1(padded.left(2) + ':' + padded.mid(2, 2) + ':' + padded.mid(4, 2));
+        QTRY_COMPARE(Relay->Ui().Clock->text(), shown);
+    }
+
+private slots:
+    void init() { ForgetSettings(); }
+    void cleanup() { Relay.reset(); }
+
+    void fiveAreAdmittedTheSixthIsRejected()
+    {
+        StartServer();
+        std::vector<Peer> peers;
+        for (int n = 1; n <= 5; ++n) {
+            peers.push_back(Connect(Relay->Port));
+            const QString expected = n == 5 ? QStringLiteral("5 Clients connected (MAX) !")
+                                            : QStringLiteral("%1 Clients connected !").arg(n);
+            QTRY_COMPARE(Status(), expected);
+        }
+        Peer sixth = Connect(Relay->Port);
+        QCOMPARE(ReadUntil(*sixth, 8), QByteArray("Rejected"));
+        QVERIFY(ClosedByServer(*sixth));
+        QCOMPARE(Relay->Window->ClientList.size(), 5);
+        QCOMPARE(Status(), QStringLiteral("5 Clients connected (MAX) !"));
+        QCOMPARE(Relay->Window->ClientsFlag, 1);
+        QVERIFY(Relay->Boxes.Boxes.isEmpty());
+    }
+
+    void everyAdmissionResendsTheCurrentValue()
+    {
+        StartServer();
+        Peer first = Connect(Relay->Port);
+        QTRY_COMPARE(Status(), QStringLiteral("1 Clients connected !"));
+        // Before any time code there is nothing to send.
+        QCOMPARE(ReadUntil(*first, 1, 200), QByteArray());
+        SendTime("123456");
+        QCOMPARE(ReadUntil(*first, 8), QByteArray("12:34:56"));
+        Peer second = Connect(Relay->Port);
+        QCOMPARE(ReadUntil(*second, 8), QByteArray("12:34:56"));
+        QCOMPARE(ReadUntil(*first, 8), QByteArray("12:34:56"));
+        SendTime(" 90507");
+        QCOMPARE(ReadUntil(*first, 8), QByteArray("09:05:07"));
+        QCOMPARE(ReadUntil(*second, 8), QByteArray("09:05:07"));
+        // The same value twice is sent twice.
+        SendTime("090508");
+        SendTime("090508");
+        QCOMPARE(ReadUntil(*first, 16), QByteArray("09:05:0809:05:08"));
+        QCOMPARE(Status(), QStringLiteral("2 Clients connected !"));
+    }
+
+    void stopTellsEveryClient()
+    {
+        StartServer();
+        std::vector<Peer> peers;
+        for (int n = 1; n <= 3; ++n)
+            peers.push_back(Connect(Relay->Port));
+        QTRY_COMPARE(Status(), QStringLiteral("3 Clients connected !"));
+        Relay->Start();
+        QCOMPARE(Status(), QStringLiteral("Server stopped !"));
+        for (Peer& peer : peers) {
+            QCOMPARE(ReadUntil(*peer, 8), QByteArray("Srv lost"));
+            QVERIFY(ClosedByServer(*peer));
+        }
+        QCOMPARE(Relay->Window->ListeningFlag, 0);
+        QCOMPARE(Relay->Window->ClientsFlag, 0);
+        Peer late = Connect(Relay->Port);
+        QVERIFY(late->state() != QAbstractSocket::ConnectedState);
+    }
+
+    void closingClientsAreCounted()
+    {
+        StartServer();
+        Peer a = Connect(Relay->Port);
+        Peer b = Connect(Relay->Port);
+        Peer c = Connect(Relay->Port);
+        QTRY_COMPARE(Status(), QStringLiteral("3 Clients connected !"));
+        b->disconnectFromHost();
+        QTRY_COMPARE(Status(), QStringLiteral("2 Clients connected !"));
+        // A reset is a close too: a vanished display must not hold one of the five places.
+        a->setSocketOption(QAbstractSocket::KeepAliveOption, 0);
+        const linger reset {1, 0};
+        ::setsockopt(int(a->socketDescriptor()), SOL_SOCKET, SO_LINGER, &reset, sizeof reset);
+        a->abort();
+        QTRY_COMPARE(Status(), QStringLiteral("1 Clients connected !"));
+        c->disconnectFromHost();
+        QTRY_COMPARE(Status(), QStringLiteral(" Clients disconnected !"));
+        QCOMPARE(Relay->Window->ClientsFlag, 0);
+        QVERIFY(Relay->Window->ClientList.isEmpty());
+        SendTime("010101");
+        QCOMPARE(Status(), QStringLiteral(" Clients disconnected !"));
+    }
+
+    void aClientThatTalksChangesNothing()
+    {
+        StartServer();
+        Peer chatty = Connect(Relay->Port);
+        Peer quiet = Connect(Relay->Port);
+        QTRY_COMPARE(Status(), QStringLiteral("2 Clients connected !"));
+        const QByteArray noise(64 * 1024, 'x');
+        for (int i = 0; i < 16; ++i)
+            chatty->write(noise);
+        chatty->flush();
+        SendTime("111111");
+        QCOMPARE(ReadUntil(*quiet, 8), QByteArray("11:11:11"));
+        QCOMPARE(ReadUntil(*chatty, 8), QByteArray("11:11:11"));
+        QTest::qWait(100);
+        QVERIFY(Relay->Boxes.Boxes.isEmpty());
+        QCOMPARE(Status(), QStringLiteral("2 Clients connected !"));
+    }
+
+    void aClientThatNeverReadsStaysBounded()
+    {
+        StartServer();
+        // A display that stopped reading, with the smallest receive buffer the system allows.
+        const int stuck = ::socket(AF_INET, SOCK_STREAM, 0);
+        const int small = 1024;
+        ::setsockopt(stuck, SOL_SOCKET, SO_RCVBUF, &small, sizeof small);
+        sockaddr_in address {};
+        address.sin_family = AF_INET;
+        address.sin_port = htons(Relay->Port);
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        QCOMPARE(::connect(stuck, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+        Peer reader = Connect(Relay->Port);
+        QTRY_COMPARE(Status(), QStringLiteral("2 Clients connected !"));
+
+        CRelayDlg& window = *Relay->Window;
+        StoreTimeCode(window.ClockBuffer, {'1', '2', '3', '4', '5', '6'});
+        constexpr int Values = 40000;
+        QByteArray received;
+        for (int i = 0; i < Values; ++i) {
+            window.DistributeClock();
+            if (i % 200 == 0) {
+                QCoreApplication::processEvents();
+                received += reader->readAll();
+            }
+        }
+        received += ReadUntil(*reader, Values * 8 - int(received.size()));
+        QCOMPARE(received.size(), Values * 8);
+        for (CLinkSocket* client : std::as_const(window.ClientList))
+            QVERIFY(client->Unsent() <= 4096 + 8);
+        ::close(stuck);
+    }
+
+    void aBusyPortIsReportedAndTriedAgain()
+    {
+        QTcpServer squatter;
+        QVERIFY(squatter.listen(QHostAddress::AnyIPv4, 0));
+        Relay = std::make_unique<RelayUnderTest>(1, 200, squatter.serverPort());
+        Relay->Start();
+        const QString port = QString::number(squatter.serverPort());
+        QCOMPARE(
+            Relay->Boxes.Texts(),
+            QStringList {
+                QStringLiteral("Error <%1> listening on port %2:\nAddress already in use").arg(EADDRINUSE).arg(port)});
+        QCOMPARE(Relay->Boxes.Boxes[0].title, QStringLiteral("Horaline error:"));
+        QCOMPARE(Relay->Boxes.Boxes[0].type, unsigned(MB_ICONSTOP));
+        QCOMPARE(Relay->Window->ListeningFlag, 0);
+        // The serial side still runs.
+        QCOMPARE(Status(), QStringLiteral("Started Server mode !"));
+        QCOMPARE(Relay->Window->RunFlag, 1);
+
+        Relay->Start();
+        squatter.close();
+        Relay->Start();
+        QCOMPARE(Relay->Boxes.Boxes.size(), 1);
+        QCOMPARE(Relay->Window->ListeningFlag, 1);
+        Peer peer = Connect(Relay->Port);
+        QTRY_COMPARE(Status(), QStringLiteral("1 Clients connected !"));
+    }
+
+    void theListenerOutlivesAFailedStart()
+    {
+        Relay = std::make_unique<RelayUnderTest>(1, 200, FreePort());
+        Relay->Line.CloseMaster();
+        PtyPair gone;
+        Relay->Window->InComName.clear();
+        Relay->Ui().InComName->setCurrentIndex(0);
+        Relay->Start();
+        QCOMPARE(Relay->Boxes.Texts(), QStringList {"Select a valid Port in Settings!"});
+        QCOMPARE(Relay->Window->RunFlag, 0);
+        QCOMPARE(Relay->Window->ListeningFlag, 1);
+        QCOMPARE(Status(), QStringLiteral(" Waiting for Clients ..."));
+        Peer peer = Connect(Relay->Port);
+        QTRY_COMPARE(Status(), QStringLiteral("1 Clients connected !"));
+        Relay->Start();
+        QCOMPARE(Status(), QStringLiteral(" Ready !"));
+        // Closing the window still tells the client.
+        Relay->Window->EndSession();
+        QCOMPARE(ReadUntil(*peer, 8), QByteArray("Srv lost"));
+        QVERIFY(ClosedByServer(*peer));
+    }
+
+    void closingWhileRunningTellsEveryClient()
+    {
+        StartServer();
+        Peer peer = Connect(Relay->Port);
+        QTRY_COMPARE(Status(), QStringLiteral("1 Clients connected !"));
+        Relay->Window->EndSession();
+        QCOMPARE(ReadUntil(*peer, 8), QByteArray("Srv lost"));
+        QVERIFY(ClosedByServer(*peer));
+        QCOMPARE(SettingsFile().ReadInt(QStringLiteral("ProgRun"), -1), 1);
+    }
+
+    void socketErrorTexts()
+    {
+        QCOMPARE(SocketErrorText(10024), QStringLiteral("No more file descriptors are available."));
+        QCOMPARE(SocketErrorText(10055),
+                 QStringLiteral("No buffer space is available.\n The socket cannot be created"));
+        QCOMPARE(SocketErrorText(10093),
+                 QStringLiteral("A successful 'AfxSocketInit' must occur\nbefore using 'Create'."));
+        QCOMPARE(SocketErrorText(10035), QStringLiteral("unknown"));
+        QCOMPARE(SocketErrorText(10022), QStringLiteral("unknown"));
+        QCOMPARE(SocketFailureText(EMFILE), QStringLiteral("No more file descriptors are available."));
+        QCOMPARE(SocketFailureText(EADDRINUSE), QStringLiteral("Address already in use"));
+    }
+};
+
+HORALINE_TEST_MAIN(TestClockServer)
+#include "tst_clockserver.moc"
