@@ -54,14 +54,14 @@ void CRelayDlg::OnLinkReceive(CLinkSocket* socket)
     StoreReceivedText(ClockBuffer, text);
     HaveClockValue = true;
     const ReceivedKind kind = ClassifyReceivedText(ClockBuffer);
-    if (kind == ReceivedKind::Rejected)
-        SetStatus(QStringLiteral("Rejected by the Server"));
-    else if (kind == ReceivedKind::ServerLost)
-        SetStatus(QStringLiteral("Server lost"));
-    SetClock(ControlText(ClockBuffer.data(), ClockBuffer.size()));
+    // The display line before the window: the window can wait a moment, the clock on the wall cannot.
     // A control word is no time: written out, it would put its letters on the display.
     if (kind == ReceivedKind::Clock)
         DistributeClock();
+    else
+        SetStatus(kind == ReceivedKind::Rejected ? QStringLiteral("Rejected by the Server")
+                                                 : QStringLiteral("Server lost"));
+    SetClock(ControlText(ClockBuffer.data(), ClockBuffer.size()));
     // Each notification takes one text of at most 11 bytes; the rest makes the next text.
     if (ConnectSocket.BytesAvailable() > 0)
         QMetaObject::invokeMethod(

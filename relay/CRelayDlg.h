@@ -19,6 +19,7 @@
 // serial and network resource for the life of the window.
 enum class PortSide;
 class QMenu;
+class QTimer;
 class QSystemTrayIcon;
 
 // Mouse messages of the notification area, as the tray icon reports them to the window.
@@ -165,4 +166,7 @@ private:
     int ReaderRun = 0;
     // Until the first value arrives there is nothing to give a newly admitted client.
     bool HaveClockValue = false;
+    // The clock field is repainted at most this often; the newest value always ends up shown.
+    QTimer* ClockRefresh = nullptr;
+    QString ClockText;
 };

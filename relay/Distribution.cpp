@@ -35,9 +35,10 @@ bool CRelayDlg::event(QEvent* event)
 void CRelayDlg::OnClockFrame()
 {
     ReplaceSpaces(ClockBuffer);
+    // The clients before the window: the window can wait a moment, the clocks on the wall cannot.
+    DistributeClock();
     const QByteArray text = FormatClockText(ClockBuffer);
     SetClock(ControlText(text.constData(), size_t(text.size())));
-    DistributeClock();
 }
 
 void CRelayDlg::DistributeClock()

@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QSystemTrayIcon>
+#include <QTimer>
 
 CRelayDlg::CRelayDlg(QWidget* parent)
     : QDialog(parent,
@@ -18,6 +19,14 @@ CRelayDlg::CRelayDlg(QWidget* parent)
     const DialogBaseUnits base = MeasureDialogFont(font());
     Ui = BuildRelayTemplate(this, base);
     setFixedSize(DialogToPixels(RelayWindowUnits, base));
+
+    ClockRefresh = new QTimer(this);
+    ClockRefresh->setSingleShot(true);
+    ClockRefresh->setInterval(40);
+    connect(ClockRefresh, &QTimer::timeout, this, [this] {
+        if (Ui.Clock->text() != ClockText)
+            SetClock(ClockText);
+    });
 
     connect(Ui.Exit, &QPushButton::clicked, this, [this] { OnCommand(2); });
     connect(Ui.About, &QPushButton::clicked, this, [this] { OnCommand(3); });
@@ -94,5 +103,11 @@ void CRelayDlg::SetStatus(const QString& text)
 
 void CRelayDlg::SetClock(const QString& text)
 {
+    // Painting the large field costs more than relaying a value; at rates no one can read, the
+    // values in between are skipped on screen, never on the lines.
+    ClockText = text;
+    if (ClockRefresh->isActive())
+        return;
     Ui.Clock->setText(text);
+    ClockRefresh->start();
 }

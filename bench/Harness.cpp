@@ -1,0 +1,302 @@
+#include "Harness.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QSettings>
+#include <QStandardPaths>
+#include <QThread>
+#include <algorithm>
+#include <arpa/inet.h>
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <ctime>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <pty.h>
+#include <spawn.h>
+#include <stdexcept>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <termios.h>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace bench {
+
+namespace {
+
+pid_t Spawn(const QString& program, const QStringList& arguments, const std::vector<std::string>& extraEnvironment)
+{
+    std::vector<std::string> strings {program.toStdString()};
+    for (const QString& argument : arguments)
+        strings.push_back(argument.toStdString());
+    std::vector<char*> argv;
+    for (std::string& s : strings)
+        argv.push_back(s.data());
+    argv.push_back(nullptr);
+
+    std::vector<std::string> environment(extraEnvironment);
+    for (char** e = environ; *e != nullptr; ++e)
+        environment.emplace_back(*e);
+    std::vector<char*> envp;
+    for (std::string& s : environment)
+        envp.push_back(s.data());
+    envp.push_back(nullptr);
+
+    pid_t pid = -1;
+    if (::posix_spawn(&pid, argv[0], nullptr, nullptr, argv.data(), envp.data()) != 0)
+        return -1;
+    return pid;
+}
+
+void EndProcess(pid_t& pid)
+{
+    if (pid <= 0)
+        return;
+    ::kill(pid, SIGTERM);
+    for (int i = 0; i < 500; ++i) {
+        if (::waitpid(pid, nullptr, WNOHANG) == pid) {
+            pid = -1;
+            return;
+        }
+        QThread::msleep(10);
+    }
+    ::kill(pid, SIGKILL);
+    ::waitpid(pid, nullptr, 0);
+    pid = -1;
+}
+
+void MakeRaw(int fd)
+{
+    termios line {};
+    ::tcgetattr(fd, &line);
+    ::cfmakeraw(&line);
+    ::tcsetattr(fd, TCSANOW, &line);
+}
+
+} // namespace
+
+Pty MakePty()
+{
+    Pty pty;
+    char name[256] = {};
+    if (::openpty(&pty.master, &pty.slave, name, nullptr, nullptr) != 0)
+        Fail(QStringLiteral("cannot make a pseudo-terminal"));
+    MakeRaw(pty.slave);
+    // The relay and socat must not inherit the other lines of the run.
+    ::fcntl(pty.master, F_SETFD, FD_CLOEXEC);
+    ::fcntl(pty.slave, F_SETFD, FD_CLOEXEC);
+    pty.slavePath = QString::fromLocal8Bit(name);
+    return pty;
+}
+
+int64_t NowNs()
+{
+    timespec now {};
+    ::clock_gettime(CLOCK_MONOTONIC, &now);
+    return int64_t(now.tv_sec) * 1000000000 + now.tv_nsec;
+}
+
+int ConnectLoopback(uint16_t port, int timeoutMs)
+{
+    const int64_t deadline = NowNs() + int64_t(timeoutMs) * 1000000;
+    while (NowNs() < deadline) {
+        const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in address {};
+        address.sin_family = AF_INET;
+        address.sin_port = htons(port);
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        sockaddr_in local {};
+        socklen_t length = sizeof local;
+        // Dialling a loopback port nobody listens on can connect the socket to itself (TCP
+        // simultaneous open) when the system picks that very port as the source; that is no server.
+        if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0
+            && ::getsockname(fd, reinterpret_cast<sockaddr*>(&local), &length) == 0
+            && local.sin_port != address.sin_port) {
+            const int one = 1;
+            ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+            return fd;
+        }
+        ::close(fd);
+        QThread::usleep(500);
+    }
+    Fail(QStringLiteral("nothing listened on port %1").arg(port));
+}
+
+int ListenLoopback(uint16_t& port)
+{
+    // The port fields take 0..60000; the system's choice can lie above.
+    for (int attempt = 0; attempt < 1000; ++attempt) {
+        const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in address {};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof address;
+        if (::bind(fd, reinterpret_cast<sockaddr*>(&address), length) != 0 || ::listen(fd, 8) != 0)
+            Fail(QStringLiteral("cannot listen on loopback"));
+        ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
+        port = ntohs(address.sin_port);
+        if (port <= 60000)
+            return fd;
+        ::close(fd);
+    }
+    Fail(QStringLiteral("no free port up to 60000"));
+}
+
+int AcceptOne(int listener, int timeoutMs)
+{
+    pollfd ready {listener, POLLIN, 0};
+    if (::poll(&ready, 1, timeoutMs) <= 0)
+        return -1;
+    const int fd = ::accept4(listener, nullptr, nullptr, SOCK_CLOEXEC);
+    const int one = 1;
+    ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+    return fd;
+}
+
+uint16_t FreePort()
+{
+    uint16_t port = 0;
+    ::close(ListenLoopback(port));
+    return port;
+}
+
+bool ReadExactly(int fd, char* buffer, size_t size, int timeoutMs)
+{
+    const int64_t deadline = NowNs() + int64_t(timeoutMs) * 1000000;
+    size_t got = 0;
+    while (got < size) {
+        const int64_t left = (deadline - NowNs()) / 1000000;
+        if (left < 0)
+            return false;
+        pollfd ready {fd, POLLIN, 0};
+        if (::poll(&ready, 1, int(left) + 1) <= 0)
+            continue;
+        const ssize_t count = ::read(fd, buffer + got, size - got);
+        if (count <= 0 && errno != EAGAIN && errno != EINTR)
+            return false;
+        if (count > 0)
+            got += size_t(count);
+    }
+    return true;
+}
+
+bool WriteAll(int fd, const char* data, size_t size)
+{
+    size_t sent = 0;
+    while (sent < size) {
+        const ssize_t count = ::write(fd, data + sent, size - sent);
+        if (count < 0 && errno != EAGAIN && errno != EINTR)
+            return false;
+        if (count > 0)
+            sent += size_t(count);
+    }
+    return true;
+}
+
+Horaline::Horaline(const HoralineSettings& settings)
+{
+    const QString file = Config.filePath(QStringLiteral("Remote Tickview System/Horaline.ini"));
+    {
+        QSettings ini(file, QSettings::IniFormat);
+        const QString com = QStringLiteral("COM%1").arg(settings.com);
+        ini.setValue(QStringLiteral("Ports/") + com, settings.device);
+        ini.beginGroup(QStringLiteral("Settaggi"));
+        ini.setValue(settings.mode == 1 ? QStringLiteral("InComName") : QStringLiteral("OutComName"), com);
+        ini.setValue(QStringLiteral("InComSpeed"), QStringLiteral("38400"));
+        ini.setValue(QStringLiteral("OutComSpeed"), QStringLiteral("38400"));
+        ini.setValue(QStringLiteral("ServerName"), QStringLiteral("127.0.0.1"));
+        ini.setValue(QStringLiteral("ServerPort"), int(settings.port));
+        ini.setValue(QStringLiteral("ProgMode"), settings.mode);
+        ini.setValue(QStringLiteral("ProgRun"), 1);
+    }
+    Process = Spawn(HoralineBinary(), {},
+                    {"QT_QPA_PLATFORM=offscreen", "XDG_CONFIG_HOME=" + Config.path().toStdString(),
+                     "XDG_RUNTIME_DIR=" + Config.path().toStdString()});
+    if (Process < 0)
+        Fail(QStringLiteral("cannot start ") + HoralineBinary());
+}
+
+Horaline::~Horaline()
+{
+    Stop();
+}
+
+void Horaline::Stop()
+{
+    EndProcess(Process);
+}
+
+double Horaline::CpuSeconds() const
+{
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(Process));
+    if (!stat.open(QIODevice::ReadOnly))
+        return 0;
+    const QByteArray text = stat.readAll();
+    // Fields after the command name, which is in parentheses and may hold spaces.
+    const QList<QByteArray> fields = text.mid(text.lastIndexOf(')') + 2).split(' ');
+    const double ticks = fields.value(11).toDouble() + fields.value(12).toDouble();
+    return ticks / double(::sysconf(_SC_CLK_TCK));
+}
+
+long Horaline::ResidentKiB() const
+{
+    QFile status(QStringLiteral("/proc/%1/status").arg(Process));
+    if (!status.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray& line : status.readAll().split('\n')) {
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').value(0).toLong();
+    }
+    return 0;
+}
+
+Socat::Socat(const QStringList& arguments)
+{
+    Process = Spawn(QStandardPaths::findExecutable(QStringLiteral("socat")), arguments, {});
+    if (Process < 0)
+        Fail(QStringLiteral("socat is needed for the comparison: apt-get install socat"));
+}
+
+Socat::~Socat()
+{
+    EndProcess(Process);
+}
+
+Summary Summarise(std::vector<double> microseconds)
+{
+    std::sort(microseconds.begin(), microseconds.end());
+    const auto at = [&](double fraction) {
+        return microseconds[std::min(microseconds.size() - 1, size_t(fraction * double(microseconds.size())))];
+    };
+    return {at(0.5), at(0.99), microseconds.back()};
+}
+
+void Fail(const QString& reason)
+{
+    throw std::runtime_error(reason.toStdString());
+}
+
+int RunMeasurement(int argc, char* argv[], int (*measure)(int argc, char* argv[]))
+{
+    QCoreApplication application(argc, argv);
+    std::setvbuf(stdout, nullptr, _IOLBF, 0);
+    try {
+        return measure(argc, argv);
+    } catch (const std::exception& failure) {
+        std::fprintf(stderr, "%s\n", failure.what());
+        return 1;
+    }
+}
+
+QString HoralineBinary()
+{
+    return QStringLiteral(HORALINE_BINARY);
+}
+
+} // namespace bench

@@ -1,0 +1,95 @@
+#pragma once
+
+// What the benchmarks share: pseudo-terminals, a Horaline started as its own process on settings made
+// for the run, loopback sockets, the clock and the statistics.
+
+#include <QString>
+#include <QTemporaryDir>
+#include <cstdint>
+#include <optional>
+#include <sys/types.h>
+#include <vector>
+
+namespace bench {
+
+struct Pty
+{
+    int master = -1;
+    int slave = -1; // kept open so that the line stays up between users
+    QString slavePath;
+};
+Pty MakePty();
+
+int64_t NowNs();
+
+// A blocking loopback connection, with TCP_NODELAY; retries until the deadline, then fails the run.
+int ConnectLoopback(uint16_t port, int timeoutMs);
+// A loopback listener on a free port up to 60000, the highest the port fields accept.
+int ListenLoopback(uint16_t& port);
+int AcceptOne(int listener, int timeoutMs);
+uint16_t FreePort();
+
+// Reads exactly size bytes or gives up at the deadline.
+bool ReadExactly(int fd, char* buffer, size_t size, int timeoutMs);
+bool WriteAll(int fd, const char* data, size_t size);
+
+struct HoralineSettings
+{
+    int mode = 1; // 1 server, 0 client
+    int com = 250;
+    QString device;
+    uint16_t port = 0;
+};
+
+// The real program, as an operator would leave it: its settings start the relay by itself.
+class Horaline
+{
+public:
+    explicit Horaline(const HoralineSettings& settings);
+    ~Horaline();
+    Horaline(const Horaline&) = delete;
+    Horaline& operator=(const Horaline&) = delete;
+
+    pid_t Pid() const { return Process; }
+    // Seconds of processor time used so far, user and system.
+    double CpuSeconds() const;
+    long ResidentKiB() const;
+    void Stop();
+
+private:
+    QTemporaryDir Config;
+    pid_t Process = -1;
+};
+
+// A plain byte relay between a pseudo-terminal and a TCP connection, for comparison.
+class Socat
+{
+public:
+    Socat(const QStringList& arguments);
+    ~Socat();
+    Socat(const Socat&) = delete;
+    Socat& operator=(const Socat&) = delete;
+
+private:
+    pid_t Process = -1;
+};
+
+struct Summary
+{
+    double median;
+    double p99;
+    double max;
+};
+Summary Summarise(std::vector<double> microseconds);
+
+QString HoralineBinary();
+
+// Ends the run with a reason; RunMeasurement catches it, so every started process is stopped on the
+// way out.
+[[noreturn]] void Fail(const QString& reason);
+
+// The body of a benchmark's main: the application object, line-buffered output, and a failure told
+// on standard error with exit code 1.
+int RunMeasurement(int argc, char* argv[], int (*measure)(int argc, char* argv[]));
+
+} // namespace bench

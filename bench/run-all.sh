@@ -1,0 +1,10 @@
+#!/usr/bin/env bash
+# Builds a release tree and runs every benchmark in turn; each prints its own table lines.
+#   bench/run-all.sh
+set -euo pipefail
+cd "$(dirname "$0")/.."
+cmake -S . -B build/bench-release -G Ninja -DCMAKE_BUILD_TYPE=Release > /dev/null
+cmake --build build/bench-release --target latency throughput steady > /dev/null
+build/bench-release/bench/latency 2000
+build/bench-release/bench/throughput 60
+build/bench-release/bench/steady 60
