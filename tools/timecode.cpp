@@ -2,9 +2,11 @@
 //   horaline-timecode write DEVICE [--speed 9600] [--start HH:MM:SS] [--rate N] [--count N]
 //   horaline-timecode pty [--start HH:MM:SS] [--rate N] [--count N]
 //   horaline-timecode read DEVICE [--speed 9600] [--count N]
+//   horaline-timecode display [--count N]
 // write sends STX + HHMMSS of the current time, or counts up from --start one second per frame, at
 // --rate frames a second; pty does the same on a new pseudo-terminal whose path it prints first;
-// read prints every frame it sees on a line, input frames and display frames alike.
+// read prints every frame it sees on a line, input frames and display frames alike; display plays a
+// clock display on a new pseudo-terminal: it prints the path, then every frame written to it.
 #include "relay/ClockFormat.h"
 #include "serial/SerialDevice.h"
 
@@ -18,6 +20,7 @@
 #include <cstring>
 #include <poll.h>
 #include <pty.h>
+#include <termios.h>
 #include <thread>
 #include <unistd.h>
 
@@ -101,7 +104,7 @@ int main(int argc, char* argv[])
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Writes or reads STX + HHMMSS time codes on a serial line."));
     parser.addHelpOption();
-    parser.addPositionalArgument(QStringLiteral("mode"), QStringLiteral("write, pty or read"));
+    parser.addPositionalArgument(QStringLiteral("mode"), QStringLiteral("write, pty, read or display"));
     parser.addPositionalArgument(QStringLiteral("device"), QStringLiteral("serial device (write and read)"));
     const QCommandLineOption speed(QStringLiteral("speed"), QStringLiteral("line speed"), QStringLiteral("baud"),
                                    QStringLiteral("9600"));
@@ -127,15 +130,21 @@ int main(int argc, char* argv[])
     if (!numbers || (parser.isSet(start) && !first.isValid()))
         return Fail(QStringLiteral("--rate must be above 0, --count a whole number and --start HH:MM:SS"));
 
-    if (mode == QLatin1String("pty") && arguments.size() == 1) {
+    if ((mode == QLatin1String("pty") || mode == QLatin1String("display")) && arguments.size() == 1) {
         int master = -1;
         int slave = -1;
         char name[256] = {};
         if (::openpty(&master, &slave, name, nullptr, nullptr) != 0)
             return Fail(QStringLiteral("cannot make a pseudo-terminal"));
+        // The slave end stays open here, so the line stays up while its user comes and goes.
+        termios line {};
+        ::tcgetattr(slave, &line);
+        ::cfmakeraw(&line);
+        ::tcsetattr(slave, TCSANOW, &line);
         std::printf("%s\n", name);
         std::fflush(stdout);
-        return WriteFrames(master, first, frameRate, frames);
+        return mode == QLatin1String("pty") ? WriteFrames(master, first, frameRate, frames)
+                                            : ReadFrames(master, frames);
     }
     if ((mode == QLatin1String("write") || mode == QLatin1String("read")) && arguments.size() == 2) {
         int fd = -1;

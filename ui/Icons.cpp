@@ -1,6 +1,7 @@
 #include "ui/Icons.h"
 
 #include <QPainter>
+#include <QPixmap>
 #include <QtMath>
 
 namespace {
@@ -13,9 +14,9 @@ QPointF OnDial(QPointF centre, double radius, double minutes)
 
 } // namespace
 
-QPixmap DrawClockFace(int size, QColor rim)
+QImage DrawClockFace(int size, QColor rim)
 {
-    QPixmap image(size, size);
+    QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
     image.fill(Qt::transparent);
     QPainter painter(&image);
     painter.setRenderHint(QPainter::Antialiasing);
@@ -44,15 +45,20 @@ QPixmap DrawClockFace(int size, QColor rim)
     return image;
 }
 
+QImage MainIconImage(int size)
+{
+    return DrawClockFace(size, QColor(30, 70, 160));
+}
+
 QIcon MainIcon()
 {
     QIcon icon;
     for (int size : {32, 16})
-        icon.addPixmap(DrawClockFace(size, QColor(30, 70, 160)));
+        icon.addPixmap(QPixmap::fromImage(MainIconImage(size)));
     return icon;
 }
 
 QIcon TrayIcon()
 {
-    return QIcon(DrawClockFace(16, QColor(20, 130, 60)));
+    return QIcon(QPixmap::fromImage(DrawClockFace(16, QColor(20, 130, 60))));
 }
