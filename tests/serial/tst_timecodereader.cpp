@@ -34,16 +34,26 @@ public:
     QList<int> Errors;
 };
 
-// The slave end opened and set up as the program does it.
-int OpenRaw(const PtyPair& line)
+// A line opened and set up as the program does it, with a reader on it for the given run.
+struct ReadingLine
 {
-    const SerialOpenResult opened = OpenSerialDevice(line.SlavePath);
-    termios settings {};
-    ::tcgetattr(opened.fd, &settings);
-    ConfigureLine(settings, SpeedFromText(QStringLiteral("38400")));
-    ::tcsetattr(opened.fd, TCSANOW, &settings);
-    return opened.fd;
-}
+    explicit ReadingLine(int runNumber)
+    {
+        fd = OpenSerialDevice(line.SlavePath).fd;
+        termios settings {};
+        ::tcgetattr(fd, &settings);
+        ConfigureLine(settings, SpeedFromText(QStringLiteral("38400")));
+        ::tcsetattr(fd, TCSANOW, &settings);
+        reader.Start(fd, &run, &window, runNumber);
+    }
+    ~ReadingLine() { }
+
+    PtyPair line;
+    int fd = -1;
+    Collector window;
+    std::atomic<int> run {1};
+    TimeCodeReader reader;
+};
 
 } // namespace
 
@@ -54,95 +64,63 @@ class TestTimeCodeReader : public QObject
 private slots:
     void framesArriveWholeWithTheirRun()
     {
-        PtyPair line;
-        const int fd = OpenRaw(line);
-        Collector window;
-        std::atomic<int> run {1};
-        TimeCodeReader reader;
-        reader.Start(fd, &run, &window, 7);
-        QVERIFY(line.Write(QByteArray("\x02"
-                                      "123456\x03"
-                                      "noise\x02"
-                                      "12\x02"
-                                      "345")));
-        QTRY_COMPARE(window.Frames.size(), 2);
-        QCOMPARE(window.Frames[0], QByteArray("123456"));
-        QCOMPARE(window.Frames[1],
+        ReadingLine test(7);
+        QVERIFY(test.line.Write(QByteArray("\x02"
+                                           "123456\x03"
+                                           "noise\x02"
+                                           "12\x02"
+                                           "345")));
+        QTRY_COMPARE(test.window.Frames.size(), 2);
+        QCOMPARE(test.window.Frames[0], QByteArray("123456"));
+        QCOMPARE(test.window.Frames[1],
                  QByteArray("12\x02"
                             "345"));
-        QCOMPARE(window.Runs, QList<int>({7, 7}));
-        run = 0;
-        reader.Stop();
-        CloseSerialDevice(fd, line.SlavePath);
+        QCOMPARE(test.window.Runs, QList<int>({7, 7}));
     }
 
     void aStoppedReaderPostsNothingAndARestartIsClean()
     {
-        PtyPair line;
-        const int fd = OpenRaw(line);
-        Collector window;
-        std::atomic<int> run {1};
-        TimeCodeReader reader;
-        reader.Start(fd, &run, &window, 1);
-        run = 0;
-        reader.Stop();
-        QVERIFY(line.Write(QByteArray("\x02"
-                                      "000001")));
+        ReadingLine test(1);
+        test.run = 0;
+        test.reader.Stop();
+        QVERIFY(test.line.Write(QByteArray("\x02"
+                                           "000001")));
         QTest::qWait(50);
-        QVERIFY(window.Frames.isEmpty());
+        QVERIFY(test.window.Frames.isEmpty());
 
         // Restarted at once: the purge drops what came while stopped, the new run tags what follows.
-        run = 1;
-        reader.Start(fd, &run, &window, 2);
-        QVERIFY(line.Write(QByteArray("\x02"
-                                      "000002")));
-        QTRY_COMPARE(window.Frames, QList<QByteArray>({"000002"}));
-        QCOMPARE(window.Runs, QList<int>({2}));
-        run = 0;
-        reader.Stop();
-        CloseSerialDevice(fd, line.SlavePath);
+        test.run = 1;
+        test.reader.Start(test.fd, &test.run, &test.window, 2);
+        QVERIFY(test.line.Write(QByteArray("\x02"
+                                           "000002")));
+        QTRY_COMPARE(test.window.Frames, QList<QByteArray>({"000002"}));
+        QCOMPARE(test.window.Runs, QList<int>({2}));
     }
 
     void aVanishedLineIsReportedOnce()
     {
-        PtyPair line;
-        const int fd = OpenRaw(line);
-        Collector window;
-        std::atomic<int> run {1};
-        TimeCodeReader reader;
-        reader.Start(fd, &run, &window, 3);
-        line.CloseMaster();
-        QTRY_COMPARE(window.Errors, QList<int>({EIO}));
+        ReadingLine test(3);
+        test.line.CloseMaster();
+        QTRY_COMPARE(test.window.Errors, QList<int>({EIO}));
         QTest::qWait(150);
-        QCOMPARE(window.Errors.size(), 1);
-        run = 0;
-        reader.Stop();
-        CloseSerialDevice(fd, line.SlavePath);
+        QCOMPARE(test.window.Errors.size(), 1);
     }
 
     void aStreamWrittenFromAnotherThreadIsNotLost()
     {
-        PtyPair line;
-        const int fd = OpenRaw(line);
-        Collector window;
-        std::atomic<int> run {1};
-        TimeCodeReader reader;
-        reader.Start(fd, &run, &window, 4);
+        ReadingLine test(4);
         constexpr int Count = 2000;
         std::thread source([&] {
             for (int i = 0; i < Count; ++i) {
                 const QByteArray frame = "\x02" + QByteArray::number(i).rightJustified(6, '0') + "\x03";
-                if (!line.Write(frame))
+                if (!test.line.Write(frame))
                     return;
             }
         });
-        QTRY_COMPARE_WITH_TIMEOUT(window.Frames.size(), Count, 20000);
+        QTRY_COMPARE_WITH_TIMEOUT(test.window.Frames.size(), Count, 20000);
         source.join();
         for (int i = 0; i < Count; ++i)
-            QCOMPARE(window.Frames[i], QByteArray::number(i).rightJustified(6, '0'));
-        run = 0;
-        reader.Stop();
-        CloseSerialDevice(fd, line.SlavePath);
+            QCOMPARE(test.window.Frames[i], QByteArray::number(i).rightJustified(6, '0'));
     }
 };
 
