@@ -256,6 +256,23 @@ long Horaline::ResidentKiB() const
     return 0;
 }
 
+ServerRelay::ServerRelay(int clientCount)
+    : input(MakePty())
+    , port(FreePort())
+    , relay({1, 250, input.slavePath, port})
+{
+    for (int i = 0; i < clientCount; ++i)
+        clients.push_back(ConnectLoopback(port, 10000));
+}
+
+ServerRelay::~ServerRelay()
+{
+    for (int client : clients)
+        ::close(client);
+    ::close(input.master);
+    ::close(input.slave);
+}
+
 Socat::Socat(const QStringList& arguments)
 {
     Process = Spawn(QStandardPaths::findExecutable(QStringLiteral("socat")), arguments, {});

@@ -61,6 +61,20 @@ private:
     pid_t Process = -1;
 };
 
+// A server-mode Horaline reading a new pseudo-terminal, with clients connected once it listens.
+struct ServerRelay
+{
+    explicit ServerRelay(int clientCount);
+    ~ServerRelay();
+    ServerRelay(const ServerRelay&) = delete;
+    ServerRelay& operator=(const ServerRelay&) = delete;
+
+    Pty input;
+    uint16_t port;
+    Horaline relay;
+    std::vector<int> clients;
+};
+
 // A plain byte relay between a pseudo-terminal and a TCP connection, for comparison.
 class Socat
 {

@@ -34,12 +34,7 @@ void Report(const char* path, const std::vector<double>& horaline, const std::ve
 // Input line to TCP clients: from the write of a frame's last byte until every client has its 8 bytes.
 void ServerPath(int clients, int frames)
 {
-    Pty input = MakePty();
-    const uint16_t port = FreePort();
-    Horaline relay({1, 250, input.slavePath, port});
-    std::vector<int> peers;
-    for (int i = 0; i < clients; ++i)
-        peers.push_back(ConnectLoopback(port, 10000));
+    ServerRelay server(clients);
 
     std::vector<Pty> lines(static_cast<size_t>(clients));
     uint16_t socatPort = 0;
@@ -60,9 +55,9 @@ void ServerPath(int clients, int frames)
     char buffer[16];
     for (int n = 1; n <= frames; ++n) {
         const QByteArray frame = TimeCode(n);
-        WriteAll(input.master, frame.constData(), size_t(frame.size()));
+        WriteAll(server.input.master, frame.constData(), size_t(frame.size()));
         const int64_t start = NowNs();
-        for (int peer : peers) {
+        for (int peer : server.clients) {
             if (!ReadExactly(peer, buffer, 8, 5000))
                 Fail(QStringLiteral("Horaline lost frame %1").arg(n));
         }
@@ -79,8 +74,6 @@ void ServerPath(int clients, int frames)
     }
     const QByteArray label = "server, " + QByteArray::number(clients) + (clients == 1 ? " client" : " clients");
     Report(label.constData(), horaline, socat);
-    for (int peer : peers)
-        ::close(peer);
     for (int peer : socatPeers)
         ::close(peer);
     ::close(listener);

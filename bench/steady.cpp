@@ -17,32 +17,24 @@ int Measure(int argc, char* argv[])
 
     std::vector<double> startups;
     for (int i = 0; i < 5; ++i) {
-        Pty input = MakePty();
-        const uint16_t port = FreePort();
         const int64_t start = NowNs();
-        Horaline relay({1, 250, input.slavePath, port});
-        const int peer = ConnectLoopback(port, 10000);
+        const ServerRelay server(1);
         startups.push_back(double(NowNs() - start) / 1e6);
-        ::close(peer);
     }
     const Summary startup = Summarise(startups);
     std::printf("start to listening: median %.0f ms, max %.0f ms over %zu starts\n", startup.median, startup.max,
                 startups.size());
 
-    Pty input = MakePty();
-    const uint16_t port = FreePort();
-    Horaline relay({1, 250, input.slavePath, port});
-    std::vector<int> peers;
-    for (int i = 0; i < 5; ++i)
-        peers.push_back(ConnectLoopback(port, 10000));
+    const ServerRelay server(5);
+    const Horaline& relay = server.relay;
     QThread::msleep(500);
     const double cpuStart = relay.CpuSeconds();
     const int64_t start = NowNs();
     char buffer[64];
     for (int n = 1; n <= seconds; ++n) {
         const QByteArray frame = "\x02" + QByteArray::number(n).rightJustified(6, '0');
-        WriteAll(input.master, frame.constData(), size_t(frame.size()));
-        for (int peer : peers)
+        WriteAll(server.input.master, frame.constData(), size_t(frame.size()));
+        for (int peer : server.clients)
             ReadExactly(peer, buffer, 8, 2000);
         const int64_t next = start + int64_t(n) * 1000000000;
         QThread::usleep(unsigned(std::max<int64_t>(0, (next - NowNs()) / 1000)));
@@ -51,8 +43,6 @@ int Measure(int argc, char* argv[])
     std::printf("one frame a second to 5 clients for %d s: %.3f %% of a core, RSS %ld KiB (%.1f MiB)\n", seconds,
                 (relay.CpuSeconds() - cpuStart) / elapsed * 100.0, relay.ResidentKiB(),
                 double(relay.ResidentKiB()) / 1024.0);
-    for (int peer : peers)
-        ::close(peer);
     return 0;
 }
 

@@ -54,12 +54,11 @@ struct Receiver
 
 Outcome Run(double rate, double seconds)
 {
-    Pty input = MakePty();
-    const uint16_t port = FreePort();
-    Horaline relay({1, 250, input.slavePath, port});
+    ServerRelay server(Clients);
+    const Horaline& relay = server.relay;
     std::vector<Receiver> receivers;
-    for (int i = 0; i < Clients; ++i)
-        receivers.push_back({ConnectLoopback(port, 10000), 1, 0, {}});
+    for (int client : server.clients)
+        receivers.push_back({client, 1, 0, {}});
     QThread::msleep(300);
 
     const long long total = std::llround(rate * seconds);
@@ -84,7 +83,7 @@ Outcome Run(double rate, double seconds)
         for (; written < due; ++written)
             batch += "\x02" + QByteArray::number((written + 1) % 1000000).rightJustified(6, '0');
         if (!batch.isEmpty())
-            WriteAll(input.master, batch.constData(), size_t(batch.size()));
+            WriteAll(server.input.master, batch.constData(), size_t(batch.size()));
         if (::poll(watched.data(), watched.size(), 1) <= 0)
             continue;
         for (size_t i = 0; i < watched.size(); ++i) {
@@ -98,10 +97,8 @@ Outcome Run(double rate, double seconds)
     const double elapsed = double(NowNs() - start) / 1e9;
     Outcome outcome {};
     outcome.frames = total;
-    for (const Receiver& r : receivers) {
+    for (const Receiver& r : receivers)
         outcome.faults += r.faults + (total + 1 - r.expected);
-        ::close(r.fd);
-    }
     outcome.cpuShare = (relay.CpuSeconds() - cpuStart) / elapsed;
     outcome.rssStartKiB = rssStart;
     outcome.rssEndKiB = relay.ResidentKiB();
