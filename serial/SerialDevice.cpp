@@ -49,6 +49,15 @@ void WriteUucpLock(const QString& device)
         lock.write(QByteArray::number(qint64(::getpid())).rightJustified(10, ' ') + '\n');
 }
 
+// The process id a lock file names; 0 when there is no readable one.
+qint64 LockOwner(const QString& lockFile)
+{
+    QFile lock(lockFile);
+    if (!lock.open(QIODevice::ReadOnly))
+        return 0;
+    return lock.read(64).trimmed().toLongLong();
+}
+
 } // namespace
 
 QString UucpLockFile(const QString& lockFolder, const QString& device)
@@ -59,12 +68,8 @@ QString UucpLockFile(const QString& lockFolder, const QString& device)
 
 bool IsLockedByLiveProcess(const QString& lockFile)
 {
-    QFile lock(lockFile);
-    if (!lock.open(QIODevice::ReadOnly))
-        return false;
-    bool ok = false;
-    const qint64 pid = lock.read(64).trimmed().toLongLong(&ok);
-    if (!ok || pid <= 0 || pid == ::getpid())
+    const qint64 pid = LockOwner(lockFile);
+    if (pid <= 0 || pid == ::getpid())
         return false;
     // EPERM still means the process exists, only under another user.
     return ::kill(pid_t(pid), 0) == 0 || errno == EPERM;
@@ -99,8 +104,7 @@ void CloseSerialDevice(int fd, const QString& device)
         return;
     for (const char* folder : LockFolders) {
         const QString lockFile = UucpLockFile(QLatin1String(folder), device);
-        QFile lock(lockFile);
-        if (lock.open(QIODevice::ReadOnly) && lock.read(64).trimmed().toLongLong() == ::getpid())
+        if (LockOwner(lockFile) == ::getpid())
             QFile::remove(lockFile);
     }
 }
