@@ -28,8 +28,9 @@ SettingsFile::SettingsFile(const QString& group)
     : Settings(OpenStore())
 {
     if (Settings->status() == QSettings::FormatError) {
+        const QString path = Settings->fileName();
         Settings.reset();
-        SetAside(Path());
+        SetAside(path);
         Settings = OpenStore();
     }
     Settings->beginGroup(group);
