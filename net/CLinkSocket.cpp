@@ -104,14 +104,25 @@ void CLinkSocket::Connect(const QString& host, quint16 port)
         Connection->connectToHost(host, port, QIODevice::ReadWrite, QAbstractSocket::IPv4Protocol);
 }
 
+void CLinkSocket::Disconnect()
+{
+    Established = false;
+    if (Connection != nullptr)
+        Connection->abort();
+}
+
 void CLinkSocket::Adopt(QTcpSocket* connection, bool accepted)
 {
     Connection = connection;
     connection->setParent(this);
     connection->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+    Established = accepted;
     if (accepted)
         KeepAlive(connection);
     connect(connection, &QTcpSocket::connected, this, [this] {
+        // A server that died without a word is found as a display that did is.
+        KeepAlive(Connection);
+        Established = true;
         if (Owner != nullptr)
             Owner->OnLinkConnect();
     });
@@ -123,18 +134,19 @@ void CLinkSocket::Adopt(QTcpSocket* connection, bool accepted)
         if (Owner != nullptr)
             Owner->OnLinkSend();
     });
-    connect(connection, &QTcpSocket::disconnected, this, [this] {
-        if (Owner != nullptr)
-            Owner->OnLinkClose(this);
-    });
-    // A reset or a dead peer ends an accepted connection just as an orderly close does. A failed
-    // attempt of the client's own connection is not a close: its timer simply tries again.
-    if (accepted) {
-        connect(connection, &QTcpSocket::errorOccurred, this, [this] {
-            if (Owner != nullptr)
-                Owner->OnLinkClose(this);
-        });
-    }
+    // A reset or a dead peer ends a connection just as an orderly close does. A failed attempt of the
+    // client's own connection is not a close: its timer simply tries again.
+    connect(connection, &QTcpSocket::disconnected, this, &CLinkSocket::ReportClose);
+    connect(connection, &QTcpSocket::errorOccurred, this, &CLinkSocket::ReportClose);
+}
+
+void CLinkSocket::ReportClose()
+{
+    if (!Established)
+        return;
+    Established = false;
+    if (Owner != nullptr)
+        Owner->OnLinkClose(this);
 }
 
 bool CLinkSocket::Send(const QByteArray& bytes, qint64 backlogLimit)
@@ -176,6 +188,7 @@ void CLinkSocket::Close()
 {
     // Silenced first: closing must not report back into an owner that may be tearing itself down.
     // Deleted later, as this may run inside a notification of the very connection being closed.
+    Established = false;
     if (Connection != nullptr) {
         Connection->disconnect(this);
         Connection->abort();

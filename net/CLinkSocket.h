@@ -31,6 +31,8 @@ public:
     // Starts an attempt unless one is under way or the socket is connected; the name is resolved in
     // the background, so the window never waits on it.
     void Connect(const QString& host, quint16 port);
+    // Ends the connection and keeps the socket for the next attempt; no close is reported for it.
+    void Disconnect();
 
     // Queued for sending at once; nothing is sent to a peer that has this much unsent already.
     bool Send(const QByteArray& bytes, qint64 backlogLimit);
@@ -44,8 +46,11 @@ public:
 
 private:
     void Adopt(QTcpSocket* connection, bool accepted);
+    void ReportClose();
 
     CRelayDlg* Owner = nullptr;
+    // A connection that was made: only its end is a close, and it is reported once.
+    bool Established = false;
     QPointer<QTcpServer> Server;
     QPointer<QTcpSocket> Connection;
 };

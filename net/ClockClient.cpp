@@ -39,6 +39,7 @@ void CRelayDlg::OnLinkConnect()
         killTimer(ConnectTimerId);
     ConnectTimerId = 0;
     SetStatus(QStringLiteral("Connected to Server"));
+    WatchForSilence();
 }
 
 void CRelayDlg::OnLinkReceive(CLinkSocket* socket)
@@ -56,12 +57,20 @@ void CRelayDlg::OnLinkReceive(CLinkSocket* socket)
     const ReceivedKind kind = ClassifyReceivedText(ClockBuffer);
     // The display line before the window: the window can wait a moment, the clock on the wall cannot.
     // A control word is no time: written out, it would put its letters on the display.
-    if (kind == ReceivedKind::Clock)
+    if (kind == ReceivedKind::Clock) {
+        RejectedByServer = false;
+        OnValueArrived();
         DistributeClock();
-    else
-        SetStatus(kind == ReceivedKind::Rejected ? QStringLiteral("Rejected by the Server")
-                                                 : QStringLiteral("Server lost"));
+    } else {
+        RejectedByServer = kind == ReceivedKind::Rejected;
+        SetStatus(RejectedByServer ? QStringLiteral("Rejected by the Server") : QStringLiteral("Server lost"));
+    }
     SetClock(ControlText(ClockBuffer.data(), ClockBuffer.size()));
+    // Either word ends the connection: the server is sought again, not waited on forever.
+    if (kind != ReceivedKind::Clock) {
+        OnServerLost();
+        return;
+    }
     // Each notification takes one text of at most 11 bytes; the rest makes the next text.
     if (ConnectSocket.BytesAvailable() > 0)
         QMetaObject::invokeMethod(

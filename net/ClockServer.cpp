@@ -7,6 +7,7 @@ namespace {
 
 constexpr int MaxClients = 5;
 constexpr int ListenBacklog = 5;
+constexpr int ListenRetryMs = 2000;
 // A few hundred values: past this a client is not reading, and what is meant for it is dropped.
 constexpr qint64 ClientBacklogLimit = 4096;
 
@@ -35,20 +36,42 @@ bool CRelayDlg::SetListening(bool listen)
         SetStatus(QLatin1String(LoadString(IDS_READY)));
         return true;
     }
-    ListeningFlag = 1;
-    if (const int error = ListenSocket.Listen(quint16(ServerPort), ListenBacklog); error != 0) {
-        // Said plainly, and not counted as listening, so that the next START tries again.
-        ListeningFlag = 0;
+    if (const int error = OpenListener(); error != 0) {
         SetStatus(QLatin1String(LoadString(IDS_NO_LISTENING)));
-        MessageBox(QStringLiteral("Error <%1> listening on port %2:\n%3")
-                       .arg(error)
-                       .arg(ServerPort)
-                       .arg(SocketFailureText(error)),
-                   QStringLiteral("Horaline error:"), MB_OK | MB_ICONSTOP);
+        // At the restart at launch the port may still be held by a program that is ending: it is tried
+        // again while the server runs, and nobody is asked.
+        if (!RestartAtLaunch)
+            MessageBox(QStringLiteral("Error <%1> listening on port %2:\n%3")
+                           .arg(error)
+                           .arg(ServerPort)
+                           .arg(SocketFailureText(error)),
+                       QStringLiteral("Horaline error:"), MB_OK | MB_ICONSTOP);
         return true;
     }
     SetStatus(QLatin1String(LoadString(IDS_WAITING_CLIENTS)));
     return true;
+}
+
+int CRelayDlg::OpenListener()
+{
+    ListeningFlag = 1;
+    const int error = ListenSocket.Listen(quint16(ServerPort), ListenBacklog);
+    // A listener that failed is not counted as one, so that a retry or the next START tries again.
+    if (error != 0)
+        ListeningFlag = 0;
+    return error;
+}
+
+void CRelayDlg::KeepListening()
+{
+    if (ListeningFlag != 0)
+        return;
+    ListenRetry.Start(ListenRetryMs, [this] {
+        if (OpenListener() != 0)
+            return false;
+        SetStatus(QLatin1String(LoadString(IDS_WAITING_CLIENTS)));
+        return true;
+    });
 }
 
 void CRelayDlg::CloseClients()
@@ -84,6 +107,10 @@ void CRelayDlg::OnLinkAccept()
 
 void CRelayDlg::OnLinkClose(CLinkSocket* socket)
 {
+    if (socket == &ConnectSocket) {
+        OnServerLost();
+        return;
+    }
     if (ClientsFlag == 0 || !ClientList.contains(socket))
         return;
     ClientList.removeOne(socket);

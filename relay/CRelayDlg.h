@@ -2,6 +2,8 @@
 
 #include "net/CLinkSocket.h"
 #include "relay/ClockFormat.h"
+#include "relay/RetryTimer.h"
+#include "relay/SilenceWatch.h"
 #include "serial/TimeCodeReader.h"
 #include "ui/MessageBox.h"
 #include "ui/RelayTemplate.h"
@@ -12,12 +14,14 @@
 #include <QString>
 #include <atomic>
 #include <functional>
+#include <optional>
 #include <termios.h>
 #include <vector>
 
 // The main window and the relay controller in one: it owns the configuration, the run state and every
 // serial and network resource for the life of the window.
 enum class PortSide;
+struct PortFault;
 class QMenu;
 class QTimer;
 class QSystemTrayIcon;
@@ -72,6 +76,8 @@ public:
     int OpenOutputPort();
     int OpenSerialPort(PortSide side);
     void CloseSerialPort();
+    // Opens and sets up the line of one side without a word; on failure nothing stays open.
+    std::optional<PortFault> TryOpenSerialPort(PortSide side);
     void EnumeratePorts();
     void FillPortLists();
     void StartReader();
@@ -90,6 +96,7 @@ public:
     void OnLinkSend();
     void OnLinkClose(CLinkSocket* socket);
     bool CreateConnectSocket();
+    void OnServerLost();
     void OnTimer(int id);
     void ListLocalAddresses();
 
@@ -103,6 +110,9 @@ public:
     void LoadSettings();
     void SaveSettings();
     void SaveRunState();
+
+    // Recovery: a lost line is opened again, a lost server sought again, a silent source told.
+    void OnLineLost(PortSide side);
 
     // Relay state, in the order the controller's documentation lists it.
     int ConnectTimerId = 0;
@@ -149,6 +159,22 @@ private:
     void OnDestroy();
     void CentreInWorkArea();
     bool ExchangePort(QLineEdit* field, int& port);
+    const QString& PortName(PortSide side) const;
+    enum class LineOpening
+    {
+        Open,
+        Failed,
+        Awaited,
+    };
+    LineOpening OpenLine(PortSide side);
+    void AwaitLine(PortSide side);
+    bool ReopenLine(PortSide side);
+    int OpenListener();
+    void KeepListening();
+    void WatchForSilence();
+    void OnSilence();
+    void OnValueArrived();
+    void StopRecovery();
     void WriteModeButtons();
     int ReadModeButtons() const;
 
@@ -169,4 +195,12 @@ private:
     // The clock field is repainted at most this often; the newest value always ends up shown.
     QTimer* ClockRefresh = nullptr;
     QString ClockText;
+    // Nobody may be there to answer a box at the restart at launch: what heals by itself is waited for.
+    bool RestartAtLaunch = false;
+    RetryTimer LineRetry;
+    RetryTimer ListenRetry;
+    SilenceWatch Silence;
+    QString StatusBeforeSilence;
+    // A full server is asked again only every ten seconds.
+    bool RejectedByServer = false;
 };

@@ -1,8 +1,10 @@
 #include "relay/CRelayDlg.h"
 #include "relay/ClockEvents.h"
+#include "serial/PortMessages.h"
 #include "serial/SerialDevice.h"
 
 #include <QPushButton>
+#include <cerrno>
 
 namespace {
 
@@ -19,14 +21,17 @@ bool CRelayDlg::event(QEvent* event)
         if (frame->Run == ReaderRun && RunFlag != 0) {
             StoreTimeCode(ClockBuffer, frame->Code);
             HaveClockValue = true;
+            OnValueArrived();
             OnClockFrame();
         }
         return true;
     }
     if (event->type() == WM_READERROR) {
         const auto* failure = static_cast<ReadErrorEvent*>(event);
-        if (failure->Run == ReaderRun && RunFlag != 0)
+        if (failure->Run == ReaderRun && RunFlag != 0) {
             SetStatus(QStringLiteral("Error %1 reading %2 !").arg(failure->Error).arg(InComName));
+            OnLineLost(PortSide::Input);
+        }
         return true;
     }
     return QDialog::event(event);
@@ -46,10 +51,14 @@ void CRelayDlg::DistributeClock()
     RefreshRelayMode();
     if (RelayMode == 0) {
         OutputFrame = FormatOutputFrame(ClockBuffer);
-        if (Ui.Start->isChecked()) {
+        // While the line is away values are dropped, never queued: a display shows the time now, not then.
+        if (Ui.Start->isChecked() && SerialHandle >= 0) {
             const int error = WriteBounded(SerialHandle, OutputFrame.data(), OutputFrame.size(), SerialWriteTimeoutMs);
             SetStatus(error == 0 ? QStringLiteral("%1 is transmitting").arg(OutComName)
                                  : QStringLiteral("Error %1 writing to %2 !").arg(error).arg(OutComName));
+            // A line held back by flow control is still there; any other failure is a line gone.
+            if (error != 0 && error != ETIMEDOUT)
+                OnLineLost(PortSide::Output);
         }
     }
     if (RelayMode == 1)

@@ -13,6 +13,7 @@ CRelayDlg::CRelayDlg(QWidget* parent)
                   | Qt::WindowCloseButtonHint)
     , Prompter(ShowModalMessageBox)
     , TrayAvailable(&QSystemTrayIcon::isSystemTrayAvailable)
+    , Silence([this] { OnSilence(); })
 {
     setWindowTitle(QStringLiteral("Horaline"));
     setFont(DialogFont());

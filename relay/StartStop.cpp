@@ -1,4 +1,5 @@
 #include "relay/CRelayDlg.h"
+#include "serial/PortMessages.h"
 
 #include <QComboBox>
 #include <QLineEdit>
@@ -46,10 +47,17 @@ void CRelayDlg::OnStartStop()
 int CRelayDlg::StartServer()
 {
     SetListening(true);
-    if (OpenInputPort() == 0)
+    switch (OpenLine(PortSide::Input)) {
+    case LineOpening::Failed:
         return 0;
-    SetStatus(QStringLiteral("Started Server mode !"));
-    StartReader();
+    case LineOpening::Open:
+        SetStatus(QStringLiteral("Started Server mode !"));
+        StartReader();
+        break;
+    case LineOpening::Awaited:
+        break;
+    }
+    KeepListening();
     return 1;
 }
 
@@ -60,10 +68,13 @@ int CRelayDlg::StartClient()
         MessageBox(QStringLiteral("Select Output!"), QStringLiteral("Please:"), MB_OK | MB_ICONEXCLAMATION);
         return 0;
     }
-    if (OpenOutputPort() == 0)
+    const LineOpening line = OpenLine(PortSide::Output);
+    if (line == LineOpening::Failed)
         return 0;
-    SetStatus(QStringLiteral("Connecting to Server ..."));
+    if (line == LineOpening::Open)
+        SetStatus(QStringLiteral("Connecting to Server ..."));
     if (!CreateConnectSocket()) {
+        StopRecovery();
         CloseSerialPort();
         return 0;
     }
@@ -76,6 +87,7 @@ void CRelayDlg::StopServer()
 {
     ReaderRunFlag = 0;
     RunFlag = 0;
+    StopRecovery();
     SetStatus(QStringLiteral("Server stopped !"));
     SetClock(QStringLiteral("- -:- -:- -"));
     HaveClockValue = false;
@@ -92,6 +104,7 @@ void CRelayDlg::StopClient()
         ConnectTimerId = 0;
     }
     RunFlag = 0;
+    StopRecovery();
     SetStatus(QStringLiteral("Client stopped !"));
     ConnectSocket.Close();
     CloseSerialPort();

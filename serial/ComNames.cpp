@@ -75,6 +75,12 @@ void SortPortNames(QStringList& names)
 
 int SelectStringIndex(const QStringList& entries, const QString& text, int start)
 {
+    // The entry that is the saved text itself comes first: "COM3" must not select a COM33 listed after it.
+    const auto same = [&text](const QString& entry) {
+        return entry.compare(text, Qt::CaseInsensitive) == 0;
+    };
+    if (const auto exact = std::find_if(entries.begin(), entries.end(), same); exact != entries.end())
+        return int(exact - entries.begin());
     const int count = int(entries.size());
     for (int step = 1; step <= count; ++step) {
         const int index = (start + step) % count;

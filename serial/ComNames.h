@@ -29,6 +29,6 @@ bool IsComDevicePresent(const QString& device);
 // before COM2 and "<Port>" before every name.
 void SortPortNames(QStringList& names);
 
-// The entry a saved text selects: the first whose text begins with it, ignoring case, searched from
-// index start + 1 to the end and then from the beginning; -1 when none does.
+// The entry a saved text selects, ignoring case: the one that is that text, else the first whose text
+// begins with it, searched from index start + 1 to the end and then from the beginning; -1 when none does.
 int SelectStringIndex(const QStringList& entries, const QString& text, int start);

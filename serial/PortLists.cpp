@@ -27,16 +27,20 @@ void SelectSaved(QComboBox* list, const QString& saved)
 
 void CRelayDlg::FillPortLists()
 {
-    QStringList names {QStringLiteral("<Port>")};
+    QStringList present {QStringLiteral("<Port>")};
     for (int number : ComPortList)
-        names.append(QStringLiteral("COM%1").arg(number));
-    SortPortNames(names);
-    for (QComboBox* list : {Ui.InComName, Ui.OutComName}) {
+        present.append(QStringLiteral("COM%1").arg(number));
+    for (const auto& [list, saved] : {std::pair {Ui.InComName, InComName}, std::pair {Ui.OutComName, OutComName}}) {
+        QStringList names = present;
+        // A saved port that is away at launch stays the operator's choice: START then uses and saves it.
+        if (ParseComName(saved) && !names.contains(saved, Qt::CaseInsensitive))
+            names.append(saved);
+        SortPortNames(names);
         list->clear();
         list->addItems(names);
         list->setCurrentIndex(0);
     }
-    if (ComPortList.empty()) {
+    if (Ui.InComName->count() == 1 && Ui.OutComName->count() == 1) {
         // Nothing to choose: the speeds show no selection either, as the names were never matched.
         Ui.InComSpeed->setCurrentIndex(-1);
         Ui.OutComSpeed->setCurrentIndex(-1);

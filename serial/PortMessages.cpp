@@ -45,3 +45,8 @@ PortFailure OpenFailure(int error)
         return PortFailure::Open;
     }
 }
+
+bool HealsByItself(PortFailure failure)
+{
+    return failure == PortFailure::Missing || failure == PortFailure::Busy || failure == PortFailure::Open;
+}

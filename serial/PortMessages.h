@@ -19,6 +19,17 @@ enum class PortSide
     Output,
 };
 
+// Why a line would not open or be set up: the case and the system's errno.
+struct PortFault
+{
+    PortFailure failure;
+    int error;
+};
+
+// A line that is missing, held by another program or refused by the system may come back by itself (an
+// adapter plugged in, a program ending); a wrong name or speed needs the operator.
+bool HealsByItself(PortFailure failure);
+
 struct PortMessage
 {
     QString text;

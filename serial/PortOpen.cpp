@@ -3,6 +3,7 @@
 #include "serial/PortMessages.h"
 #include "serial/SerialDevice.h"
 
+#include <QFileInfo>
 #include <cerrno>
 
 int CRelayDlg::OpenInputPort()
@@ -17,19 +18,26 @@ int CRelayDlg::OpenOutputPort()
 
 int CRelayDlg::OpenSerialPort(PortSide side)
 {
-    const QString& name = side == PortSide::Input ? InComName : OutComName;
+    const std::optional<PortFault> fault = TryOpenSerialPort(side);
+    if (!fault)
+        return 1;
+    const PortMessage message = PortFailureMessage(side, fault->failure, fault->error, PortName(side));
+    if (side == PortSide::Output)
+        SetStatus(message.text);
+    MessageBox(message.text, message.title, MB_OK | message.type);
+    return 0;
+}
+
+std::optional<PortFault> CRelayDlg::TryOpenSerialPort(PortSide side)
+{
     const QString& speed = side == PortSide::Input ? InComSpeed : OutComSpeed;
-    const auto fail = [&](PortFailure failure, int error) {
+    const auto fail = [this](PortFailure failure, int error) {
         CloseSerialPort();
-        const PortMessage message = PortFailureMessage(side, failure, error, name);
-        if (side == PortSide::Output)
-            SetStatus(message.text);
-        MessageBox(message.text, message.title, MB_OK | message.type);
-        return 0;
+        return PortFault {failure, error};
     };
 
     // The map is read at every open, so a device re-plugged under a new path is found without a restart.
-    const std::optional<int> number = ParseComName(name);
+    const std::optional<int> number = ParseComName(PortName(side));
     const QString device = number ? ComDevice(*number, LoadComDeviceMap()) : QString();
     if (device.isEmpty())
         return fail(PortFailure::InvalidName, 0);
@@ -37,7 +45,10 @@ int CRelayDlg::OpenSerialPort(PortSide side)
     if (opened.fd < 0)
         return fail(OpenFailure(opened.error), opened.error);
     SerialHandle = opened.fd;
-    SerialDevice = device;
+    // The node itself, not a link to it: the link may point elsewhere by the time the port closes, and the
+    // lock file to remove is the one of the node that was opened.
+    const QString node = QFileInfo(device).canonicalFilePath();
+    SerialDevice = node.isEmpty() ? device : node;
 
     if (::tcgetattr(SerialHandle, &SerialDcb) != 0)
         return fail(PortFailure::ReadState, errno);
@@ -46,7 +57,12 @@ int CRelayDlg::OpenSerialPort(PortSide side)
     ConfigureLine(SerialDcb, SpeedFromText(speed));
     if (::tcsetattr(SerialHandle, TCSANOW, &SerialDcb) != 0)
         return fail(PortFailure::SetState, errno);
-    return 1;
+    return std::nullopt;
+}
+
+const QString& CRelayDlg::PortName(PortSide side) const
+{
+    return side == PortSide::Input ? InComName : OutComName;
 }
 
 void CRelayDlg::CloseSerialPort()

@@ -4,4 +4,5 @@ void CRelayDlg::StartReader()
 {
     ReaderRunFlag = 1;
     Reader.Start(SerialHandle, &ReaderRunFlag, this, ++ReaderRun);
+    WatchForSilence();
 }

@@ -34,7 +34,9 @@ void CRelayDlg::OnInitDialog()
 
     if (RunFlag != 0) {
         Ui.Start->setChecked(true);
+        RestartAtLaunch = true;
         OnStartStop();
+        RestartAtLaunch = false;
     }
     Ui.Start->setFocus();
 }

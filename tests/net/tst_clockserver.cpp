@@ -208,12 +208,13 @@ private slots:
         QCOMPARE(Relay->Boxes.Boxes[0].title, QStringLiteral("Horaline error:"));
         QCOMPARE(Relay->Boxes.Boxes[0].type, unsigned(MB_ICONSTOP));
         QCOMPARE(Relay->Window->ListeningFlag, 0);
-        // The serial side still runs.
+        // The serial side still runs, and the port is tried again while it does.
         QCOMPARE(Status(), QStringLiteral("Started Server mode !"));
         QCOMPARE(Relay->Window->RunFlag, 1);
+        squatter.close();
+        QTRY_COMPARE_WITH_TIMEOUT(Relay->Window->ListeningFlag, 1, 5000);
 
         Relay->Start();
-        squatter.close();
         Relay->Start();
         QCOMPARE(Relay->Boxes.Boxes.size(), 1);
         QCOMPARE(Relay->Window->ListeningFlag, 1);

@@ -65,7 +65,9 @@ private slots:
         QStringList names {"COM2", "COM10", "<Port>", "COM1", "com3"};
         SortPortNames(names);
         QCOMPARE(names, QStringList({"<Port>", "COM1", "COM10", "COM2", "com3"}));
-        QCOMPARE(SelectStringIndex(names, QStringLiteral("COM1"), 1), 2);
+        // An entry that is the text itself wins over one that only begins with it.
+        QCOMPARE(SelectStringIndex(names, QStringLiteral("COM1"), 1), 1);
+        QCOMPARE(SelectStringIndex(names, QStringLiteral("COM"), 1), 2);
         QCOMPARE(SelectStringIndex(names, QStringLiteral("COM2"), 1), 3);
         QCOMPARE(SelectStringIndex(names, QStringLiteral("Com3"), 1), 4);
         QCOMPARE(SelectStringIndex(names, QStringLiteral("<Name>"), 1), -1);

@@ -111,8 +111,8 @@ private slots:
             names.append(Ui().InComName->itemText(i));
         QCOMPARE(names.mid(0, 4), QStringList({"<Port>", "COM1", "COM10", "COM2"}));
         QVERIFY(names.contains(ComName));
-        // The saved COM1 selects COM10: the search starts at the third entry and matches beginnings.
-        QCOMPARE(Ui().InComName->currentText(), QStringLiteral("COM10"));
+        // The saved COM1 selects COM1 itself, not the COM10 that the search from the third entry meets first.
+        QCOMPARE(Ui().InComName->currentText(), QStringLiteral("COM1"));
         QCOMPARE(Ui().OutComName->currentText(), QStringLiteral("COM2"));
         QCOMPARE(Ui().InComSpeed->currentText(), QStringLiteral("<Speed>"));
     }

@@ -14,13 +14,17 @@
 #include <memory>
 
 // A window started on settings a test chooses: its serial line a pseudo-terminal mapped to a COM name,
-// its port a free one, so that tests never touch real hardware or a relay running on this machine.
+// its port a free one, so that tests never touch real hardware or a relay running on this machine. With
+// run 1 it starts as a relay left running does at launch; a device given stands in for the line's own.
 struct RelayUnderTest
 {
-    RelayUnderTest(int mode, int com, quint16 port)
+    RelayUnderTest(int mode, int com, quint16 port, int run = 0, const QString& device = QString())
         : Port(port)
     {
-        Line.MapTo(com);
+        if (device.isEmpty())
+            Line.MapTo(com);
+        else
+            SettingsFile(QStringLiteral("Ports")).Write(QStringLiteral("COM%1").arg(com), device);
         {
             SettingsFile file;
             const QString name = QStringLiteral("COM%1").arg(com);
@@ -30,6 +34,7 @@ struct RelayUnderTest
             file.Write(QStringLiteral("ServerName"), QStringLiteral("127.0.0.1"));
             file.Write(QStringLiteral("ServerPort"), int(port));
             file.Write(QStringLiteral("ProgMode"), mode);
+            file.Write(QStringLiteral("ProgRun"), run);
         }
         Window = std::make_unique<CRelayDlg>();
         Window->SetPrompter(Boxes.Prompter());

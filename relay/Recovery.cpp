@@ -1,0 +1,108 @@
+#include "relay/CRelayDlg.h"
+#include "serial/PortMessages.h"
+
+#include <QLabel>
+#include <QLineEdit>
+
+namespace {
+
+// About as often as a GPS daemon looks for its device again: soon enough, and no load on anything.
+constexpr int LineRetryMs = 2000;
+constexpr int ServerRetryMs = 1000;
+constexpr int RejectedRetryMs = 10000;
+constexpr int SilenceLimitMs = 5000;
+
+QString SilenceText(int mode, const QString& inputName, const QString& serverName)
+{
+    return mode == 1 ? QStringLiteral("No time code on %1 !").arg(inputName)
+                     : QStringLiteral("No time code from %1 !").arg(serverName);
+}
+
+} // namespace
+
+CRelayDlg::LineOpening CRelayDlg::OpenLine(PortSide side)
+{
+    if (!RestartAtLaunch)
+        return OpenSerialPort(side) != 0 ? LineOpening::Open : LineOpening::Failed;
+    const std::optional<PortFault> fault = TryOpenSerialPort(side);
+    if (!fault)
+        return LineOpening::Open;
+    const PortMessage message = PortFailureMessage(side, fault->failure, fault->error, PortName(side));
+    SetStatus(message.text);
+    if (!HealsByItself(fault->failure)) {
+        MessageBox(message.text, message.title, MB_OK | message.type);
+        return LineOpening::Failed;
+    }
+    AwaitLine(side);
+    return LineOpening::Awaited;
+}
+
+void CRelayDlg::AwaitLine(PortSide side)
+{
+    LineRetry.Start(LineRetryMs, [this, side] { return ReopenLine(side); });
+}
+
+void CRelayDlg::OnLineLost(PortSide side)
+{
+    Silence.Stop();
+    // The reader is gone before its port closes, so that no reader ever touches the port opened next.
+    ReaderRunFlag = 0;
+    Reader.Stop();
+    CloseSerialPort();
+    AwaitLine(side);
+}
+
+bool CRelayDlg::ReopenLine(PortSide side)
+{
+    if (const std::optional<PortFault> fault = TryOpenSerialPort(side)) {
+        SetStatus(PortFailureMessage(side, fault->failure, fault->error, PortName(side)).text);
+        return false;
+    }
+    if (side == PortSide::Input) {
+        SetStatus(QStringLiteral("Started Server mode !"));
+        StartReader();
+    } else {
+        SetStatus(ConnectTimerId == 0 ? QStringLiteral("Connected to Server")
+                                      : QStringLiteral("Connecting to Server ..."));
+    }
+    return true;
+}
+
+void CRelayDlg::OnServerLost()
+{
+    // Already seeking: a close that follows the server's last words is the same loss.
+    if (RunFlag == 0 || ConnectTimerId != 0)
+        return;
+    Silence.Stop();
+    ConnectSocket.Disconnect();
+    if (!RejectedByServer)
+        SetStatus(QStringLiteral("Server lost"));
+    ConnectArmed = 1;
+    ConnectTimerId = startTimer(RejectedByServer ? RejectedRetryMs : ServerRetryMs);
+}
+
+void CRelayDlg::WatchForSilence()
+{
+    Silence.Watch(SilenceLimitMs);
+}
+
+void CRelayDlg::OnSilence()
+{
+    StatusBeforeSilence = Ui.Status->text();
+    SetStatus(SilenceText(RelayMode, InComName, Ui.ServerName->text()));
+}
+
+void CRelayDlg::OnValueArrived()
+{
+    // What the status said before the silence is still what holds, unless something newer replaced it.
+    if (Silence.Fed() && Ui.Status->text() == SilenceText(RelayMode, InComName, Ui.ServerName->text()))
+        SetStatus(StatusBeforeSilence);
+}
+
+void CRelayDlg::StopRecovery()
+{
+    LineRetry.Stop();
+    ListenRetry.Stop();
+    Silence.Stop();
+    RejectedByServer = false;
+}

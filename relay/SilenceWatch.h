@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QElapsedTimer>
+#include <QTimer>
+#include <functional>
+
+// Tells when values stop coming from a source that is still open, so that a stale time is never shown
+// as if all were well.
+class SilenceWatch
+{
+public:
+    explicit SilenceWatch(std::function<void()> fallenSilent);
+    SilenceWatch(const SilenceWatch&) = delete;
+    SilenceWatch& operator=(const SilenceWatch&) = delete;
+
+    // Values are expected from now on; a silence as long as the limit is told once.
+    void Watch(int limitMs);
+    // A value came: true when it ends a silence that was told.
+    bool Fed();
+    void Stop();
+
+private:
+    QTimer Check;
+    QElapsedTimer SinceLast;
+    int LimitMs = 0;
+    bool Silent = false;
+    std::function<void()> FallenSilent;
+};

@@ -1,0 +1,209 @@
+#include "support/RelayFixture.h"
+#include "support/TestMain.h"
+
+#include <QLabel>
+#include <QTcpServer>
+#include <QTemporaryDir>
+
+namespace {
+
+constexpr int Com = 230;
+const QString ComName = QStringLiteral("COM230");
+
+// A /dev/serial/by-id/ style link: pointed at a new pseudo-terminal, it is an adapter plugged in again
+// under a new node.
+struct AdapterLink
+{
+    void PointTo(const PtyPair& line) const
+    {
+        QFile::remove(Path);
+        QVERIFY(QFile::link(line.SlavePath, Path));
+    }
+
+    QTemporaryDir Folder;
+    QString Path = Folder.filePath(QStringLiteral("usb-Clock_Adapter-if00-port0"));
+};
+
+QByteArray InputFrame(const char* digits)
+{
+    return QByteArray("\x02") + digits;
+}
+
+QByteArray DisplayFrame(const char* digits)
+{
+    return QByteArray("\x02") + digits + QByteArray("\x03\x00\x00", 3);
+}
+
+// The test's own server, at a port of its own, that the client-mode relay looks for.
+struct TestServer
+{
+    QTcpSocket* NextClient(int timeoutMs = 5000)
+    {
+        QElapsedTimer timer;
+        timer.start();
+        while (!Listener.hasPendingConnections() && timer.elapsed() < timeoutMs)
+            QTest::qWait(20);
+        return Listener.nextPendingConnection();
+    }
+
+    quint16 Port = FreePort();
+    QTcpServer Listener;
+};
+
+} // namespace
+
+class TestRecovery : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init() { ForgetSettings(); }
+
+    void aRepluggedInputLineIsReadAgain()
+    {
+        AdapterLink link;
+        PtyPair first;
+        link.PointTo(first);
+        RelayUnderTest relay(1, Com, FreePort(), 0, link.Path);
+        relay.Start();
+        QTcpSocket peer;
+        peer.connectToHost(QHostAddress::LocalHost, relay.Port);
+        QVERIFY(peer.waitForConnected(5000));
+        QVERIFY(first.Write(InputFrame("101010")));
+        QCOMPARE(ReadUntil(peer, 8), QByteArray("10:10:10"));
+
+        first.CloseMaster();
+        QTRY_COMPARE(relay.Ui().Status->text(), QStringLiteral("Error 5 reading COM230 !"));
+        PtyPair second;
+        link.PointTo(second);
+        QTRY_COMPARE_WITH_TIMEOUT(relay.Ui().Status->text(), QStringLiteral("Started Server mode !"), 5000);
+        QVERIFY(second.Write(InputFrame("111111")));
+        // The same connection, never dropped meanwhile, gets the values again.
+        QCOMPARE(ReadUntil(peer, 8), QByteArray("11:11:11"));
+        QCOMPARE(relay.Window->ClientList.size(), 1);
+        QCOMPARE(relay.Window->RunFlag, 1);
+        QVERIFY(relay.Boxes.Boxes.isEmpty());
+    }
+
+    void aRepluggedOutputLineDropsWhatCameMeanwhile()
+    {
+        AdapterLink link;
+        PtyPair first;
+        link.PointTo(first);
+        TestServer server;
+        QVERIFY(server.Listener.listen(QHostAddress::LocalHost, server.Port));
+        RelayUnderTest relay(0, Com, server.Port, 0, link.Path);
+        relay.Start();
+        QTcpSocket* client = server.NextClient();
+        QVERIFY(client != nullptr);
+        client->write("10:10:10");
+        QCOMPARE(first.Read(10), DisplayFrame("101010"));
+
+        first.CloseMaster();
+        client->write("11:11:11");
+        QTRY_COMPARE(relay.Ui().Status->text(), QStringLiteral("Error 5 writing to COM230 !"));
+        client->write("12:12:12");
+        QTest::qWait(100);
+        PtyPair second;
+        link.PointTo(second);
+        QTRY_COMPARE_WITH_TIMEOUT(relay.Ui().Status->text(), QStringLiteral("Connected to Server"), 5000);
+        client->write("13:13:13");
+        // Only the time of now reaches the display, never one held from while the line was away.
+        QCOMPARE(second.Read(20, 1000), DisplayFrame("131313"));
+        QVERIFY(relay.Boxes.Boxes.isEmpty());
+    }
+
+    void aRestartedServerIsFoundAgain()
+    {
+        TestServer server;
+        QVERIFY(server.Listener.listen(QHostAddress::LocalHost, server.Port));
+        RelayUnderTest relay(0, Com, server.Port);
+        relay.Start();
+        QTcpSocket* client = server.NextClient();
+        QVERIFY(client != nullptr);
+        QTRY_COMPARE(relay.Ui().Status->text(), QStringLiteral("Connected to Server"));
+
+        // Once with its last words, once with a reset and no word at all.
+        for (const QByteArray& lastWords : {QByteArray("Srv lost"), QByteArray()}) {
+            server.Listener.close();
+            client->write(lastWords);
+            client->flush();
+            client->abort();
+            QTRY_COMPARE(relay.Ui().Status->text(), QStringLiteral("Server lost"));
+            QTest::qWait(1500);
+            QVERIFY(server.Listener.listen(QHostAddress::LocalHost, server.Port));
+            client = server.NextClient();
+            QVERIFY(client != nullptr);
+            QTRY_COMPARE(relay.Ui().Status->text(), QStringLiteral("Connected to Server"));
+            client->write("14:14:14");
+            QCOMPARE(relay.Line.Read(10), DisplayFrame("141414"));
+        }
+
+        // A connected server that sends nothing is told, and its next value puts the status back.
+        QTRY_COMPARE_WITH_TIMEOUT(relay.Ui().Status->text(), QStringLiteral("No time code from 127.0.0.1 !"), 8000);
+        client->write("15:15:15");
+        QTRY_COMPARE(relay.Ui().Status->text(), QStringLiteral("COM230 is transmitting"));
+
+        // A full server is not asked again at once.
+        client->write("Rejected");
+        QTRY_COMPARE(relay.Ui().Status->text(), QStringLiteral("Rejected by the Server"));
+        QCOMPARE(server.NextClient(3000), nullptr);
+        QCOMPARE(relay.Window->RunFlag, 1);
+        QVERIFY(relay.Boxes.Boxes.isEmpty());
+    }
+
+    void aLaunchWaitsForItsLine()
+    {
+        AdapterLink link;
+        RelayUnderTest relay(1, Com, FreePort(), 1, link.Path);
+        // Absent, the saved port is still the one chosen, and the relay counts as running.
+        QCOMPARE(relay.Ui().InComName->currentText(), ComName);
+        QCOMPARE(relay.Ui().Status->text(), QStringLiteral("COM230 doesn't exist !"));
+        QCOMPARE(relay.Ui().Start->text(), QStringLiteral("STOP"));
+        QCOMPARE(relay.Window->RunFlag, 1);
+        QCOMPARE(relay.Window->ListeningFlag, 1);
+
+        QTest::qWait(2000);
+        PtyPair line;
+        link.PointTo(line);
+        QTRY_COMPARE_WITH_TIMEOUT(relay.Ui().Status->text(), QStringLiteral("Started Server mode !"), 5000);
+        QTcpSocket peer;
+        peer.connectToHost(QHostAddress::LocalHost, relay.Port);
+        QVERIFY(peer.waitForConnected(5000));
+        QTRY_COMPARE(relay.Ui().Status->text(), QStringLiteral("1 Clients connected !"));
+        QVERIFY(line.Write(InputFrame("161616")));
+        QCOMPARE(ReadUntil(peer, 8), QByteArray("16:16:16"));
+
+        // A source that falls silent is told, and its next frame puts back what the status said.
+        QTRY_COMPARE_WITH_TIMEOUT(relay.Ui().Status->text(), QStringLiteral("No time code on COM230 !"), 8000);
+        QVERIFY(line.Write(InputFrame("171717")));
+        QCOMPARE(ReadUntil(peer, 8), QByteArray("17:17:17"));
+        QCOMPARE(relay.Ui().Status->text(), QStringLiteral("1 Clients connected !"));
+        QVERIFY(relay.Boxes.Boxes.isEmpty());
+
+        // STOP ends the waiting at once: a line that comes later is left alone.
+        relay.Start();
+        QCOMPARE(relay.Window->SerialHandle, -1);
+    }
+
+    void aLaunchWaitsForItsListeningPort()
+    {
+        auto squatter = std::make_unique<QTcpServer>();
+        QVERIFY(squatter->listen(QHostAddress::AnyIPv4, 0));
+        RelayUnderTest relay(1, Com, squatter->serverPort(), 1);
+        QCOMPARE(relay.Window->RunFlag, 1);
+        QCOMPARE(relay.Window->ListeningFlag, 0);
+        QTest::qWait(2000);
+        squatter.reset();
+        QTRY_COMPARE_WITH_TIMEOUT(relay.Window->ListeningFlag, 1, 5000);
+        QTcpSocket peer;
+        peer.connectToHost(QHostAddress::LocalHost, relay.Port);
+        QVERIFY(peer.waitForConnected(5000));
+        QVERIFY(relay.Line.Write(InputFrame("181818")));
+        QCOMPARE(ReadUntil(peer, 8), QByteArray("18:18:18"));
+        QVERIFY(relay.Boxes.Boxes.isEmpty());
+    }
+};
+
+HORALINE_TEST_MAIN(TestRecovery)
+#include "tst_recovery.moc"
