@@ -67,10 +67,9 @@ void CRelayDlg::KeepListening()
     if (ListeningFlag != 0)
         return;
     ListenRetry.Start(ListenRetryMs, [this] {
-        if (OpenListener() != 0)
-            return false;
-        SetStatus(QLatin1String(LoadString(IDS_WAITING_CLIENTS)));
-        return true;
+        const bool listening = OpenListener() == 0;
+        SetStatus(QLatin1String(LoadString(listening ? IDS_WAITING_CLIENTS : IDS_NO_LISTENING)));
+        return listening;
     });
 }
 
