@@ -1,5 +1,6 @@
 #include "app/CRelayApp.h"
 
+#include "app/Log.h"
 #include "app/TerminationSignals.h"
 #include "relay/CRelayDlg.h"
 #include "ui/Strings.h"
@@ -34,7 +35,7 @@ void CloseModalWindows(const QWidget* mainWindow)
 
 } // namespace
 
-bool CRelayApp::InitInstance()
+bool CRelayApp::InitInstance(bool headless)
 {
     // Settings follow the program file's name, so a renamed copy keeps settings of its own.
     QCoreApplication::setApplicationName(QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName());
@@ -42,18 +43,26 @@ bool CRelayApp::InitInstance()
     // The window hides in the notification area; only a confirmed exit ends the program.
     QApplication::setQuitOnLastWindowClosed(false);
 
+    const MessageBoxPrompter prompter = headless ? AnswerUnattended : ShowModalMessageBox;
     if (!SocketLayerWorks()) {
-        ShowModalMessageBox(nullptr, QLatin1String(LoadString(IDS_SOCKETS_INIT_FAILED)),
-                            QCoreApplication::applicationName(), MB_OK);
+        const QString text = QLatin1String(LoadString(IDS_SOCKETS_INIT_FAILED));
+        qCCritical(lcRelay).noquote() << "box" << QCoreApplication::applicationName() << "-" << text;
+        prompter(nullptr, text, QCoreApplication::applicationName(), MB_OK);
         return false;
     }
 
+    qCInfo(lcRelay).noquote() << QCoreApplication::applicationName() << QStringLiteral(HORALINE_VERSION) << "starts"
+                              << (headless ? "without a window" : "with its window");
     CRelayDlg dialog;
+    if (headless)
+        dialog.SetUnattended();
     TerminationSignals termination;
-    QObject::connect(&termination, &TerminationSignals::Received, &dialog, [&dialog] {
+    QObject::connect(&termination, &TerminationSignals::Received, &dialog, [&dialog](int signalNumber) {
+        qCInfo(lcRelay).noquote() << "signal" << signalNumber << "received: ending in order";
         CloseModalWindows(&dialog);
         dialog.EndSession();
     });
     dialog.DoModal();
+    qCInfo(lcRelay) << "ended";
     return false;
 }

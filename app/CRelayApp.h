@@ -4,6 +4,7 @@
 class CRelayApp
 {
 public:
-    // Always false: the process ends once the window has closed.
-    bool InitInstance();
+    // Always false: the process ends once the window has closed. Headless, no box ever waits for a
+    // person: each is logged and answered with its default button.
+    bool InitInstance(bool headless = false);
 };

@@ -174,6 +174,13 @@ qint64 CLinkSocket::Unsent() const
     return Connection != nullptr ? Connection->bytesToWrite() : 0;
 }
 
+QString CLinkSocket::PeerText() const
+{
+    if (Connection == nullptr)
+        return QString();
+    return QStringLiteral("%1:%2").arg(Connection->peerAddress().toString()).arg(Connection->peerPort());
+}
+
 void CLinkSocket::SendAndClose(const QByteArray& lastWords)
 {
     if (Connection != nullptr && Connection->state() == QAbstractSocket::ConnectedState) {

@@ -40,6 +40,8 @@ public:
     qint64 BytesAvailable() const;
     // What is queued and not yet taken by the system.
     qint64 Unsent() const;
+    // The peer as the log names it: address:port.
+    QString PeerText() const;
     // Sends the last words, then closes; what the peer sent is discarded first so that it is not reset.
     void SendAndClose(const QByteArray& lastWords);
     void Close();

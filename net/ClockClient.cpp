@@ -1,3 +1,4 @@
+#include "app/Log.h"
 #include "relay/CRelayDlg.h"
 
 #include <QLineEdit>
@@ -39,6 +40,7 @@ void CRelayDlg::OnLinkConnect()
         killTimer(ConnectTimerId);
     ConnectTimerId = 0;
     SetStatus(QStringLiteral("Connected to Server"));
+    qCInfo(lcNet).noquote() << "connected to the server" << ConnectSocket.PeerText();
     WatchForSilence();
 }
 

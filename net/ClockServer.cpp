@@ -1,3 +1,4 @@
+#include "app/Log.h"
 #include "relay/CRelayDlg.h"
 #include "ui/Strings.h"
 
@@ -37,6 +38,7 @@ bool CRelayDlg::SetListening(bool listen)
         return true;
     }
     if (const int error = OpenListener(); error != 0) {
+        qCWarning(lcNet).noquote() << "cannot listen on port" << ServerPort << "-" << SocketFailureText(error);
         SetStatus(QLatin1String(LoadString(IDS_NO_LISTENING)));
         // At the restart at launch the port may still be held by a program that is ending: it is tried
         // again while the server runs, and nobody is asked.
@@ -59,6 +61,8 @@ int CRelayDlg::OpenListener()
     // A listener that failed is not counted as one, so that a retry or the next START tries again.
     if (error != 0)
         ListeningFlag = 0;
+    else
+        qCInfo(lcNet) << "listening on port" << ServerPort;
     return error;
 }
 
@@ -66,6 +70,7 @@ void CRelayDlg::KeepListening()
 {
     if (ListeningFlag != 0)
         return;
+    qCWarning(lcNet) << "not listening on port" << ServerPort << "- trying again every" << ListenRetryMs / 1000 << "s";
     ListenRetry.Start(ListenRetryMs, [this] {
         const bool listening = OpenListener() == 0;
         SetStatus(QLatin1String(LoadString(listening ? IDS_WAITING_CLIENTS : IDS_NO_LISTENING)));
@@ -92,10 +97,12 @@ void CRelayDlg::OnLinkAccept()
     if (client == nullptr)
         return;
     if (ClientList.size() >= MaxClients) {
+        qCWarning(lcNet).noquote() << "client" << client->PeerText() << "rejected: all" << MaxClients << "places taken";
         client->SendAndClose(QByteArray(LoadString(IDS_REJECTED)));
         client->deleteLater();
         return;
     }
+    qCInfo(lcNet).noquote() << "client" << client->PeerText() << "admitted";
     client->setParent(this);
     ClientList.append(client);
     ClientsFlag = 1;
@@ -112,6 +119,7 @@ void CRelayDlg::OnLinkClose(CLinkSocket* socket)
     }
     if (ClientsFlag == 0 || !ClientList.contains(socket))
         return;
+    qCInfo(lcNet).noquote() << "client" << socket->PeerText() << "closed";
     ClientList.removeOne(socket);
     socket->Close();
     socket->deleteLater();

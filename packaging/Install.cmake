@@ -16,6 +16,8 @@ add_custom_target(desktop_icons ALL DEPENDS ${HORALINE_ICON_FILES})
 install(TARGETS Horaline horaline-timecode RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(PROGRAMS packaging/horaline-autostart DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(FILES packaging/horaline.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+# Not the multiarch library folder: systemd looks for user units in <prefix>/lib/systemd/user.
+install(FILES packaging/horaline.service DESTINATION lib/systemd/user)
 foreach(size ${HORALINE_ICON_SIZES})
     install(FILES ${HORALINE_ICONS}/horaline-${size}.png
         DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps RENAME horaline.png)

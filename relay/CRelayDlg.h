@@ -41,6 +41,8 @@ public:
 
     // Replaces the modal box, so that tests can see and answer every box.
     void SetPrompter(MessageBoxPrompter prompter);
+    // With nobody there (a service, no display): no tray icon, and every box answered with its default.
+    void SetUnattended();
     int MessageBox(const QString& text, const QString& title, unsigned type);
 
     // Initialises the window and shows it; DoModal then runs it until the exit is confirmed.
@@ -112,7 +114,7 @@ public:
     void SaveRunState();
 
     // Recovery: a lost line is opened again, a lost server sought again, a silent source told.
-    void OnLineLost(PortSide side);
+    void OnLineLost(PortSide side, const QString& why);
 
     // Relay state, in the order the controller's documentation lists it.
     int ConnectTimerId = 0;
@@ -167,8 +169,9 @@ private:
         Awaited,
     };
     LineOpening OpenLine(PortSide side);
-    void AwaitLine(PortSide side);
+    void AwaitLine(PortSide side, const QString& why);
     bool ReopenLine(PortSide side);
+    int ReportPortFault(PortSide side, const PortFault& fault);
     int OpenListener();
     void KeepListening();
     void WatchForSilence();
@@ -184,6 +187,7 @@ private:
     QSystemTrayIcon* Tray = nullptr;
     QMenu* TrayMenuPopup = nullptr;
     std::function<bool()> TrayAvailable;
+    bool Unattended = false;
     bool Initialised = false;
     bool Destroyed = false;
     bool Ending = false;
@@ -198,6 +202,8 @@ private:
     // Nobody may be there to answer a box at the restart at launch: what heals by itself is waited for.
     bool RestartAtLaunch = false;
     RetryTimer LineRetry;
+    // Why the line is away, as the status last said it.
+    QString LineFault;
     RetryTimer ListenRetry;
     SilenceWatch Silence;
     QString StatusBeforeSilence;

@@ -28,10 +28,8 @@ bool CRelayDlg::event(QEvent* event)
     }
     if (event->type() == WM_READERROR) {
         const auto* failure = static_cast<ReadErrorEvent*>(event);
-        if (failure->Run == ReaderRun && RunFlag != 0) {
-            SetStatus(QStringLiteral("Error %1 reading %2 !").arg(failure->Error).arg(InComName));
-            OnLineLost(PortSide::Input);
-        }
+        if (failure->Run == ReaderRun && RunFlag != 0)
+            OnLineLost(PortSide::Input, QStringLiteral("Error %1 reading %2 !").arg(failure->Error).arg(InComName));
         return true;
     }
     return QDialog::event(event);
@@ -52,13 +50,17 @@ void CRelayDlg::DistributeClock()
     if (RelayMode == 0) {
         OutputFrame = FormatOutputFrame(ClockBuffer);
         // While the line is away values are dropped, never queued: a display shows the time now, not then.
-        if (Ui.Start->isChecked() && SerialHandle >= 0) {
+        if (Ui.Start->isChecked() && SerialHandle < 0) {
+            SetStatus(LineFault);
+        } else if (Ui.Start->isChecked()) {
             const int error = WriteBounded(SerialHandle, OutputFrame.data(), OutputFrame.size(), SerialWriteTimeoutMs);
-            SetStatus(error == 0 ? QStringLiteral("%1 is transmitting").arg(OutComName)
-                                 : QStringLiteral("Error %1 writing to %2 !").arg(error).arg(OutComName));
+            const QString written = error == 0 ? QStringLiteral("%1 is transmitting").arg(OutComName)
+                                               : QStringLiteral("Error %1 writing to %2 !").arg(error).arg(OutComName);
             // A line held back by flow control is still there; any other failure is a line gone.
             if (error != 0 && error != ETIMEDOUT)
-                OnLineLost(PortSide::Output);
+                OnLineLost(PortSide::Output, written);
+            else
+                SetStatus(written);
         }
     }
     if (RelayMode == 1)

@@ -1,3 +1,4 @@
+#include "app/Log.h"
 #include "relay/CRelayDlg.h"
 #include "serial/PortMessages.h"
 
@@ -27,37 +28,45 @@ CRelayDlg::LineOpening CRelayDlg::OpenLine(PortSide side)
     const std::optional<PortFault> fault = TryOpenSerialPort(side);
     if (!fault)
         return LineOpening::Open;
-    const PortMessage message = PortFailureMessage(side, fault->failure, fault->error, PortName(side));
-    SetStatus(message.text);
     if (!HealsByItself(fault->failure)) {
-        MessageBox(message.text, message.title, MB_OK | message.type);
+        ReportPortFault(side, *fault);
         return LineOpening::Failed;
     }
-    AwaitLine(side);
+    AwaitLine(side, PortFailureMessage(side, fault->failure, fault->error, PortName(side)).text);
     return LineOpening::Awaited;
 }
 
-void CRelayDlg::AwaitLine(PortSide side)
+void CRelayDlg::AwaitLine(PortSide side, const QString& why)
 {
+    LineFault = why;
+    SetStatus(why);
+    qCWarning(lcSerial).noquote() << why << "- trying" << PortName(side) << "again every" << LineRetryMs / 1000 << "s";
     LineRetry.Start(LineRetryMs, [this, side] { return ReopenLine(side); });
 }
 
-void CRelayDlg::OnLineLost(PortSide side)
+void CRelayDlg::OnLineLost(PortSide side, const QString& why)
 {
     Silence.Stop();
     // The reader is gone before its port closes, so that no reader ever touches the port opened next.
     ReaderRunFlag = 0;
     Reader.Stop();
     CloseSerialPort();
-    AwaitLine(side);
+    AwaitLine(side, why);
 }
 
 bool CRelayDlg::ReopenLine(PortSide side)
 {
     if (const std::optional<PortFault> fault = TryOpenSerialPort(side)) {
-        SetStatus(PortFailureMessage(side, fault->failure, fault->error, PortName(side)).text);
+        // Said once, and again only when the reason changes: the retry meets it every two seconds.
+        const QString why = PortFailureMessage(side, fault->failure, fault->error, PortName(side)).text;
+        if (why != LineFault) {
+            LineFault = why;
+            SetStatus(why);
+            qCWarning(lcSerial).noquote() << why;
+        }
         return false;
     }
+    qCInfo(lcSerial).noquote() << PortName(side) << "is back, on" << SerialDevice;
     if (side == PortSide::Input) {
         SetStatus(QStringLiteral("Started Server mode !"));
         StartReader();
@@ -77,8 +86,11 @@ void CRelayDlg::OnServerLost()
     ConnectSocket.Disconnect();
     if (!RejectedByServer)
         SetStatus(QStringLiteral("Server lost"));
+    const int retryMs = RejectedByServer ? RejectedRetryMs : ServerRetryMs;
+    qCWarning(lcNet).noquote() << (RejectedByServer ? "rejected by" : "lost") << "the server" << ServerName << "port"
+                               << ClientPort << "- asking again every" << retryMs / 1000 << "s";
     ConnectArmed = 1;
-    ConnectTimerId = startTimer(RejectedByServer ? RejectedRetryMs : ServerRetryMs);
+    ConnectTimerId = startTimer(retryMs);
 }
 
 void CRelayDlg::WatchForSilence()
@@ -90,12 +102,16 @@ void CRelayDlg::OnSilence()
 {
     StatusBeforeSilence = Ui.Status->text();
     SetStatus(SilenceText(RelayMode, InComName, Ui.ServerName->text()));
+    qCWarning(lcRelay) << "no time code for" << SilenceLimitMs / 1000 << "s";
 }
 
 void CRelayDlg::OnValueArrived()
 {
     // What the status said before the silence is still what holds, unless something newer replaced it.
-    if (Silence.Fed() && Ui.Status->text() == SilenceText(RelayMode, InComName, Ui.ServerName->text()))
+    if (!Silence.Fed())
+        return;
+    qCInfo(lcRelay) << "time codes come again";
+    if (Ui.Status->text() == SilenceText(RelayMode, InComName, Ui.ServerName->text()))
         SetStatus(StatusBeforeSilence);
 }
 

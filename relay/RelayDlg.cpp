@@ -1,3 +1,4 @@
+#include "app/Log.h"
 #include "relay/CRelayDlg.h"
 #include "ui/DialogUnits.h"
 
@@ -48,9 +49,23 @@ void CRelayDlg::SetPrompter(MessageBoxPrompter prompter)
     Prompter = std::move(prompter);
 }
 
+void CRelayDlg::SetUnattended()
+{
+    Unattended = true;
+    Prompter = AnswerUnattended;
+    TrayAvailable = [] {
+        return false;
+    };
+}
+
 int CRelayDlg::MessageBox(const QString& text, const QString& title, unsigned type)
 {
-    return Prompter(this, text, title, type);
+    // Told in the log as well: a box on a screen nobody watches leaves no trace of its own.
+    qCWarning(lcRelay).noquote() << "box" << title << QString(text).replace(QLatin1Char('\n'), QLatin1Char(' '));
+    const int answer = Prompter(this, text, title, type);
+    if ((type & 0xF) == MB_YESNO)
+        qCInfo(lcRelay) << "box answered" << (answer == IDYES ? "Yes" : "No");
+    return answer;
 }
 
 void CRelayDlg::Create()
@@ -99,7 +114,11 @@ void CRelayDlg::done(int result)
 
 void CRelayDlg::SetStatus(const QString& text)
 {
+    // Each text once as it changes: the same text set again, at every value, is no event.
+    if (Ui.Status->text() == text)
+        return;
     Ui.Status->setText(text);
+    qCInfo(lcRelay).noquote() << "status:" << text.trimmed();
 }
 
 void CRelayDlg::SetClock(const QString& text)

@@ -1,3 +1,4 @@
+#include "app/Log.h"
 #include "relay/CRelayDlg.h"
 #include "serial/PortMessages.h"
 
@@ -11,6 +12,7 @@ void CRelayDlg::OnStartStop()
     if (!startAsked) {
         // A stop must never wait on a box about a port entry: it also runs while the program shuts down.
         RefreshRelayMode();
+        qCInfo(lcRelay) << "STOP";
         if (RelayMode == 1)
             StopServer();
         else
@@ -35,7 +37,16 @@ void CRelayDlg::OnStartStop()
     ServerPort = ListenPort;
     SaveSettings();
 
+    qCInfo(lcRelay).noquote()
+        << (RestartAtLaunch ? "restart at launch in" : "START in")
+        << (RelayMode == 1 ? QStringLiteral("server mode, %1 at %2, port %3").arg(InComName, InComSpeed).arg(ServerPort)
+                           : QStringLiteral("client mode, server %1 port %2, %3 at %4")
+                                 .arg(ServerName)
+                                 .arg(ClientPort)
+                                 .arg(OutComName, OutComSpeed));
     RunFlag = RelayMode == 1 ? StartServer() : StartClient();
+    if (RunFlag == 0)
+        qCWarning(lcRelay) << "the start failed";
     if (RunFlag != 0) {
         Ui.Start->setText(QStringLiteral("STOP"));
     } else {

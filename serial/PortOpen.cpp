@@ -19,9 +19,12 @@ int CRelayDlg::OpenOutputPort()
 int CRelayDlg::OpenSerialPort(PortSide side)
 {
     const std::optional<PortFault> fault = TryOpenSerialPort(side);
-    if (!fault)
-        return 1;
-    const PortMessage message = PortFailureMessage(side, fault->failure, fault->error, PortName(side));
+    return fault ? ReportPortFault(side, *fault) : 1;
+}
+
+int CRelayDlg::ReportPortFault(PortSide side, const PortFault& fault)
+{
+    const PortMessage message = PortFailureMessage(side, fault.failure, fault.error, PortName(side));
     if (side == PortSide::Output)
         SetStatus(message.text);
     MessageBox(message.text, message.title, MB_OK | message.type);

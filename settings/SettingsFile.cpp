@@ -1,5 +1,7 @@
 #include "settings/SettingsFile.h"
 
+#include "app/Log.h"
+
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QFile>
@@ -19,7 +21,10 @@ void SetAside(const QString& path)
     QString aside = path + QStringLiteral(".malformed-") + stamp;
     for (int n = 2; QFile::exists(aside); ++n)
         aside = path + QStringLiteral(".malformed-%1-%2").arg(stamp).arg(n);
-    QFile::rename(path, aside);
+    if (QFile::rename(path, aside))
+        qCWarning(lcSettings).noquote() << "malformed settings file set aside as" << aside << "- starting afresh";
+    else
+        qCWarning(lcSettings).noquote() << "malformed settings file" << path << "could not be set aside";
 }
 
 } // namespace
