@@ -66,6 +66,7 @@ private slots:
             peer.connectToHost(QHostAddress::LocalHost, port);
         } while (!peer.waitForConnected(200) && waited.elapsed() < 20000);
         QCOMPARE(peer.state(), QAbstractSocket::ConnectedState);
+        const quint16 peerPort = peer.localPort();
         QTest::qWait(200);
         QVERIFY(line.Write("\x02"
                            "101112"));
@@ -84,7 +85,7 @@ private slots:
                      "\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d\\.\\d{3} info horaline.relay: restart at launch in "
                      "server mode, COM240 at 9600"))),
                  qPrintable(log));
-        QVERIFY2(log.contains(QStringLiteral("horaline.net: client 127.0.0.1:%1 admitted").arg(peer.localPort())),
+        QVERIFY2(log.contains(QStringLiteral("horaline.net: client 127.0.0.1:%1 admitted").arg(peerPort)),
                  qPrintable(log));
         QVERIFY2(log.contains(QStringLiteral("horaline.relay: signal 15 received")), qPrintable(log));
         // One line per event, never one per value.

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Builds the .deb and checks it as an installer would see it, without installing it on this machine:
-# its declared dependencies, its files unpacked into a temporary root, and its desktop entry.
+# Builds the .deb and checks it as an installer and a distribution would see it, without installing it on
+# this machine: lintian, its declared dependencies, its files unpacked into a temporary root, its
+# desktop entry and its AppStream metainfo. Any error or warning fails.
 #   check_deb.sh <build dir>
 set -euo pipefail
 build="$1"
@@ -22,5 +23,22 @@ for size in 16 32 48 256; do
     icon="usr/share/icons/hicolor/${size}x${size}/apps/horaline.png"
     [ -s "$root/install/$icon" ] || { echo "FAIL: $icon is missing" >&2; exit 1; }
 done
-desktop-file-validate "$root/install/usr/share/applications/horaline.desktop"
+for file in usr/share/doc/horaline/copyright usr/share/doc/horaline/changelog.gz \
+    usr/share/doc/horaline/examples/Horaline.ini usr/share/man/man1/Horaline.1.gz \
+    usr/share/man/man1/horaline-timecode.1.gz usr/share/man/man1/horaline-autostart.1.gz; do
+    [ -s "$root/install/$file" ] || { echo "FAIL: $file is missing" >&2; exit 1; }
+done
+lintian -I --fail-on error,warning "$deb" 2>&1 | grep -v "running with root privileges" | tee "$root/lintian.log"
+if grep -q '^[EW]: ' "$root/lintian.log"; then
+    echo "FAIL: lintian" >&2
+    exit 1
+fi
+desktop=$(desktop-file-validate "$root/install/usr/share/applications/org.horaline.Horaline.desktop" 2>&1)
+[ -z "$desktop" ] || { echo "FAIL: $desktop" >&2; exit 1; }
+metainfo=$(appstreamcli validate --no-net "$root/install/usr/share/metainfo/org.horaline.Horaline.metainfo.xml" 2>&1) \
+    || { echo "FAIL: $metainfo" >&2; exit 1; }
+if grep -q '^[EW]: ' <<< "$metainfo"; then
+    echo "FAIL: $metainfo" >&2
+    exit 1
+fi
 echo "PASS: $(basename "$deb")"
