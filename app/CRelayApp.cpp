@@ -3,6 +3,8 @@
 #include "app/Log.h"
 #include "app/TerminationSignals.h"
 #include "relay/CRelayDlg.h"
+#include "settings/InterruptedWrites.h"
+#include "settings/SettingsFile.h"
 #include "ui/Strings.h"
 
 #include <QApplication>
@@ -43,6 +45,7 @@ bool CRelayApp::InitInstance(bool headless)
     // The window hides in the notification area; only a confirmed exit ends the program.
     QApplication::setQuitOnLastWindowClosed(false);
 
+    ClearInterruptedWrites(SettingsFile::Path());
     const MessageBoxPrompter prompter = headless ? AnswerUnattended : ShowModalMessageBox;
     if (!SocketLayerWorks()) {
         const QString text = QLatin1String(LoadString(IDS_SOCKETS_INIT_FAILED));

@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
+#include <cstring>
 #include <ctime>
 #include <fcntl.h>
 #include <netinet/in.h>
@@ -217,7 +218,7 @@ Horaline::Horaline(const HoralineSettings& settings)
     }
     Process = Spawn(HoralineBinary(), {},
                     {"QT_QPA_PLATFORM=offscreen", "XDG_CONFIG_HOME=" + Config.path().toStdString(),
-                     "XDG_RUNTIME_DIR=" + Config.path().toStdString()});
+                     "XDG_RUNTIME_DIR=" + Config.path().toStdString(), "QT_LOGGING_RULES=horaline.*=false"});
     if (Process < 0)
         Fail(QStringLiteral("cannot start ") + HoralineBinary());
 }
@@ -246,12 +247,22 @@ double Horaline::CpuSeconds() const
 
 long Horaline::ResidentKiB() const
 {
+    return StatusKiB("VmRSS:");
+}
+
+long Horaline::PeakResidentKiB() const
+{
+    return StatusKiB("VmHWM:");
+}
+
+long Horaline::StatusKiB(const char* field) const
+{
     QFile status(QStringLiteral("/proc/%1/status").arg(Process));
     if (!status.open(QIODevice::ReadOnly))
         return 0;
     for (const QByteArray& line : status.readAll().split('\n')) {
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').value(0).toLong();
+        if (line.startsWith(field))
+            return line.mid(int(std::strlen(field))).trimmed().split(' ').value(0).toLong();
     }
     return 0;
 }

@@ -54,9 +54,13 @@ public:
     // Seconds of processor time used so far, user and system.
     double CpuSeconds() const;
     long ResidentKiB() const;
+    // The most it was resident at any moment so far.
+    long PeakResidentKiB() const;
     void Stop();
 
 private:
+    long StatusKiB(const char* field) const;
+
     QTemporaryDir Config;
     pid_t Process = -1;
 };

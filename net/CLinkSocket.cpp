@@ -14,6 +14,9 @@
 
 namespace {
 
+// Some four hundred clock texts: far more than a peer of this protocol ever has in flight.
+constexpr qint64 ReadBufferLimit = 4096;
+
 // A clock display that vanished without a word is found within about a minute, not two hours.
 void KeepAlive(QTcpSocket* connection)
 {
@@ -116,6 +119,9 @@ void CLinkSocket::Adopt(QTcpSocket* connection, bool accepted)
     Connection = connection;
     connection->setParent(this);
     connection->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+    // What a peer sends waits in the system, not here: past this TCP holds the sender back, so that no
+    // flood grows the program.
+    connection->setReadBufferSize(ReadBufferLimit);
     Established = accepted;
     if (accepted)
         KeepAlive(connection);
@@ -172,6 +178,11 @@ qint64 CLinkSocket::BytesAvailable() const
 qint64 CLinkSocket::Unsent() const
 {
     return Connection != nullptr ? Connection->bytesToWrite() : 0;
+}
+
+QHostAddress CLinkSocket::PeerAddress() const
+{
+    return Connection != nullptr ? Connection->peerAddress() : QHostAddress();
 }
 
 QString CLinkSocket::PeerText() const

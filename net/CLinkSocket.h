@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QHostAddress>
 #include <QObject>
 #include <QPointer>
 
@@ -42,6 +43,7 @@ public:
     qint64 Unsent() const;
     // The peer as the log names it: address:port.
     QString PeerText() const;
+    QHostAddress PeerAddress() const;
     // Sends the last words, then closes; what the peer sent is discarded first so that it is not reset.
     void SendAndClose(const QByteArray& lastWords);
     void Close();

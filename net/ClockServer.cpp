@@ -56,6 +56,7 @@ bool CRelayDlg::SetListening(bool listen)
 
 int CRelayDlg::OpenListener()
 {
+    Allowed = AllowList::Load();
     ListeningFlag = 1;
     const int error = ListenSocket.Listen(quint16(ServerPort), ListenBacklog);
     // A listener that failed is not counted as one, so that a retry or the next START tries again.
@@ -96,6 +97,13 @@ void CRelayDlg::OnLinkAccept()
     CLinkSocket* client = ListenSocket.Accept();
     if (client == nullptr)
         return;
+    // A stranger is turned away before it is counted, so that it can never take a display's place.
+    if (!Allowed.Admits(client->PeerAddress())) {
+        qCWarning(lcNet).noquote() << "client" << client->PeerText() << "rejected: not in [Clients] Allow";
+        client->SendAndClose(QByteArray(LoadString(IDS_REJECTED)));
+        client->deleteLater();
+        return;
+    }
     if (ClientList.size() >= MaxClients) {
         qCWarning(lcNet).noquote() << "client" << client->PeerText() << "rejected: all" << MaxClients << "places taken";
         client->SendAndClose(QByteArray(LoadString(IDS_REJECTED)));

@@ -1,9 +1,11 @@
 #pragma once
 
+#include "net/AllowList.h"
 #include "net/CLinkSocket.h"
 #include "relay/ClockFormat.h"
 #include "relay/RetryTimer.h"
 #include "relay/SilenceWatch.h"
+#include "serial/FrameWriter.h"
 #include "serial/TimeCodeReader.h"
 #include "ui/MessageBox.h"
 #include "ui/RelayTemplate.h"
@@ -192,6 +194,7 @@ private:
     bool Destroyed = false;
     bool Ending = false;
     QString SerialDevice;
+    FrameWriter DisplayWriter;
     TimeCodeReader Reader;
     int ReaderRun = 0;
     // Until the first value arrives there is nothing to give a newly admitted client.
@@ -207,6 +210,8 @@ private:
     RetryTimer ListenRetry;
     SilenceWatch Silence;
     QString StatusBeforeSilence;
+    // Who may take a place, as the settings said when the listener opened.
+    AllowList Allowed;
     // A full server is asked again only every ten seconds.
     bool RejectedByServer = false;
 };

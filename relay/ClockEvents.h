@@ -1,8 +1,10 @@
 #pragma once
 
 #include "relay/ClockFormat.h"
+#include "serial/FrameBacklog.h"
 
 #include <QEvent>
+#include <memory>
 
 #if defined(__SANITIZE_THREAD__)
 #include <sanitizer/tsan_interface.h>
@@ -37,13 +39,16 @@ inline void TakeOverIn(const QObject* window)
 class ClockFrameEvent : public QEvent
 {
 public:
-    ClockFrameEvent(const TimeCode& code, int run)
+    ClockFrameEvent(const TimeCode& code, int run, std::shared_ptr<FrameBacklog> backlog)
         : QEvent(WM_CLOCKFRAME)
         , Code(code)
         , Run(run)
+        , Backlog(std::move(backlog))
     { }
     const TimeCode Code;
     const int Run; // the run it belongs to, so nothing of an earlier run shows in a later one
+    // Shared with the reader of that run, so that a frame of an earlier run never counts in a later one.
+    const std::shared_ptr<FrameBacklog> Backlog;
 };
 
 class ReadErrorEvent : public QEvent

@@ -1,7 +1,6 @@
 #include "relay/CRelayDlg.h"
 #include "relay/ClockEvents.h"
 #include "serial/PortMessages.h"
-#include "serial/SerialDevice.h"
 
 #include <QPushButton>
 #include <cerrno>
@@ -18,12 +17,18 @@ bool CRelayDlg::event(QEvent* event)
     TakeOverIn(this);
     if (event->type() == WM_CLOCKFRAME) {
         const auto* frame = static_cast<ClockFrameEvent*>(event);
-        if (frame->Run == ReaderRun && RunFlag != 0) {
-            StoreTimeCode(ClockBuffer, frame->Code);
+        const std::optional<TimeCode> newest = frame->Backlog->Release();
+        if (frame->Run != ReaderRun || RunFlag == 0)
+            return true;
+        const auto take = [this](const TimeCode& code) {
+            StoreTimeCode(ClockBuffer, code);
             HaveClockValue = true;
             OnValueArrived();
             OnClockFrame();
-        }
+        };
+        take(frame->Code);
+        if (newest)
+            take(*newest);
         return true;
     }
     if (event->type() == WM_READERROR) {
@@ -53,7 +58,8 @@ void CRelayDlg::DistributeClock()
         if (Ui.Start->isChecked() && SerialHandle < 0) {
             SetStatus(LineFault);
         } else if (Ui.Start->isChecked()) {
-            const int error = WriteBounded(SerialHandle, OutputFrame.data(), OutputFrame.size(), SerialWriteTimeoutMs);
+            const int error
+                = DisplayWriter.Write(SerialHandle, OutputFrame.data(), OutputFrame.size(), SerialWriteTimeoutMs);
             const QString written = error == 0 ? QStringLiteral("%1 is transmitting").arg(OutComName)
                                                : QStringLiteral("Error %1 writing to %2 !").arg(error).arg(OutComName);
             // A line held back by flow control is still there; any other failure is a line gone.

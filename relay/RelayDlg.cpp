@@ -62,7 +62,8 @@ int CRelayDlg::MessageBox(const QString& text, const QString& title, unsigned ty
 {
     // Told in the log as well: a box on a screen nobody watches leaves no trace of its own.
     qCWarning(lcRelay).noquote() << "box" << title << QString(text).replace(QLatin1Char('\n'), QLatin1Char(' '));
-    const int answer = Prompter(this, text, title, type);
+    // While the program ends nobody is asked anything more: a box now would hold the end for good.
+    const int answer = Ending ? AnswerUnattended(this, text, title, type) : Prompter(this, text, title, type);
     if ((type & 0xF) == MB_YESNO)
         qCInfo(lcRelay) << "box answered" << (answer == IDYES ? "Yes" : "No");
     return answer;

@@ -24,7 +24,7 @@ void CRelayDlg::OnStartStop()
     }
 
     // Starting on a port entry that failed its check would relay on a value the operator never gave.
-    if (!DoDataExchange(true)) {
+    if (Ending || !DoDataExchange(true)) {
         Ui.Start->setChecked(false);
         return;
     }
@@ -58,6 +58,9 @@ void CRelayDlg::OnStartStop()
 int CRelayDlg::StartServer()
 {
     SetListening(true);
+    // The end of the program may have come while a box of the listener was open.
+    if (Ending)
+        return 0;
     switch (OpenLine(PortSide::Input)) {
     case LineOpening::Failed:
         return 0;

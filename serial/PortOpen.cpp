@@ -73,4 +73,5 @@ void CRelayDlg::CloseSerialPort()
     CloseSerialDevice(SerialHandle, SerialDevice);
     SerialHandle = -1;
     SerialDevice.clear();
+    DisplayWriter.Forget();
 }

@@ -136,27 +136,29 @@ void ConfigureLine(termios& line, std::optional<speed_t> speed)
     }
 }
 
-int WriteBounded(int fd, const char* data, size_t size, int timeoutMs)
+int WriteBounded(int fd, const char* data, size_t size, int timeoutMs, size_t* sent)
 {
     using Clock = std::chrono::steady_clock;
     const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
-    size_t sent = 0;
-    while (sent < size) {
-        const ssize_t written = ::write(fd, data + sent, size - sent);
+    size_t done = 0;
+    const auto result = [&](int error) {
+        if (sent != nullptr)
+            *sent = done;
+        return error;
+    };
+    while (done < size) {
+        const ssize_t written = ::write(fd, data + done, size - done);
         if (written > 0) {
-            sent += size_t(written);
+            done += size_t(written);
             continue;
         }
         if (written < 0 && errno != EAGAIN && errno != EINTR)
-            return errno;
+            return result(errno);
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-        if (left <= 0) {
-            // A display held back this long would get stale times later: drop what is queued.
-            ::tcflush(fd, TCOFLUSH);
-            return ETIMEDOUT;
-        }
+        if (left <= 0)
+            return result(ETIMEDOUT);
         pollfd ready {fd, POLLOUT, 0};
         ::poll(&ready, 1, int(left));
     }
-    return 0;
+    return result(0);
 }

@@ -22,8 +22,9 @@ std::optional<speed_t> SpeedFromText(const QString& text);
 void ConfigureLine(termios& line, std::optional<speed_t> speed);
 
 // Writes all bytes or gives up after the time-out, so a port held back by flow control cannot freeze
-// the caller. Returns 0 or the errno (ETIMEDOUT when it gave up); what was left unsent is discarded.
-int WriteBounded(int fd, const char* data, size_t size, int timeoutMs);
+// the caller. Returns 0 or the errno (ETIMEDOUT when it gave up); sent, when given, says how many bytes
+// went out. Nothing queued is ever flushed: a reader in the middle of a frame would get it torn.
+int WriteBounded(int fd, const char* data, size_t size, int timeoutMs, size_t* sent = nullptr);
 
 // The UUCP lock convention: /run/lock/LCK..<device name> holding the owner's process id.
 bool IsLockedByLiveProcess(const QString& lockFile);

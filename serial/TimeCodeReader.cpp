@@ -20,7 +20,7 @@ void TimeCodeReader::Start(int fd, const std::atomic<int>* runFlag, QObject* win
     // Purged here, before the thread exists: what arrives once START has returned is never lost.
     ::tcflush(fd, TCIFLUSH);
     WakeFd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-    Thread = std::thread(ReadTimeCodes, fd, WakeFd, runFlag, window, run);
+    Thread = std::thread(ReadTimeCodes, fd, WakeFd, runFlag, window, run, std::make_shared<FrameBacklog>(BacklogLimit));
 }
 
 void TimeCodeReader::Stop()
@@ -36,7 +36,8 @@ void TimeCodeReader::Stop()
     WakeFd = -1;
 }
 
-void TimeCodeReader::ReadTimeCodes(int fd, int wakeFd, const std::atomic<int>* runFlag, QObject* window, int run)
+void TimeCodeReader::ReadTimeCodes(int fd, int wakeFd, const std::atomic<int>* runFlag, QObject* window, int run,
+                                   std::shared_ptr<FrameBacklog> backlog)
 {
     FrameSync sync;
     char bytes[256];
@@ -61,8 +62,8 @@ void TimeCodeReader::ReadTimeCodes(int fd, int wakeFd, const std::atomic<int>* r
             return;
         }
         for (ssize_t i = 0; i < count; ++i) {
-            if (const std::optional<TimeCode> code = sync.Feed(bytes[i])) {
-                auto* frame = new ClockFrameEvent(*code, run);
+            if (const std::optional<TimeCode> code = sync.Feed(bytes[i]); code && backlog->Admit(*code)) {
+                auto* frame = new ClockFrameEvent(*code, run, backlog);
                 HandOverTo(window);
                 QCoreApplication::postEvent(window, frame);
             }

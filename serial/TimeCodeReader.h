@@ -1,8 +1,10 @@
 #pragma once
 
 #include <atomic>
+#include <memory>
 #include <thread>
 
+class FrameBacklog;
 class QObject;
 
 // Reads time codes from an open serial port on a thread of its own and posts each frame to the window.
@@ -19,8 +21,13 @@ public:
     // Returns once the reader has ended, so that the port may be closed and reused.
     void Stop();
 
+    // Enough for the window to fall behind by a moment at the highest rates it keeps up with; a few
+    // hundred kilobytes of events at most.
+    static constexpr int BacklogLimit = 16384;
+
 private:
-    static void ReadTimeCodes(int fd, int wakeFd, const std::atomic<int>* runFlag, QObject* window, int run);
+    static void ReadTimeCodes(int fd, int wakeFd, const std::atomic<int>* runFlag, QObject* window, int run,
+                              std::shared_ptr<FrameBacklog> backlog);
 
     std::thread Thread;
     int WakeFd = -1;

@@ -60,6 +60,11 @@ int SettingsFile::ReadInt(const QString& name, int marker) const
     return ok ? value : marker;
 }
 
+QStringList SettingsFile::ReadList(const QString& name) const
+{
+    return Settings->value(name).toStringList();
+}
+
 void SettingsFile::Write(const QString& name, const QString& value)
 {
     Settings->setValue(name, value);

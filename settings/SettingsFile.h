@@ -18,6 +18,8 @@ public:
     QString ReadString(const QString& name, const QString& marker) const;
     // The stored integer, or the marker when the value is missing or is not a 32-bit integer.
     int ReadInt(const QString& name, int marker) const;
+    // A comma-separated value as its items; a single text is one item, a missing value none.
+    QStringList ReadList(const QString& name) const;
     void Write(const QString& name, const QString& value);
     void Write(const QString& name, int value);
 

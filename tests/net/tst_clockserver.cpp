@@ -222,6 +222,33 @@ private slots:
         QTRY_COMPARE(Status(), QStringLiteral("1 Clients connected !"));
     }
 
+    void strangersAreTurnedAwayWithoutTakingAPlace()
+    {
+        SettingsFile(QStringLiteral("Clients")).Write(QStringLiteral("Allow"), QStringLiteral("10.1.2.0/24, bogus"));
+        StartServer();
+        Peer stranger = Connect(Relay->Port);
+        QCOMPARE(ReadUntil(*stranger, 8), QByteArray("Rejected"));
+        QVERIFY(ClosedByServer(*stranger));
+        QVERIFY(Relay->Window->ClientList.isEmpty());
+
+        // Allowed at the next start, loopback takes its place.
+        Relay->Start();
+        SettingsFile(QStringLiteral("Clients"))
+            .Write(QStringLiteral("Allow"), QStringLiteral("10.1.2.0/24, 127.0.0.1"));
+        Relay->Start();
+        Peer display = Connect(Relay->Port);
+        QTRY_COMPARE(Relay->Window->ClientList.size(), 1);
+
+        const AllowList list = AllowList::Parse({QStringLiteral(" 192.168.1.0/24"), QStringLiteral("10.0.0.7 "),
+                                                 QStringLiteral("::1"), QStringLiteral("300.1.1.1")});
+        QVERIFY(list.Admits(QHostAddress(QStringLiteral("192.168.1.77"))));
+        QVERIFY(list.Admits(QHostAddress(QStringLiteral("::ffff:10.0.0.7"))));
+        QVERIFY(!list.Admits(QHostAddress(QStringLiteral("10.0.0.8"))));
+        QVERIFY(!list.Admits(QHostAddress(QStringLiteral("::1"))));
+        QVERIFY(AllowList::Parse({}).Admits(QHostAddress(QStringLiteral("203.0.113.5"))));
+        QVERIFY(!AllowList::Parse({QStringLiteral("bogus")}).Admits(QHostAddress(QStringLiteral("203.0.113.5"))));
+    }
+
     void theListenerOutlivesAFailedStart()
     {
         Relay = std::make_unique<RelayUnderTest>(1, 200, FreePort());

@@ -97,6 +97,30 @@ private slots:
         QCOMPARE(test.window.Runs, QList<int>({2}));
     }
 
+    void aFloodIsBoundedAndItsNewestFrameArrives()
+    {
+        FrameBacklog backlog(2);
+        const TimeCode first {'0', '0', '0', '0', '0', '1'};
+        const TimeCode second {'0', '0', '0', '0', '0', '2'};
+        const TimeCode third {'0', '0', '0', '0', '0', '3'};
+        const TimeCode fourth {'0', '0', '0', '0', '0', '4'};
+        QVERIFY(backlog.Admit(first));
+        QVERIFY(backlog.Admit(second));
+        // Full: the next frames are held back, only the newest of them kept.
+        QVERIFY(!backlog.Admit(third));
+        QVERIFY(!backlog.Admit(fourth));
+        QCOMPARE(backlog.Release(), std::nullopt);
+        QCOMPARE(backlog.Release(), std::optional<TimeCode>(fourth));
+        QCOMPARE(backlog.Release(), std::nullopt);
+        // Room again: frames pass, and a frame handed over supersedes one held back.
+        QVERIFY(backlog.Admit(first));
+        QVERIFY(backlog.Admit(second));
+        QVERIFY(!backlog.Admit(third));
+        QVERIFY(backlog.Release() == std::nullopt && backlog.Admit(fourth));
+        QCOMPARE(backlog.Release(), std::nullopt);
+        QCOMPARE(backlog.Release(), std::nullopt);
+    }
+
     void aVanishedLineIsReportedOnce()
     {
         ReadingLine test(3);

@@ -1,12 +1,15 @@
 #include "relay/CRelayDlg.h"
+#include "settings/InterruptedWrites.h"
 #include "settings/SettingsFile.h"
 #include "support/BoxRecorder.h"
+#include "support/FreePort.h"
 #include "support/TestMain.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLockFile>
 #include <QPushButton>
 #include <QSettings>
 #include <memory>
@@ -229,9 +232,10 @@ private slots:
         QCOMPARE(window->ServerPort, 6530);
         QCOMPARE(window->RunFlag, 0);
         QCOMPARE(window->RelayMode, 1);
-        window->Controls().ListenPort->setText(QStringLiteral("6531"));
+        const quint16 port = FreePort();
+        window->Controls().ListenPort->setText(QString::number(port));
         window->Controls().Start->click();
-        QCOMPARE(Stored("ServerPort").toInt(), 6531);
+        QCOMPARE(Stored("ServerPort").toInt(), int(port));
         QCOMPARE(Stored("ProgMode").toInt(), 1);
     }
 
@@ -245,9 +249,37 @@ private slots:
         auto window = Launch();
         QCOMPARE(window->ServerPort, 6530);
         QCOMPARE(window->RelayMode, 1);
+        window->Controls().ListenPort->setText(QString::number(FreePort()));
         window->Controls().Start->click();
         QCOMPARE(Boxes.Texts(), QStringList {"Select a valid Port in Settings!"});
         QVERIFY(QFileInfo(ConfigFolder()).isFile());
+    }
+
+    void whatAnInterruptedWriteLeftIsCleared()
+    {
+        WriteFileText("[Settaggi]\nServerPort=7400\n");
+        const QString lockPath = SettingsFile::Path() + QStringLiteral(".lock");
+        const QString copy = SettingsFile::Path() + QStringLiteral(".aB3xYz");
+        const QString aside = SettingsFile::Path() + QStringLiteral(".malformed-20261208-000000");
+        for (const QString& path : {lockPath, copy, aside}) {
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            QVERIFY(file.setFileTime(QDateTime::currentDateTime().addSecs(-60), QFileDevice::FileModificationTime));
+        }
+        ClearInterruptedWrites(SettingsFile::Path());
+        QVERIFY(!QFile::exists(lockPath));
+        QVERIFY(!QFile::exists(copy));
+        // What the operator's own file says, and what was set aside, stays.
+        QVERIFY(QFile::exists(aside));
+        QCOMPARE(Stored("ServerPort").toInt(), 7400);
+
+        // A lock that a live process holds is honoured.
+        QLockFile live(lockPath);
+        QVERIFY(live.tryLock(0));
+        ClearInterruptedWrites(SettingsFile::Path());
+        QVERIFY(QFile::exists(lockPath));
+        qint64 owner = 0;
+        QVERIFY(live.getLockInfo(&owner, nullptr, nullptr) && owner == QCoreApplication::applicationPid());
     }
 
     void unreadableFileRunsOnDefaults()

@@ -1,6 +1,7 @@
 #include "relay/CRelayDlg.h"
 #include "settings/SettingsFile.h"
 #include "support/BoxRecorder.h"
+#include "support/FreePort.h"
 #include "support/TestMain.h"
 #include "ui/AboutBox.h"
 
@@ -257,6 +258,7 @@ private slots:
 
     void serverStartWithoutAPortFailsAndStaysConfigurable()
     {
+        Ui().ListenPort->setText(QString::number(FreePort()));
         QTest::mouseClick(Ui().Start, Qt::LeftButton);
         QCOMPARE(Boxes.Boxes.size(), 1);
         QCOMPARE(Boxes.Boxes[0].text, QStringLiteral("Select a valid Port in Settings!"));

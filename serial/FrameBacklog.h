@@ -1,0 +1,28 @@
+#pragma once
+
+#include "relay/ClockFormat.h"
+
+#include <mutex>
+#include <optional>
+
+// The frames handed from the reader to the window and not yet taken. At most a limit of them wait,
+// so that a flood on the line cannot grow memory; under such pressure the frames in between are
+// dropped, and the newest one always arrives, since it is what the window shows and sends.
+class FrameBacklog
+{
+public:
+    explicit FrameBacklog(int limit)
+        : Limit(limit)
+    { }
+
+    // Reader: true when the frame may be handed over; otherwise it is kept as the newest to come.
+    bool Admit(const TimeCode& code);
+    // Window, once for every frame handed over: when none waits any more, the newest frame kept meanwhile.
+    std::optional<TimeCode> Release();
+
+private:
+    std::mutex Lock;
+    const int Limit;
+    int Waiting = 0;
+    std::optional<TimeCode> Newest;
+};
