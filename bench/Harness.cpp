@@ -284,6 +284,24 @@ ServerRelay::~ServerRelay()
     ::close(input.slave);
 }
 
+ClientRelay::ClientRelay()
+    : output(MakePty())
+    , listener(ListenLoopback(port))
+    , relay({0, 251, output.slavePath, port})
+    , connection(AcceptOne(listener, 15000))
+{
+    if (connection < 0)
+        Fail(QStringLiteral("the client-mode Horaline did not connect"));
+}
+
+ClientRelay::~ClientRelay()
+{
+    ::close(connection);
+    ::close(listener);
+    ::close(output.master);
+    ::close(output.slave);
+}
+
 Socat::Socat(const QStringList& arguments)
 {
     Process = Spawn(QStandardPaths::findExecutable(QStringLiteral("socat")), arguments, {});

@@ -79,6 +79,21 @@ struct ServerRelay
     std::vector<int> clients;
 };
 
+// A client-mode Horaline writing to a new pseudo-terminal, connected to a loopback server of the run.
+struct ClientRelay
+{
+    ClientRelay();
+    ~ClientRelay();
+    ClientRelay(const ClientRelay&) = delete;
+    ClientRelay& operator=(const ClientRelay&) = delete;
+
+    Pty output;
+    uint16_t port = 0;
+    int listener;
+    Horaline relay;
+    int connection; // the server's side of Horaline's connection
+};
+
 // A plain byte relay between a pseudo-terminal and a TCP connection, for comparison.
 class Socat
 {

@@ -54,16 +54,11 @@ private:
 
 void ServerFlood(int megabytes)
 {
-    Pty output = MakePty();
-    uint16_t port = 0;
-    const int listener = ListenLoopback(port);
-    Horaline relay({0, 251, output.slavePath, port});
-    const int connection = AcceptOne(listener, 15000);
-    if (connection < 0)
-        Fail(QStringLiteral("the client did not connect"));
-    Drain display(output.master);
+    ClientRelay client;
+    const int connection = client.connection;
+    Drain display(client.output.master);
     QThread::msleep(500);
-    const long before = relay.ResidentKiB();
+    const long before = client.relay.ResidentKiB();
 
     // As fast as the system takes it, for at most 30 s: past Horaline's bound TCP holds the sender back.
     ::fcntl(connection, F_SETFL, ::fcntl(connection, F_GETFL) | O_NONBLOCK);
@@ -83,11 +78,7 @@ void ServerFlood(int megabytes)
     }
     const double seconds = double(NowNs() - start) / 1e9;
     std::printf("%-38s %8.1f MB in %5.1f s | resident %7.1f MiB before, peak %7.1f MiB\n", "TCP flood into a client",
-                double(sent) / 1e6, seconds, double(before) / 1024.0, double(relay.PeakResidentKiB()) / 1024.0);
-    ::close(connection);
-    ::close(listener);
-    ::close(output.master);
-    ::close(output.slave);
+                double(sent) / 1e6, seconds, double(before) / 1024.0, double(client.relay.PeakResidentKiB()) / 1024.0);
 }
 
 void LineFlood(long frames)

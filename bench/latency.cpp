@@ -82,11 +82,8 @@ void ServerPath(int clients, int frames)
 // TCP server to output line: from the send of 8 bytes until the whole frame is on the line.
 void ClientPath(int frames)
 {
-    Pty output = MakePty();
-    uint16_t port = 0;
-    const int listener = ListenLoopback(port);
-    Horaline relay({0, 251, output.slavePath, port});
-    const int connection = AcceptOne(listener, 15000);
+    ClientRelay client;
+    const int connection = client.connection;
 
     Pty line = MakePty();
     uint16_t socatPort = 0;
@@ -94,8 +91,8 @@ void ClientPath(int frames)
     Socat socat(
         {"-u", QStringLiteral("TCP:127.0.0.1:%1,nodelay").arg(socatPort), "OPEN:" + line.slavePath + ",raw,echo=0"});
     const int socatConnection = AcceptOne(socatListener, 10000);
-    if (connection < 0 || socatConnection < 0)
-        Fail(QStringLiteral("a relay did not connect"));
+    if (socatConnection < 0)
+        Fail(QStringLiteral("socat did not connect"));
     QThread::msleep(300);
 
     std::vector<double> horaline;
@@ -105,7 +102,7 @@ void ClientPath(int frames)
         const QByteArray message = NetMessage(n);
         const int64_t start = NowNs();
         WriteAll(connection, message.constData(), 8);
-        if (!ReadExactly(output.master, buffer, 10, 5000))
+        if (!ReadExactly(client.output.master, buffer, 10, 5000))
             Fail(QStringLiteral("Horaline lost frame %1").arg(n));
         horaline.push_back(double(NowNs() - start) / 1000.0);
         QThread::usleep(500);
@@ -117,9 +114,7 @@ void ClientPath(int frames)
         QThread::usleep(500);
     }
     Report("client", horaline, plain);
-    ::close(connection);
     ::close(socatConnection);
-    ::close(listener);
     ::close(socatListener);
 }
 

@@ -150,6 +150,7 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void changeEvent(QEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
 
 private:
     void OnInitDialog();
@@ -190,6 +191,8 @@ private:
     QMenu* TrayMenuPopup = nullptr;
     std::function<bool()> TrayAvailable;
     bool Unattended = false;
+    // The window manager's frame is known only once the window is shown: it is centred again then.
+    bool CentredInFrame = false;
     bool Initialised = false;
     bool Destroyed = false;
     bool Ending = false;

@@ -74,6 +74,9 @@ void CRelayDlg::Create()
     OnInitDialog();
     CentreInWorkArea();
     show();
+    // The focus shown from the start, as after a Tab: styles draw its frame only once the window says
+    // so, and showing the window clears what was said before.
+    setAttribute(Qt::WA_KeyboardFocusChange);
 }
 
 int CRelayDlg::DoModal()

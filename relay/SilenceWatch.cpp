@@ -3,8 +3,14 @@
 SilenceWatch::SilenceWatch(std::function<void()> fallenSilent)
     : FallenSilent(std::move(fallenSilent))
 {
-    // A clock read at each value would cost every frame a timer; a coarse look now and then costs none.
+    // A clock read at each value would cost every frame a system call; a coarse look now and then costs
+    // none, and a value only leaves a mark.
     QObject::connect(&Check, &QTimer::timeout, &Check, [this] {
+        if (Fresh) {
+            Fresh = false;
+            SinceLast.restart();
+            return;
+        }
         if (Silent || SinceLast.elapsed() < LimitMs)
             return;
         Silent = true;
@@ -16,6 +22,7 @@ void SilenceWatch::Watch(int limitMs)
 {
     LimitMs = limitMs;
     Silent = false;
+    Fresh = false;
     SinceLast.start();
     Check.start(std::max(1, limitMs / 10));
 }
@@ -24,7 +31,7 @@ bool SilenceWatch::Fed()
 {
     if (!Check.isActive())
         return false;
-    SinceLast.restart();
+    Fresh = true;
     const bool ended = Silent;
     Silent = false;
     return ended;

@@ -24,5 +24,7 @@ private:
     QElapsedTimer SinceLast;
     int LimitMs = 0;
     bool Silent = false;
+    // A value came since the last look.
+    bool Fresh = false;
     std::function<void()> FallenSilent;
 };

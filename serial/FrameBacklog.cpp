@@ -2,22 +2,35 @@
 
 bool FrameBacklog::Admit(const TimeCode& code)
 {
-    const std::lock_guard<std::mutex> guard(Lock);
-    if (Waiting < Limit) {
-        ++Waiting;
-        Newest.reset();
+    if (Waiting.fetch_add(1) < Limit) {
+        // A frame handed over is newer than one kept from before: that one must never follow it.
+        if (HasNewest.load()) {
+            const std::lock_guard<std::mutex> guard(NewestLock);
+            HasNewest = false;
+            Newest.reset();
+        }
         return true;
     }
+    Waiting.fetch_sub(1);
+    const std::lock_guard<std::mutex> guard(NewestLock);
     Newest = code;
-    return false;
+    HasNewest = true;
+    // The window may have taken every waiting frame meanwhile, and would then never look here again.
+    if (Waiting.load() != 0)
+        return false;
+    HasNewest = false;
+    Newest.reset();
+    Waiting.fetch_add(1);
+    return true;
 }
 
 std::optional<TimeCode> FrameBacklog::Release()
 {
-    const std::lock_guard<std::mutex> guard(Lock);
-    if (Waiting > 0)
-        --Waiting;
-    if (Waiting > 0)
+    if (Waiting.fetch_sub(1) != 1 || !HasNewest.load())
         return std::nullopt;
+    const std::lock_guard<std::mutex> guard(NewestLock);
+    if (!HasNewest.load() || Waiting.load() != 0)
+        return std::nullopt;
+    HasNewest = false;
     return std::exchange(Newest, std::nullopt);
 }

@@ -2,12 +2,14 @@
 
 #include "relay/ClockFormat.h"
 
+#include <atomic>
 #include <mutex>
 #include <optional>
 
 // The frames handed from the reader to the window and not yet taken. At most a limit of them wait,
 // so that a flood on the line cannot grow memory; under such pressure the frames in between are
-// dropped, and the newest one always arrives, since it is what the window shows and sends.
+// dropped, and the newest one always arrives, since it is what the window shows and sends. Below the
+// limit a frame costs two atomic counts and never a lock, which the reader and the window would contend for.
 class FrameBacklog
 {
 public:
@@ -21,8 +23,9 @@ public:
     std::optional<TimeCode> Release();
 
 private:
-    std::mutex Lock;
     const int Limit;
-    int Waiting = 0;
+    std::atomic<int> Waiting {0};
+    std::atomic<bool> HasNewest {false};
+    std::mutex NewestLock;
     std::optional<TimeCode> Newest;
 };

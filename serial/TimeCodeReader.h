@@ -21,9 +21,9 @@ public:
     // Returns once the reader has ended, so that the port may be closed and reused.
     void Stop();
 
-    // Enough for the window to fall behind by a moment at the highest rates it keeps up with; a few
-    // hundred kilobytes of events at most.
-    static constexpr int BacklogLimit = 16384;
+    // Enough for the window to fall behind by more than a second at the highest rates it keeps up with,
+    // and by two minutes at the line's own rate; some six megabytes of events at the most.
+    static constexpr int BacklogLimit = 65536;
 
 private:
     static void ReadTimeCodes(int fd, int wakeFd, const std::atomic<int>* runFlag, QObject* window, int run,

@@ -2,6 +2,7 @@
 #include "ui/Icons.h"
 
 #include <QGuiApplication>
+#include <QMoveEvent>
 #include <QPushButton>
 #include <QScreen>
 
@@ -66,4 +67,13 @@ void CRelayDlg::CentreInWorkArea()
     frame.moveLeft(std::max(area.left(), std::min(frame.left(), area.right() - frame.width() + 1)));
     frame.moveTop(std::max(area.top(), std::min(frame.top(), area.bottom() - frame.height() + 1)));
     move(frame.topLeft());
+}
+
+void CRelayDlg::moveEvent(QMoveEvent* event)
+{
+    QDialog::moveEvent(event);
+    if (CentredInFrame || frameGeometry().size() == size())
+        return;
+    CentredInFrame = true;
+    CentreInWorkArea();
 }

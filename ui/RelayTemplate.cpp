@@ -1,10 +1,10 @@
 #include "ui/RelayTemplate.h"
 
+#include "ui/GroupFrame.h"
 #include "ui/SpeedList.h"
 
 #include <QComboBox>
 #include <QDialog>
-#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -74,7 +74,7 @@ public:
     void Group(const char* caption, QRect units)
     {
         // Frames only: they stay behind the controls they surround, whatever the creation order.
-        Add(new QGroupBox(QLatin1String(caption), Window), "", units)->lower();
+        Add(new GroupFrame(QLatin1String(caption), Window), "", units)->lower();
     }
 
     void Line(QRect units)

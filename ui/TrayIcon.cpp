@@ -43,7 +43,8 @@ void CRelayDlg::OnTrayNotify(unsigned id, unsigned mouseMessage)
     if (id != TrayIconId)
         return;
     if (mouseMessage == WM_LBUTTONDBLCLK) {
-        if (isVisible()) {
+        // Minimised before a notification area existed, the window is still visible, only minimised.
+        if (isVisible() && !isMinimized()) {
             showMinimized();
         } else {
             show();

@@ -117,6 +117,11 @@ private slots:
         QTest::qWait(50);
         QVERIFY(Window->isVisible());
         QVERIFY(Window->isMinimized());
+        // A notification area that appears later restores the window from its icon.
+        TrayHost = true;
+        Window->OnTrayNotify(TrayIconId, WM_LBUTTONDBLCLK);
+        QTRY_VERIFY(!Window->isMinimized());
+        QVERIFY(Window->isVisible());
     }
 
     void otherMessagesAndIconsAreIgnored()
