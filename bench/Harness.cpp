@@ -129,17 +129,27 @@ int ConnectLoopback(uint16_t port, int timeoutMs)
     Fail(QStringLiteral("nothing listened on port %1").arg(port));
 }
 
+int ListenOn(uint16_t port)
+{
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    const int reuse = 1;
+    ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &reuse, sizeof reuse);
+    sockaddr_in address {};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_port = htons(port);
+    if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || ::listen(fd, 8) != 0)
+        Fail(QStringLiteral("cannot listen on loopback port %1").arg(port));
+    return fd;
+}
+
 int ListenLoopback(uint16_t& port)
 {
     // The port fields take 0..60000; the system's choice can lie above.
     for (int attempt = 0; attempt < 1000; ++attempt) {
-        const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        const int fd = ListenOn(0);
         sockaddr_in address {};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
         socklen_t length = sizeof address;
-        if (::bind(fd, reinterpret_cast<sockaddr*>(&address), length) != 0 || ::listen(fd, 8) != 0)
-            Fail(QStringLiteral("cannot listen on loopback"));
         ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
         port = ntohs(address.sin_port);
         if (port <= 60000)

@@ -24,6 +24,8 @@ int64_t NowNs();
 
 // A blocking loopback connection, with TCP_NODELAY; retries until the deadline, then fails the run.
 int ConnectLoopback(uint16_t port, int timeoutMs);
+// A loopback listener on a port chosen before (0: any), reusable while its connections linger in TIME_WAIT.
+int ListenOn(uint16_t port);
 // A loopback listener on a free port up to 60000, the highest the port fields accept.
 int ListenLoopback(uint16_t& port);
 int AcceptOne(int listener, int timeoutMs);

@@ -7,11 +7,8 @@
 #include <QFile>
 #include <QRandomGenerator>
 #include <QThread>
-#include <arpa/inet.h>
 #include <cstdio>
-#include <netinet/in.h>
 #include <poll.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
 using namespace bench;
@@ -32,21 +29,6 @@ void Drain(int fd)
     char buffer[4096];
     pollfd ready {fd, POLLIN, 0};
     while (::poll(&ready, 1, 50) > 0 && ::read(fd, buffer, sizeof buffer) > 0) { }
-}
-
-// A loopback listener on a port chosen before, so that a restarted server is found where it was.
-int ListenOn(uint16_t port)
-{
-    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    const int reuse = 1;
-    ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &reuse, sizeof reuse);
-    sockaddr_in address {};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    address.sin_port = htons(port);
-    if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || ::listen(fd, 8) != 0)
-        Fail(QStringLiteral("cannot listen on port %1 again").arg(port));
-    return fd;
 }
 
 void Report(const char* what, const std::vector<double>& milliseconds, double targetMs)

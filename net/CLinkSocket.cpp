@@ -189,7 +189,7 @@ QString CLinkSocket::PeerText() const
 {
     if (Connection == nullptr)
         return QString();
-    return QStringLiteral("%1:%2").arg(Connection->peerAddress().toString()).arg(Connection->peerPort());
+    return QStringLiteral("%1:%2").arg(PeerAddress().toString()).arg(Connection->peerPort());
 }
 
 void CLinkSocket::SendAndClose(const QByteArray& lastWords)

@@ -56,15 +56,17 @@ bool CRelayDlg::SetListening(bool listen)
 
 int CRelayDlg::OpenListener()
 {
-    Allowed = AllowList::Load();
     ListeningFlag = 1;
     const int error = ListenSocket.Listen(quint16(ServerPort), ListenBacklog);
     // A listener that failed is not counted as one, so that a retry or the next START tries again.
-    if (error != 0)
+    if (error != 0) {
         ListeningFlag = 0;
-    else
-        qCInfo(lcNet) << "listening on port" << ServerPort;
-    return error;
+        return error;
+    }
+    qCInfo(lcNet) << "listening on port" << ServerPort;
+    // Read when there is someone to admit, not at every attempt of a retry.
+    Allowed = AllowList::Load();
+    return 0;
 }
 
 void CRelayDlg::KeepListening()
@@ -97,19 +99,16 @@ void CRelayDlg::OnLinkAccept()
     CLinkSocket* client = ListenSocket.Accept();
     if (client == nullptr)
         return;
+    const auto refuse = [client](const QString& why) {
+        qCWarning(lcNet).noquote() << "client" << client->PeerText() << "rejected:" << why;
+        client->SendAndClose(QByteArray(LoadString(IDS_REJECTED)));
+        client->deleteLater();
+    };
     // A stranger is turned away before it is counted, so that it can never take a display's place.
-    if (!Allowed.Admits(client->PeerAddress())) {
-        qCWarning(lcNet).noquote() << "client" << client->PeerText() << "rejected: not in [Clients] Allow";
-        client->SendAndClose(QByteArray(LoadString(IDS_REJECTED)));
-        client->deleteLater();
-        return;
-    }
-    if (ClientList.size() >= MaxClients) {
-        qCWarning(lcNet).noquote() << "client" << client->PeerText() << "rejected: all" << MaxClients << "places taken";
-        client->SendAndClose(QByteArray(LoadString(IDS_REJECTED)));
-        client->deleteLater();
-        return;
-    }
+    if (!Allowed.Admits(client->PeerAddress()))
+        return refuse(QStringLiteral("not in [Clients] Allow"));
+    if (ClientList.size() >= MaxClients)
+        return refuse(QStringLiteral("all %1 places taken").arg(MaxClients));
     qCInfo(lcNet).noquote() << "client" << client->PeerText() << "admitted";
     client->setParent(this);
     ClientList.append(client);

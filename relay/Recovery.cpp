@@ -32,7 +32,7 @@ CRelayDlg::LineOpening CRelayDlg::OpenLine(PortSide side)
         ReportPortFault(side, *fault);
         return LineOpening::Failed;
     }
-    AwaitLine(side, PortFailureMessage(side, fault->failure, fault->error, PortName(side)).text);
+    AwaitLine(side, PortFailureMessage(side, *fault, PortName(side)).text);
     return LineOpening::Awaited;
 }
 
@@ -58,7 +58,7 @@ bool CRelayDlg::ReopenLine(PortSide side)
 {
     if (const std::optional<PortFault> fault = TryOpenSerialPort(side)) {
         // Said once, and again only when the reason changes: the retry meets it every two seconds.
-        const QString why = PortFailureMessage(side, fault->failure, fault->error, PortName(side)).text;
+        const QString why = PortFailureMessage(side, *fault, PortName(side)).text;
         if (why != LineFault) {
             LineFault = why;
             SetStatus(why);

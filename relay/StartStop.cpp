@@ -45,11 +45,10 @@ void CRelayDlg::OnStartStop()
                                  .arg(ClientPort)
                                  .arg(OutComName, OutComSpeed));
     RunFlag = RelayMode == 1 ? StartServer() : StartClient();
-    if (RunFlag == 0)
-        qCWarning(lcRelay) << "the start failed";
     if (RunFlag != 0) {
         Ui.Start->setText(QStringLiteral("STOP"));
     } else {
+        qCWarning(lcRelay) << "the start failed";
         LockConfiguration(0);
         Ui.Start->setChecked(false);
     }

@@ -32,6 +32,11 @@ PortMessage PortFailureMessage(PortSide side, PortFailure failure, int error, co
     return {};
 }
 
+PortMessage PortFailureMessage(PortSide side, const PortFault& fault, const QString& name)
+{
+    return PortFailureMessage(side, fault.failure, fault.error, name);
+}
+
 PortFailure OpenFailure(int error)
 {
     switch (error) {

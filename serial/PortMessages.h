@@ -40,5 +40,7 @@ struct PortMessage
 // What the operator is told when a port cannot be opened or set up; the two sides word it differently.
 PortMessage PortFailureMessage(PortSide side, PortFailure failure, int error, const QString& name);
 
+PortMessage PortFailureMessage(PortSide side, const PortFault& fault, const QString& name);
+
 // The failure an open(2) errno stands for.
 PortFailure OpenFailure(int error);

@@ -24,7 +24,7 @@ int CRelayDlg::OpenSerialPort(PortSide side)
 
 int CRelayDlg::ReportPortFault(PortSide side, const PortFault& fault)
 {
-    const PortMessage message = PortFailureMessage(side, fault.failure, fault.error, PortName(side));
+    const PortMessage message = PortFailureMessage(side, fault, PortName(side));
     if (side == PortSide::Output)
         SetStatus(message.text);
     MessageBox(message.text, message.title, MB_OK | message.type);

@@ -9,7 +9,6 @@ class GroupFrame : public QWidget
 {
 public:
     GroupFrame(const QString& title, QWidget* parent);
-    QString Title() const { return TitleText; }
 
 protected:
     void paintEvent(QPaintEvent* event) override;
