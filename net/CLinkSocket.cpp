@@ -9,6 +9,8 @@
 #include <cstring>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
+#include <linux/sockios.h>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -16,6 +18,9 @@ namespace {
 
 // Some four hundred clock texts: far more than a peer of this protocol ever has in flight.
 constexpr qint64 ReadBufferLimit = 4096;
+// A client has nothing to say. What one sends anyway stays in the system once this is full, and TCP
+// holds the sender back: a flood costs no reading at all.
+constexpr qint64 AcceptedReadLimit = 64;
 
 // A clock display that vanished without a word is found within about a minute, not two hours.
 void KeepAlive(QTcpSocket* connection)
@@ -121,8 +126,10 @@ void CLinkSocket::Adopt(QTcpSocket* connection, bool accepted)
     connection->setSocketOption(QAbstractSocket::LowDelayOption, 1);
     // What a peer sends waits in the system, not here: past this TCP holds the sender back, so that no
     // flood grows the program.
-    connection->setReadBufferSize(ReadBufferLimit);
+    connection->setReadBufferSize(accepted ? AcceptedReadLimit : ReadBufferLimit);
     Established = accepted;
+    Handed = Taken = 0;
+    Waiting = false;
     if (accepted)
         KeepAlive(connection);
     connect(connection, &QTcpSocket::connected, this, [this] {
@@ -136,7 +143,8 @@ void CLinkSocket::Adopt(QTcpSocket* connection, bool accepted)
         if (Owner != nullptr)
             Owner->OnLinkReceive(this);
     });
-    connect(connection, &QTcpSocket::bytesWritten, this, [this] {
+    connect(connection, &QTcpSocket::bytesWritten, this, [this](qint64 count) {
+        Handed += count;
         if (Owner != nullptr)
             Owner->OnLinkSend();
     });
@@ -178,6 +186,25 @@ qint64 CLinkSocket::BytesAvailable() const
 qint64 CLinkSocket::Unsent() const
 {
     return Connection != nullptr ? Connection->bytesToWrite() : 0;
+}
+
+bool CLinkSocket::Stalled(qint64 limitMs)
+{
+    if (Connection == nullptr)
+        return false;
+    // What the system still holds has not been acknowledged by the peer.
+    int held = 0;
+    if (::ioctl(int(Connection->socketDescriptor()), SIOCOUTQ, &held) != 0)
+        return false;
+    const qint64 taken = Handed - held;
+    const bool waiting = held > 0 || Connection->bytesToWrite() > 0;
+    // The time counts from when something began to wait, or from the last byte the peer took.
+    if (taken != Taken || !Waiting) {
+        Taken = taken;
+        SinceTaken.start();
+    }
+    Waiting = waiting;
+    return waiting && SinceTaken.elapsed() > limitMs;
 }
 
 QHostAddress CLinkSocket::PeerAddress() const

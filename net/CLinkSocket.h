@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QHostAddress>
 #include <QObject>
 #include <QPointer>
@@ -41,6 +42,9 @@ public:
     qint64 BytesAvailable() const;
     // What is queued and not yet taken by the system.
     qint64 Unsent() const;
+    // Whether the peer has taken nothing of what waits for it for this long: a display that stopped
+    // reading, or a host that is gone. Asked as values are sent.
+    bool Stalled(qint64 limitMs);
     // The peer as the log names it: address:port.
     QString PeerText() const;
     QHostAddress PeerAddress() const;
@@ -57,6 +61,11 @@ private:
     bool Established = false;
     QPointer<QTcpServer> Server;
     QPointer<QTcpSocket> Connection;
+    // Bytes handed to the system, and how many of them the peer had taken when last asked.
+    qint64 Handed = 0;
+    qint64 Taken = 0;
+    bool Waiting = false;
+    QElapsedTimer SinceTaken;
 };
 
 // The explanation of a Windows Sockets error code, as the operator's messages word it.

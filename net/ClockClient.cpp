@@ -3,6 +3,7 @@
 
 #include <QLineEdit>
 #include <QTimerEvent>
+#include <algorithm>
 
 bool CRelayDlg::CreateConnectSocket()
 {
@@ -39,42 +40,49 @@ void CRelayDlg::OnLinkConnect()
     if (ConnectTimerId != 0)
         killTimer(ConnectTimerId);
     ConnectTimerId = 0;
+    Incoming.Clear();
     SetStatus(QStringLiteral("Connected to Server"));
-    qCInfo(lcNet).noquote() << "connected to the server" << ConnectSocket.PeerText();
+    if (LogAllows(lcNet(), QStringLiteral("connections to the server")))
+        qCInfo(lcNet).noquote() << "connected to the server" << ConnectSocket.PeerText();
     WatchForSilence();
 }
 
 void CRelayDlg::OnLinkReceive(CLinkSocket* socket)
 {
-    // Clients of this protocol send nothing; what a stray one sends is dropped without a word.
-    if (socket != &ConnectSocket) {
-        socket->Receive(socket->BytesAvailable());
+    // Clients of this protocol send nothing; what a stray one sends is left to the system, which holds
+    // the sender back once its buffer is full.
+    if (socket != &ConnectSocket)
         return;
-    }
-    const QByteArray text = ConnectSocket.Receive(ReceiveLimit);
-    if (text.isEmpty())
-        return;
+    const QList<QByteArray> messages = Incoming.Feed(ConnectSocket.Receive(ConnectSocket.BytesAvailable()));
+    // A control word ends what the server says: values after it belong to no connection.
+    const auto word = std::find_if(messages.begin(), messages.end(), [](const QByteArray& message) {
+        return ClassifyReceivedText(message) != ReceivedKind::Clock;
+    });
+    // Of values that came together only the newest counts: a display never steps back in time.
+    if (word != messages.begin())
+        TakeClockText(*std::prev(word));
+    if (word != messages.end())
+        TakeControlWord(*word);
+}
+
+void CRelayDlg::TakeClockText(const QByteArray& text)
+{
     StoreReceivedText(ClockBuffer, text);
-    HaveClockValue = true;
-    const ReceivedKind kind = ClassifyReceivedText(ClockBuffer);
+    LastValue.start();
+    RejectedByServer = false;
+    OnValueArrived();
     // The display line before the window: the window can wait a moment, the clock on the wall cannot.
+    DistributeClock();
+    SetClock(ControlText(ClockBuffer.data(), ClockBuffer.size()));
+}
+
+void CRelayDlg::TakeControlWord(const QByteArray& word)
+{
     // A control word is no time: written out, it would put its letters on the display.
-    if (kind == ReceivedKind::Clock) {
-        RejectedByServer = false;
-        OnValueArrived();
-        DistributeClock();
-    } else {
-        RejectedByServer = kind == ReceivedKind::Rejected;
-        SetStatus(RejectedByServer ? QStringLiteral("Rejected by the Server") : QStringLiteral("Server lost"));
-    }
+    StoreReceivedText(ClockBuffer, word);
+    RejectedByServer = ClassifyReceivedText(word) == ReceivedKind::Rejected;
+    SetStatus(RejectedByServer ? QStringLiteral("Rejected by the Server") : QStringLiteral("Server lost"));
     SetClock(ControlText(ClockBuffer.data(), ClockBuffer.size()));
     // Either word ends the connection: the server is sought again, not waited on forever.
-    if (kind != ReceivedKind::Clock) {
-        OnServerLost();
-        return;
-    }
-    // Each notification takes one text of at most 11 bytes; the rest makes the next text.
-    if (ConnectSocket.BytesAvailable() > 0)
-        QMetaObject::invokeMethod(
-            this, [this] { OnLinkReceive(&ConnectSocket); }, Qt::QueuedConnection);
+    OnServerLost();
 }

@@ -9,6 +9,8 @@ namespace {
 constexpr int MaxClients = 5;
 constexpr int ListenBacklog = 5;
 constexpr int ListenRetryMs = 2000;
+// A source sends a value a second; older than this, the value is no longer the time of now.
+constexpr qint64 FreshValueMs = 2000;
 // A few hundred values: past this a client is not reading, and what is meant for it is dropped.
 constexpr qint64 ClientBacklogLimit = 4096;
 
@@ -99,22 +101,27 @@ void CRelayDlg::OnLinkAccept()
     CLinkSocket* client = ListenSocket.Accept();
     if (client == nullptr)
         return;
-    const auto refuse = [client](const QString& why) {
-        qCWarning(lcNet).noquote() << "client" << client->PeerText() << "rejected:" << why;
+    const QString address = client->PeerAddress().toString();
+    const auto refuse = [this, client, &address](const QString& kind, const QString& why) {
+        if (LogAllows(lcNet(), kind, address))
+            qCWarning(lcNet).noquote() << "client" << client->PeerText() << "rejected:" << why;
         client->SendAndClose(QByteArray(LoadString(IDS_REJECTED)));
         client->deleteLater();
     };
     // A stranger is turned away before it is counted, so that it can never take a display's place.
     if (!Allowed.Admits(client->PeerAddress()))
-        return refuse(QStringLiteral("not in [Clients] Allow"));
+        return refuse(QStringLiteral("connections turned away by [Clients] Allow"),
+                      QStringLiteral("not in [Clients] Allow"));
     if (ClientList.size() >= MaxClients)
-        return refuse(QStringLiteral("all %1 places taken").arg(MaxClients));
-    qCInfo(lcNet).noquote() << "client" << client->PeerText() << "admitted";
+        return refuse(QStringLiteral("connections refused"), QStringLiteral("all %1 places taken").arg(MaxClients));
+    if (LogAllows(lcNet(), QStringLiteral("clients admitted"), address))
+        qCInfo(lcNet).noquote() << "client" << client->PeerText() << "admitted";
     client->setParent(this);
     ClientList.append(client);
     ClientsFlag = 1;
     SetStatus(ClientsText(ClientList.size(), true));
-    if (HaveClockValue)
+    // A value from before the source fell silent is no time to give anyone: the client waits for the next.
+    if (LastValue.isValid() && LastValue.elapsed() <= FreshValueMs)
         DistributeClock();
 }
 
@@ -124,12 +131,17 @@ void CRelayDlg::OnLinkClose(CLinkSocket* socket)
         OnServerLost();
         return;
     }
-    if (ClientsFlag == 0 || !ClientList.contains(socket))
-        return;
-    qCInfo(lcNet).noquote() << "client" << socket->PeerText() << "closed";
-    ClientList.removeOne(socket);
-    socket->Close();
-    socket->deleteLater();
+    if (ClientsFlag != 0 && ClientList.contains(socket))
+        DropClient(socket, QStringLiteral("closed"));
+}
+
+void CRelayDlg::DropClient(CLinkSocket* client, const QString& why)
+{
+    if (LogAllows(lcNet(), QStringLiteral("clients closed"), client->PeerAddress().toString()))
+        qCInfo(lcNet).noquote() << "client" << client->PeerText() << why;
+    ClientList.removeOne(client);
+    client->Close();
+    client->deleteLater();
     if (ClientList.isEmpty()) {
         ClientsFlag = 0;
         SetStatus(QLatin1String(LoadString(IDS_CLIENTS_DISCONNECTED)));
@@ -148,6 +160,12 @@ void CRelayDlg::BroadcastClock(const QByteArray& message)
     if (ClientsFlag != 0) {
         for (CLinkSocket* client : std::as_const(ClientList))
             client->Send(message, ClientBacklogLimit);
+        // A display that takes nothing more would hold its place for good: the place goes to the next.
+        const QList<CLinkSocket*> clients = ClientList;
+        for (CLinkSocket* client : clients) {
+            if (client->Stalled(ClientStallLimitMs))
+                DropClient(client, QStringLiteral("closed: it took nothing for %1 s").arg(ClientStallLimitMs / 1000));
+        }
         return;
     }
     if (Ui.Start->isChecked())

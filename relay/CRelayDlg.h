@@ -3,6 +3,8 @@
 #include "net/AllowList.h"
 #include "net/CLinkSocket.h"
 #include "relay/ClockFormat.h"
+#include "relay/LogThrottle.h"
+#include "relay/MessageStream.h"
 #include "relay/RetryTimer.h"
 #include "relay/SilenceWatch.h"
 #include "serial/FrameWriter.h"
@@ -11,6 +13,7 @@
 #include "ui/RelayTemplate.h"
 
 #include <QDialog>
+#include <QElapsedTimer>
 #include <QFont>
 #include <QList>
 #include <QString>
@@ -24,6 +27,7 @@
 // serial and network resource for the life of the window.
 enum class PortSide;
 struct PortFault;
+class QLoggingCategory;
 class QMenu;
 class QTimer;
 class QSystemTrayIcon;
@@ -72,6 +76,8 @@ public:
     // A command from a button or the tray menu: 2 asks to exit, 3 shows the About box.
     void OnCommand(int id);
     void SetStatus(const QString& text);
+    // Whether a line of this kind of event may go to the log now; a storm of them is summed up instead.
+    bool LogAllows(const QLoggingCategory& category, const QString& kind, const QString& source = QString());
     void SetClock(const QString& text);
     const RelayControls& Controls() const { return Ui; }
 
@@ -97,8 +103,11 @@ public:
     void OnLinkAccept();
     void OnLinkConnect();
     void OnLinkReceive(CLinkSocket* socket);
+    void TakeClockText(const QByteArray& text);
+    void TakeControlWord(const QByteArray& word);
     void OnLinkSend();
     void OnLinkClose(CLinkSocket* socket);
+    void DropClient(CLinkSocket* client, const QString& why);
     bool CreateConnectSocket();
     void OnServerLost();
     void OnTimer(int id);
@@ -140,6 +149,8 @@ public:
     int RelayMode = -1;
     int ClientPort = 0;
     int ListenPort = 0;
+    // How long a client may take nothing of the values that wait for it before its place is freed.
+    qint64 ClientStallLimitMs = 60000;
     CLinkSocket ListenSocket;
     CLinkSocket ConnectSocket;
 
@@ -200,8 +211,13 @@ private:
     FrameWriter DisplayWriter;
     TimeCodeReader Reader;
     int ReaderRun = 0;
-    // Until the first value arrives there is nothing to give a newly admitted client.
-    bool HaveClockValue = false;
+    // When the last value came; a newly admitted client is given it only while it is the time of now.
+    QElapsedTimer LastValue;
+    // The server's messages, found in the stream whatever its segments.
+    MessageStream Incoming;
+    LogThrottle Throttle;
+    QElapsedTimer LogClock;
+    QTimer* LogSummaries = nullptr;
     // The clock field is repainted at most this often; the newest value always ends up shown.
     QTimer* ClockRefresh = nullptr;
     QString ClockText;

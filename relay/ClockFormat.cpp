@@ -58,12 +58,16 @@ QString ControlText(const char* text, size_t capacity)
     return QString::fromLatin1(text, static_cast<qsizetype>(strnlen(text, capacity)));
 }
 
-ReceivedKind ClassifyReceivedText(const ClockChars& buffer)
+ReceivedKind ClassifyReceivedText(const QByteArray& text)
 {
-    const char* text = buffer.data();
-    if (std::strcmp(text, LoadString(IDS_REJECTED)) == 0)
+    if (text == LoadString(IDS_REJECTED))
         return ReceivedKind::Rejected;
-    if (std::strcmp(text, LoadString(IDS_SRV_LOST)) == 0)
+    if (text == LoadString(IDS_SRV_LOST))
         return ReceivedKind::ServerLost;
     return ReceivedKind::Clock;
+}
+
+ReceivedKind ClassifyReceivedText(const ClockChars& buffer)
+{
+    return ClassifyReceivedText(QByteArray(buffer.data(), qsizetype(strnlen(buffer.data(), buffer.size()))));
 }

@@ -64,4 +64,5 @@ enum class ReceivedKind
 };
 
 // Only the whole text counts: a control word that arrives together with other bytes is a clock text.
+ReceivedKind ClassifyReceivedText(const QByteArray& text);
 ReceivedKind ClassifyReceivedText(const ClockChars& buffer);

@@ -22,7 +22,7 @@ bool CRelayDlg::event(QEvent* event)
             return true;
         const auto take = [this](const TimeCode& code) {
             StoreTimeCode(ClockBuffer, code);
-            HaveClockValue = true;
+            LastValue.start();
             OnValueArrived();
             OnClockFrame();
         };

@@ -30,6 +30,16 @@ CRelayDlg::CRelayDlg(QWidget* parent)
             SetClock(ClockText);
     });
 
+    LogClock.start();
+    LogSummaries = new QTimer(this);
+    LogSummaries->setInterval(10000);
+    connect(LogSummaries, &QTimer::timeout, this, [this] {
+        for (const LogThrottle::Summary& summary : Throttle.TakeSummaries(LogClock.elapsed()))
+            qCWarning((*summary.category)).noquote() << summary.line;
+        if (Throttle.Idle())
+            LogSummaries->stop();
+    });
+
     connect(Ui.Exit, &QPushButton::clicked, this, [this] { OnCommand(2); });
     connect(Ui.About, &QPushButton::clicked, this, [this] { OnCommand(3); });
     connect(Ui.Start, &QPushButton::clicked, this, &CRelayDlg::OnStartStop);
@@ -122,7 +132,16 @@ void CRelayDlg::SetStatus(const QString& text)
     if (Ui.Status->text() == text)
         return;
     Ui.Status->setText(text);
-    qCInfo(lcRelay).noquote() << "status:" << text.trimmed();
+    if (LogAllows(lcRelay(), QStringLiteral("status changes to \"%1\"").arg(text.trimmed())))
+        qCInfo(lcRelay).noquote() << "status:" << text.trimmed();
+}
+
+bool CRelayDlg::LogAllows(const QLoggingCategory& category, const QString& kind, const QString& source)
+{
+    // Running while anything is counted, so that a summary is told and the counts never pile up.
+    if (!LogSummaries->isActive())
+        LogSummaries->start();
+    return Throttle.Admit(category, kind, source, LogClock.elapsed());
 }
 
 void CRelayDlg::SetClock(const QString& text)

@@ -103,7 +103,7 @@ void CRelayDlg::StopServer()
     StopRecovery();
     SetStatus(QStringLiteral("Server stopped !"));
     SetClock(QStringLiteral("- -:- -:- -"));
-    HaveClockValue = false;
+    LastValue.invalidate();
     // The reader is gone before its port closes, so no reader ever touches a later run's port.
     Reader.Stop();
     CloseSerialPort();

@@ -1,6 +1,7 @@
-// The client's received-text path: any bytes, arriving in any chunking, taken at most 11 at a time
-// into the 12-byte buffer, classified, shown and made into an output frame.
+// The client's received-text path: any bytes, arriving in any chunking, found as 8-byte messages,
+// classified, shown and made into an output frame.
 #include "relay/ClockFormat.h"
+#include "relay/MessageStream.h"
 
 #include <cstdint>
 #include <cstdlib>
@@ -12,31 +13,24 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         return 0;
     // The first byte picks the chunk sizes, so that the fuzzer explores how bytes arrive too.
     const size_t chunk = 1 + data[0] % 24;
-    QByteArray queued;
+    MessageStream stream;
     ClockChars buffer {};
-    for (size_t offset = 1; offset < size || !queued.isEmpty();) {
-        if (offset < size) {
-            const size_t take = std::min(chunk, size - offset);
-            queued.append(reinterpret_cast<const char*>(data + offset), qsizetype(take));
-            offset += take;
+    for (size_t offset = 1; offset < size; offset += chunk) {
+        const QByteArray bytes(reinterpret_cast<const char*>(data + offset), qsizetype(std::min(chunk, size - offset)));
+        for (const QByteArray& message : stream.Feed(bytes)) {
+            const ReceivedKind kind = ClassifyReceivedText(message);
+            const bool clock = message.size() == NetMessageSize && message[2] == ':' && message[5] == ':';
+            if (message.size() != NetMessageSize || (kind == ReceivedKind::Clock && !clock))
+                std::abort();
+            StoreReceivedText(buffer, message);
+            if (ClassifyReceivedText(buffer) != kind && std::memchr(message.constData(), '\0', 8) == nullptr)
+                std::abort();
+            const OutputBytes frame = FormatOutputFrame(buffer);
+            if (frame[0] != STX || frame[7] != ETX || frame[8] != '\0' || frame[9] != '\0')
+                std::abort();
+            if (frame[1] != buffer[0] || frame[2] != buffer[1] || frame[5] != buffer[6] || frame[6] != buffer[7])
+                std::abort();
         }
-        const QByteArray text = queued.left(ReceiveLimit);
-        queued.remove(0, text.size());
-        StoreReceivedText(buffer, text);
-        if (std::memchr(buffer.data(), '\0', buffer.size()) == nullptr)
-            std::abort();
-        const ReceivedKind kind = ClassifyReceivedText(buffer);
-        const bool rejected = std::strcmp(buffer.data(), "Rejected") == 0;
-        const bool lost = std::strcmp(buffer.data(), "Srv lost") == 0;
-        if ((kind == ReceivedKind::Rejected) != rejected || (kind == ReceivedKind::ServerLost) != lost)
-            std::abort();
-        const OutputBytes frame = FormatOutputFrame(buffer);
-        if (frame[0] != STX || frame[7] != ETX || frame[8] != '\0' || frame[9] != '\0')
-            std::abort();
-        if (frame[1] != buffer[0] || frame[2] != buffer[1] || frame[5] != buffer[6] || frame[6] != buffer[7])
-            std::abort();
-        if (ControlText(buffer.data(), buffer.size()).size() > ReceiveLimit)
-            std::abort();
     }
     return 0;
 }

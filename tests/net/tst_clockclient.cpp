@@ -79,16 +79,39 @@ private slots:
         QCOMPARE(Relay->Line.Read(10), Frame123456);
         QCOMPARE(Relay->Ui().Clock->text(), QStringLiteral("12:34:56"));
         QCOMPARE(Status(), QStringLiteral("COM201 is transmitting"));
+    }
 
-        // Two messages arriving together are taken as 11 bytes, then 5.
-        server->write("12:34:5612:34:57");
-        QCOMPARE(Relay->Line.Read(20),
-                 Frame123456
-                     + QByteArray("\x02"
-                                  "34575"
-                                  "6\x03\x00\x00",
-                                  10));
-        QTRY_COMPARE(Relay->Ui().Clock->text(), QStringLiteral("34:57"));
+    void onlyWholeMessagesReachTheDisplay()
+    {
+        StartClient();
+        QTcpSocket* server = AcceptedPeer();
+        QVERIFY(server != nullptr);
+        QTRY_COMPARE_WITH_TIMEOUT(Status(), QStringLiteral("Connected to Server"), 5000);
+        const auto frame = [](const char* digits) {
+            return QByteArray("\x02") + digits + QByteArray("\x03\x00\x00", 3);
+        };
+        const auto deliver = [server](const QByteArray& bytes) {
+            server->write(bytes);
+            server->flush();
+            QTest::qWait(50);
+        };
+        // Split, trickled a byte at a time, then after bytes that fit no message: joined again.
+        deliver("12:3");
+        deliver("4:56");
+        for (char byte : QByteArray("12:34:57"))
+            deliver(QByteArray(1, byte));
+        deliver("\x01\x02xyz1");
+        deliver("2:34:58");
+        QCOMPARE(Relay->Line.Read(30), frame("123456") + frame("123457") + frame("123458"));
+        // Several at once: only the newest counts, so the display never steps back.
+        deliver("12:34:5912:35:0012:35:01");
+        QCOMPARE(Relay->Line.Read(20, 500), frame("123501"));
+        QTRY_COMPARE(Relay->Ui().Clock->text(), QStringLiteral("12:35:01"));
+        // The server's last words are heard even when they come with a value.
+        deliver("12:35:02Srv lost");
+        QCOMPARE(Relay->Line.Read(20, 500), frame("123502"));
+        QTRY_COMPARE(Status(), QStringLiteral("Server lost"));
+        QCOMPARE(Relay->Ui().Clock->text(), QStringLiteral("Srv lost"));
     }
 
     void controlWordsAreNamed_data()

@@ -99,6 +99,12 @@ private slots:
         SendTime("090508");
         QCOMPARE(ReadUntil(*first, 16), QByteArray("09:05:0809:05:08"));
         QCOMPARE(Status(), QStringLiteral("2 Clients connected !"));
+        // Once the source is silent the last value is no longer the time: nobody is sent it again.
+        QTest::qWait(2200);
+        Peer late = Connect(Relay->Port);
+        QTRY_COMPARE(Status(), QStringLiteral("3 Clients connected !"));
+        QCOMPARE(ReadUntil(*late, 1, 300), QByteArray());
+        QCOMPARE(ReadUntil(*first, 1, 0), QByteArray());
     }
 
     void stopTellsEveryClient()
@@ -191,6 +197,14 @@ private slots:
         QCOMPARE(received.size(), Values * 8);
         for (CLinkSocket* client : std::as_const(window.ClientList))
             QVERIFY(client->Unsent() <= 4096 + 8);
+
+        // Taking nothing for the time allowed, it gives its place up; the display that reads keeps its own.
+        window.ClientStallLimitMs = 300;
+        QTRY_VERIFY_WITH_TIMEOUT((window.DistributeClock(), window.ClientList.size() == 1), 5000);
+        QCOMPARE(Status(), QStringLiteral("1 Clients connected !"));
+        reader->readAll();
+        window.DistributeClock();
+        QVERIFY(ReadUntil(*reader, 8).endsWith("12:34:56"));
         ::close(stuck);
     }
 
