@@ -15,8 +15,15 @@ void CRelayDlg::EnumeratePorts()
 
 namespace {
 
+// Only the untouched default means that nothing was chosen.
+const QString NeverChosen = QStringLiteral("<Name>");
+
+// A saved text that no entry has is listed under its own, so that START reports it as it is and the
+// file keeps it: a list must never offer another port or speed in its place.
 void SelectSaved(QComboBox* list, const QString& saved)
 {
+    if (saved != NeverChosen && list->findText(saved, Qt::MatchFixedString) < 0)
+        list->addItem(saved);
     QStringList entries;
     for (int i = 0; i < list->count(); ++i)
         entries.append(list->itemText(i));
@@ -33,7 +40,7 @@ void CRelayDlg::FillPortLists()
     for (const auto& [list, saved] : {std::pair {Ui.InComName, InComName}, std::pair {Ui.OutComName, OutComName}}) {
         QStringList names = present;
         // A saved port that is away at launch stays the operator's choice: START then uses and saves it.
-        if (ParseComName(saved) && !names.contains(saved, Qt::CaseInsensitive))
+        if (saved != NeverChosen && !names.contains(saved, Qt::CaseInsensitive))
             names.append(saved);
         SortPortNames(names);
         list->clear();

@@ -55,9 +55,12 @@ std::optional<PortFault> CRelayDlg::TryOpenSerialPort(PortSide side)
 
     if (::tcgetattr(SerialHandle, &SerialDcb) != 0)
         return fail(PortFailure::ReadState, errno);
-    if (speed == QLatin1String("<Speed>"))
+    // A speed the list does not offer is no choice either: the line must never run at a speed left
+    // over from another program.
+    const std::optional<speed_t> baud = SpeedFromText(speed);
+    if (!baud)
         return fail(PortFailure::NoSpeed, 0);
-    ConfigureLine(SerialDcb, SpeedFromText(speed));
+    ConfigureLine(SerialDcb, baud);
     if (::tcsetattr(SerialHandle, TCSANOW, &SerialDcb) != 0)
         return fail(PortFailure::SetState, errno);
     return std::nullopt;

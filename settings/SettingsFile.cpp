@@ -5,6 +5,10 @@
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace {
 
@@ -14,37 +18,67 @@ std::unique_ptr<QSettings> OpenStore()
                                        QCoreApplication::applicationName());
 }
 
-// A malformed file is read and rewritten unpredictably; moved aside, nothing the operator had is lost.
-void SetAside(const QString& path)
+// What a power cut or a wrong copy leaves is read and rewritten unpredictably; moved aside, nothing
+// the operator had is lost.
+QString SetAside(const QString& path)
 {
     const QString stamp = QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyyMMdd-hhmmss"));
     QString aside = path + QStringLiteral(".malformed-") + stamp;
-    for (int n = 2; QFile::exists(aside); ++n)
+    for (int n = 2; QFileInfo::exists(aside); ++n)
         aside = path + QStringLiteral(".malformed-%1-%2").arg(stamp).arg(n);
-    if (QFile::rename(path, aside))
-        qCWarning(lcSettings).noquote() << "malformed settings file set aside as" << aside << "- starting afresh";
-    else
-        qCWarning(lcSettings).noquote() << "malformed settings file" << path << "could not be set aside";
+    if (!QFile::rename(path, aside)) {
+        qCWarning(lcSettings).noquote() << "damaged settings file" << path << "could not be set aside";
+        return QString();
+    }
+    qCWarning(lcSettings).noquote() << "damaged settings file" << path << "set aside as" << aside
+                                    << "- starting afresh";
+    return aside;
+}
+
+// Settings are a few hundred bytes of text in groups; a file of zeros, of noise or of nothing is not.
+// Qt parses a file once and keeps what it found, so its verdict comes from the store that parsed it.
+bool LooksDamaged(const QString& path, bool notIni)
+{
+    const QFileInfo info(path);
+    if (!info.exists())
+        return false;
+    if (info.isDir())
+        return true;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray text = file.readAll();
+    return notIni || text.contains('\0')
+        || !QRegularExpression(QStringLiteral("(^|\n)[ \t]*\\[")).match(QString::fromLatin1(text)).hasMatch();
+}
+
+// The folder's entry for the renamed file is on the disk too: after a power cut the file is the old
+// one or the new one, never missing.
+void FlushFolder(const QString& path)
+{
+    const int folder = ::open(QFile::encodeName(QFileInfo(path).absolutePath()).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (folder < 0)
+        return;
+    ::fsync(folder);
+    ::close(folder);
 }
 
 } // namespace
 
 SettingsFile::SettingsFile(const QString& group)
-    : Settings(OpenStore())
 {
-    if (Settings->status() == QSettings::FormatError) {
-        const QString path = Settings->fileName();
-        Settings.reset();
-        SetAside(path);
-        Settings = OpenStore();
-    }
+    SetAsideIfDamaged();
+    Settings = OpenStore();
     Settings->beginGroup(group);
 }
 
 SettingsFile::~SettingsFile()
 {
     Settings->endGroup();
+    // QSettings writes a temporary copy, flushes it to the disk and renames it over the file.
     Settings->sync();
+    if (Written && Settings->status() == QSettings::NoError)
+        FlushFolder(Settings->fileName());
 }
 
 QString SettingsFile::ReadString(const QString& name, const QString& marker) const
@@ -68,11 +102,29 @@ QStringList SettingsFile::ReadList(const QString& name) const
 void SettingsFile::Write(const QString& name, const QString& value)
 {
     Settings->setValue(name, value);
+    Written = true;
 }
 
 void SettingsFile::Write(const QString& name, int value)
 {
     Settings->setValue(name, value);
+    Written = true;
+}
+
+bool SettingsFile::Contains(const QString& name) const
+{
+    return Settings->contains(name);
+}
+
+bool SettingsFile::HoldsText(const QString& name) const
+{
+    return Settings->value(name).typeId() == QMetaType::QString;
+}
+
+QString SettingsFile::ReadText(const QString& name) const
+{
+    const QVariant value = Settings->value(name);
+    return value.typeId() == QMetaType::QStringList ? value.toStringList().join(QStringLiteral(", ")) : value.toString();
 }
 
 QStringList SettingsFile::Names() const
@@ -83,4 +135,13 @@ QStringList SettingsFile::Names() const
 QString SettingsFile::Path()
 {
     return OpenStore()->fileName();
+}
+
+QString SettingsFile::SetAsideIfDamaged()
+{
+    std::unique_ptr<QSettings> store = OpenStore();
+    const QString path = store->fileName();
+    const bool notIni = store->status() == QSettings::FormatError;
+    store.reset();
+    return LooksDamaged(path, notIni) ? SetAside(path) : QString();
 }

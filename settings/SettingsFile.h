@@ -18,6 +18,11 @@ public:
     QString ReadString(const QString& name, const QString& marker) const;
     // The stored integer, or the marker when the value is missing or is not a 32-bit integer.
     int ReadInt(const QString& name, int marker) const;
+    bool Contains(const QString& name) const;
+    // Whether the value is one text, as every stored text of ours is; a list is not.
+    bool HoldsText(const QString& name) const;
+    // The value as the file spells it, whatever it is: a list with its commas, a number in digits.
+    QString ReadText(const QString& name) const;
     // A comma-separated value as its items; a single text is one item, a missing value none.
     QStringList ReadList(const QString& name) const;
     void Write(const QString& name, const QString& value);
@@ -28,7 +33,11 @@ public:
 
     // $XDG_CONFIG_HOME/Remote Tickview System/<application name>.ini
     static QString Path();
+    // A file that cannot be settings (not INI, NUL bytes, no group at all, a folder in its place) is
+    // moved aside as <name>.malformed-<date> and said in the log; returns where it went, or nothing.
+    static QString SetAsideIfDamaged();
 
 private:
     std::unique_ptr<QSettings> Settings;
+    bool Written = false;
 };

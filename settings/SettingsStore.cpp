@@ -1,5 +1,7 @@
 #include "relay/CRelayDlg.h"
+#include "app/Log.h"
 #include "settings/SettingsFile.h"
+#include "ui/PortEntry.h"
 
 #include <QLineEdit>
 
@@ -7,13 +9,22 @@ namespace {
 
 const QString Missing = QStringLiteral(" ");
 
-// A stored text other than the marker is taken, even an empty one; otherwise the current value is
-// written back, so that the file always holds every value.
+// Said, and the file left as the operator wrote it: a value replaced in silence is a setting lost.
+void TellUnusable(const QString& name, const QString& stored, const QString& why, const QString& shown)
+{
+    qCWarning(lcSettings).noquote() << QStringLiteral("%1=%2 in %3 %4; the window shows %5")
+                                           .arg(name, stored, SettingsFile::Path(), why, shown);
+}
+
+// A stored text other than the marker is taken, even an empty one; a missing one is written back from
+// the current value, so that the file always holds every value.
 void LoadString(SettingsFile& file, const QString& name, QString& value)
 {
     const QString stored = file.ReadString(name, Missing);
     if (stored != Missing)
         value = stored;
+    else if (file.Contains(name) && !file.HoldsText(name))
+        TellUnusable(name, file.ReadText(name), QStringLiteral("is not one text"), value);
     else
         file.Write(name, value);
 }
@@ -23,8 +34,30 @@ void LoadInt(SettingsFile& file, const QString& name, int marker, int& value)
     const int stored = file.ReadInt(name, marker);
     if (stored != marker)
         value = stored;
+    else if (file.Contains(name) && file.ReadText(name).trimmed() != QString::number(marker))
+        TellUnusable(name, file.ReadText(name), QStringLiteral("is no number"), QString::number(value));
     else
         file.Write(name, value);
+}
+
+// Any number is shown as stored, and START then asks for one in range; a port that is no number, or 0,
+// which would listen wherever the system chose, gives way to the current one.
+void LoadPort(SettingsFile& file, const QString& name, int& port)
+{
+    if (!file.Contains(name)) {
+        file.Write(name, port);
+        return;
+    }
+    const QString stored = file.ReadText(name);
+    bool number = false;
+    const int value = stored.trimmed().toInt(&number);
+    if (number && value >= 1 && value <= MaxPort) {
+        port = value;
+        return;
+    }
+    if (number && value != 0)
+        port = value;
+    TellUnusable(name, stored, QStringLiteral("is no port number from 1 to %1").arg(MaxPort), QString::number(port));
 }
 
 } // namespace
@@ -39,7 +72,7 @@ void CRelayDlg::LoadSettings()
         LoadString(file, QStringLiteral("OutComSpeed"), OutComSpeed);
         LoadString(file, QStringLiteral("ServerName"), ServerName);
         Ui.ServerName->setText(ServerName);
-        LoadInt(file, QStringLiteral("ServerPort"), 0, ServerPort);
+        LoadPort(file, QStringLiteral("ServerPort"), ServerPort);
         ClientPort = ListenPort = ServerPort;
         LoadInt(file, QStringLiteral("ProgRun"), -1, RunFlag);
         LoadInt(file, QStringLiteral("ProgMode"), -1, RelayMode);
@@ -62,6 +95,9 @@ void CRelayDlg::SaveSettings()
 
 void CRelayDlg::SaveRunState()
 {
+    // Without a window no operator ever pressed STOP: a relay that could not start is still meant to run.
+    if (Unattended && RunFlag == 0)
+        return;
     SettingsFile file;
     file.Write(QStringLiteral("ProgRun"), RunFlag);
 }

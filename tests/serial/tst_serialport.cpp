@@ -325,23 +325,30 @@ private slots:
         QCOMPARE(line.c_iflag & IXON, tcflag_t(IXON));
     }
 
-    void anUnknownSpeedLeavesTheLineSpeed()
+    void anUnlistedSpeedIsKeptAndRefused()
     {
-        {
+        const auto lineSpeed = [this] {
             const int slave = ::open(QFile::encodeName(Line->SlavePath).constData(), O_RDWR | O_NOCTTY);
             termios line {};
             ::tcgetattr(slave, &line);
+            return std::pair {slave, line};
+        };
+        {
+            auto [slave, line] = lineSpeed();
             ::cfsetspeed(&line, B4800);
             ::tcsetattr(slave, TCSANOW, &line);
             ::close(slave);
         }
-        Launch(1, QStringLiteral("9600"));
-        Ui().InComSpeed->addItem(QStringLiteral("57600"));
-        Ui().InComSpeed->setCurrentText(QStringLiteral("57600"));
+        Launch(1, QStringLiteral("115200"));
+        QCOMPARE(Ui().InComSpeed->currentText(), QStringLiteral("115200"));
         Ui().Start->click();
-        termios line {};
-        QCOMPARE(::tcgetattr(Window->SerialHandle, &line), 0);
+        // Never run at a speed left over from another program: the line is refused, as with no speed.
+        QCOMPARE(Boxes.Texts(), QStringList {"Select Speed!"});
+        QCOMPARE(Window->SerialHandle, -1);
+        auto [slave, line] = lineSpeed();
+        ::close(slave);
         QCOMPARE(::cfgetospeed(&line), speed_t(B4800));
+        QCOMPARE(SettingsFile().ReadString(QStringLiteral("InComSpeed"), QString()), QStringLiteral("115200"));
     }
 
     void clientFramesReachTheDisplayLine()
