@@ -1,6 +1,7 @@
 #include "app/CRelayApp.h"
 
 #include "app/Log.h"
+#include "app/SettingsCheck.h"
 #include "app/TerminationSignals.h"
 #include "relay/CRelayDlg.h"
 #include "settings/InterruptedWrites.h"
@@ -11,6 +12,7 @@
 #include <QFileInfo>
 #include <QWidget>
 #include <sys/socket.h>
+#include <sysexits.h>
 #include <unistd.h>
 
 namespace {
@@ -51,7 +53,15 @@ bool CRelayApp::InitInstance(bool headless)
         const QString text = QLatin1String(LoadString(IDS_SOCKETS_INIT_FAILED));
         qCCritical(lcRelay).noquote() << "box" << QCoreApplication::applicationName() << "-" << text;
         prompter(nullptr, text, QCoreApplication::applicationName(), MB_OK);
+        ExitCode = 1;
         return false;
+    }
+    if (headless) {
+        if (const std::optional<QString> fault = UnrunnableSettings()) {
+            qCCritical(lcSettings).noquote() << *fault;
+            ExitCode = EX_CONFIG;
+            return false;
+        }
     }
 
     qCInfo(lcRelay).noquote() << QCoreApplication::applicationName() << QStringLiteral(HORALINE_VERSION) << "starts"

@@ -7,4 +7,8 @@ public:
     // Always false: the process ends once the window has closed. Headless, no box ever waits for a
     // person: each is logged and answered with its default button.
     bool InitInstance(bool headless = false);
+
+    // What the process ends with: 0, 78 (EX_CONFIG) for settings that can never run without a window,
+    // 1 when the network layer cannot be used.
+    int ExitCode = 0;
 };

@@ -1,11 +1,13 @@
 #include "app/CRelayApp.h"
 #include "app/CommandLine.h"
 #include "app/Log.h"
+#include "app/LogWriter.h"
 
 #include <QApplication>
 
 int main(int argc, char* argv[])
 {
+    OpenMissingStandardDescriptors();
     const LaunchRequest request = ReadCommandLine(argc, argv);
     if (request.exitCode)
         return *request.exitCode;
@@ -13,8 +15,14 @@ int main(int argc, char* argv[])
     if (request.headless)
         qputenv("QT_QPA_PLATFORM", "offscreen");
     InstallLogFormat();
-    QApplication application(argc, argv);
-    CRelayApp relayApp;
-    relayApp.InitInstance(request.headless);
-    return 0;
+    InstallLogWriter();
+    int exitCode = 0;
+    {
+        QApplication application(argc, argv);
+        CRelayApp relayApp;
+        relayApp.InitInstance(request.headless);
+        exitCode = relayApp.ExitCode;
+    }
+    FlushLog(500);
+    return exitCode;
 }

@@ -1,9 +1,14 @@
 #include "support/RelayFixture.h"
 #include "support/TestMain.h"
 
+#include "app/Log.h"
+#include "app/LogWriter.h"
+
 #include <QLabel>
 #include <QProcess>
 #include <csignal>
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace {
 
@@ -15,6 +20,41 @@ void StartWithoutDisplay(QProcess& program, const QStringList& arguments)
         environment.remove(QLatin1String(name));
     program.setProcessEnvironment(environment);
     program.start(QStringLiteral(HORALINE_BINARY), arguments);
+}
+
+// A server relay left running on a line and a free port.
+quint16 WriteServerSettings(const PtyPair& line)
+{
+    line.MapTo(240);
+    const quint16 port = FreePort();
+    SettingsFile file;
+    file.Write(QStringLiteral("InComName"), QStringLiteral("COM240"));
+    file.Write(QStringLiteral("InComSpeed"), QStringLiteral("9600"));
+    file.Write(QStringLiteral("ServerPort"), int(port));
+    file.Write(QStringLiteral("ProgMode"), 1);
+    file.Write(QStringLiteral("ProgRun"), 1);
+    return port;
+}
+
+// Connected once the program listens; the program takes a moment to start.
+void ConnectWhenListening(QTcpSocket& peer, quint16 port)
+{
+    QElapsedTimer waited;
+    waited.start();
+    do {
+        peer.abort();
+        peer.connectToHost(QHostAddress::LocalHost, port);
+    } while (!peer.waitForConnected(200) && waited.elapsed() < 20000);
+}
+
+// A pipe whose buffer is full, as when nobody reads a log.
+bool FillPipe(int end)
+{
+    const int flags = ::fcntl(end, F_GETFL);
+    ::fcntl(end, F_SETFL, flags | O_NONBLOCK);
+    const QByteArray filler(4096, 'x');
+    while (::write(end, filler.constData(), size_t(filler.size())) > 0) { }
+    return errno == EAGAIN && ::fcntl(end, F_SETFL, flags) == 0;
 }
 
 } // namespace
@@ -44,27 +84,13 @@ private slots:
     void relaysLogsAndEndsInOrderOnSigterm()
     {
         PtyPair line;
-        line.MapTo(240);
-        const quint16 port = FreePort();
-        {
-            SettingsFile file;
-            file.Write(QStringLiteral("InComName"), QStringLiteral("COM240"));
-            file.Write(QStringLiteral("InComSpeed"), QStringLiteral("9600"));
-            file.Write(QStringLiteral("ServerPort"), int(port));
-            file.Write(QStringLiteral("ProgMode"), 1);
-            file.Write(QStringLiteral("ProgRun"), 1);
-        }
+        const quint16 port = WriteServerSettings(line);
         QProcess program;
         StartWithoutDisplay(program, {});
         QVERIFY(program.waitForStarted(10000));
 
         QTcpSocket peer;
-        QElapsedTimer waited;
-        waited.start();
-        do {
-            peer.abort();
-            peer.connectToHost(QHostAddress::LocalHost, port);
-        } while (!peer.waitForConnected(200) && waited.elapsed() < 20000);
+        ConnectWhenListening(peer, port);
         QCOMPARE(peer.state(), QAbstractSocket::ConnectedState);
         const quint16 peerPort = peer.localPort();
         QTest::qWait(200);
@@ -90,6 +116,126 @@ private slots:
         QVERIFY2(log.contains(QStringLiteral("horaline.relay: signal 15 received")), qPrintable(log));
         // One line per event, never one per value.
         QVERIFY2(!log.contains(QStringLiteral("10:11:12")), qPrintable(log));
+    }
+
+    void aLogNobodyReadsHoldsNothingUp()
+    {
+        PtyPair line;
+        const quint16 port = WriteServerSettings(line);
+        int log[2] = {-1, -1};
+        QVERIFY(::pipe2(log, O_CLOEXEC) == 0 && FillPipe(log[1]));
+        QProcess program;
+        program.setChildProcessModifier([&log] { ::dup2(log[1], STDERR_FILENO); });
+        StartWithoutDisplay(program, {});
+        QVERIFY(program.waitForStarted(10000));
+
+        // Every start logs at once, so the relay has met its full log before it serves anyone.
+        QTcpSocket peer;
+        ConnectWhenListening(peer, port);
+        QCOMPARE(peer.state(), QAbstractSocket::ConnectedState);
+        QTest::qWait(200);
+        QVERIFY(line.Write("\x02"
+                           "101112"));
+        QCOMPARE(ReadUntil(peer, 8), QByteArray("10:11:12"));
+        ::kill(pid_t(program.processId()), SIGTERM);
+        QCOMPARE(ReadUntil(peer, 8), QByteArray("Srv lost"));
+        QVERIFY(program.state() == QProcess::NotRunning || program.waitForFinished(10000));
+        QCOMPARE(program.exitCode(), 0);
+        ::close(log[0]);
+        ::close(log[1]);
+    }
+
+    void droppedLinesAreCountedAndSaid()
+    {
+        int log[2] = {-1, -1};
+        QVERIFY(::pipe2(log, O_CLOEXEC) == 0 && FillPipe(log[1]));
+        const int savedStderr = ::dup(STDERR_FILENO);
+        ::dup2(log[1], STDERR_FILENO);
+        const QtMessageHandler testHandler = qInstallMessageHandler(nullptr);
+        InstallLogWriter();
+        // None of these may wait for the pipe.
+        for (int i = 0; i < 1000; ++i)
+            qCWarning(lcRelay) << "line" << i;
+        QByteArray text;
+        QElapsedTimer waited;
+        waited.start();
+        ::fcntl(log[0], F_SETFL, O_NONBLOCK);
+        while (!text.contains("line 256") && waited.elapsed() < 10000) {
+            char buffer[65536];
+            const ssize_t count = ::read(log[0], buffer, sizeof buffer);
+            if (count > 0)
+                text.append(buffer, count);
+            else
+                QTest::qWait(10);
+        }
+        qInstallMessageHandler(testHandler);
+        ::dup2(savedStderr, STDERR_FILENO);
+        ::close(savedStderr);
+        ::close(log[0]);
+        ::close(log[1]);
+        QVERIFY(QString::fromLatin1(text).contains(
+            QRegularExpression(QStringLiteral("\\b74[34] log lines dropped: the log took nothing for a while\n"))));
+        QVERIFY(!text.contains("line 999"));
+    }
+
+    void missingStandardDescriptorsAreNotTakenByOthers()
+    {
+        PtyPair line;
+        WriteServerSettings(line);
+        QProcess program;
+        program.setChildProcessModifier([] {
+            for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd)
+                ::close(fd);
+        });
+        StartWithoutDisplay(program, {});
+        QVERIFY(program.waitForStarted(10000));
+        const QString stderrPath = QStringLiteral("/proc/%1/fd/2").arg(program.processId());
+        QTRY_COMPARE_WITH_TIMEOUT(QFile::symLinkTarget(stderrPath), QStringLiteral("/dev/null"), 10000);
+        ::kill(pid_t(program.processId()), SIGTERM);
+        QVERIFY(program.waitForFinished(10000));
+    }
+
+    void unrunnableSettingsEndWithExitStatus78_data()
+    {
+        QTest::addColumn<QByteArray>("settings");
+        QTest::addColumn<QString>("said");
+        const QByteArray line = "InComName=COM3\nInComSpeed=9600\n";
+        QTest::newRow("no file") << QByteArray() << "Horaline.ini does not exist: write the settings there first";
+        QTest::newRow("zeros") << QByteArray(4096, '\0') << "Horaline.ini was damaged and is kept as";
+        QTest::newRow("nothing to run") << "[Settaggi]\nProgRun=0\n" + line
+                                        << "[Settaggi] ProgRun=0: nothing to run; write ProgRun=1";
+        QTest::newRow("no port") << QByteArray("[Settaggi]\nProgRun=1\nInComSpeed=9600\n")
+                                 << "[Settaggi] InComName (not set) names no serial port: write the COM name";
+        QTest::newRow("no device") << QByteArray("[Settaggi]\nProgRun=1\nInComName=COM200\nInComSpeed=9600\n")
+                                   << "InComName=COM200 has no device: write one under [Ports], e.g. COM200=";
+        QTest::newRow("unlisted speed") << QByteArray("[Settaggi]\nProgRun=1\nProgMode=0\nOutComName=COM3\n"
+                                                      "OutComSpeed=115200\n")
+                                        << "[Settaggi] OutComSpeed=115200 is no speed: write one of 300,";
+        QTest::newRow("port no number") << "[Settaggi]\nProgRun=1\nServerPort=abc\n" + line
+                                        << "[Settaggi] ServerPort=abc is no port number: write one from 1 to 60000";
+    }
+
+    void unrunnableSettingsEndWithExitStatus78()
+    {
+        QFETCH(QByteArray, settings);
+        QFETCH(QString, said);
+        if (!settings.isEmpty()) {
+            QDir().mkpath(QFileInfo(SettingsFile::Path()).absolutePath());
+            QFile file(SettingsFile::Path());
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(settings);
+        }
+        QProcess program;
+        StartWithoutDisplay(program, {});
+        QVERIFY(program.waitForFinished(10000));
+        QCOMPARE(program.exitCode(), 78);
+        const QString log = QString::fromLocal8Bit(program.readAllStandardError());
+        QVERIFY2(log.contains(QStringLiteral("error horaline.settings: ") + SettingsFile::Path()), qPrintable(log));
+        QVERIFY2(log.contains(said), qPrintable(log));
+        // The file stays as the operator wrote it; a damaged one only moves aside.
+        QFile file(SettingsFile::Path());
+        const bool setAside = settings.contains('\0');
+        QCOMPARE(file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray(), setAside ? QByteArray() : settings);
     }
 
     void aBoxIsLoggedAndAnsweredAtOnce()
