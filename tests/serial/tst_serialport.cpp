@@ -117,6 +117,32 @@ private slots:
         QCOMPARE(Ui().InComSpeed->currentText(), QStringLiteral("<Speed>"));
     }
 
+    void aWrongSavedNameOpensNoOtherPort_data()
+    {
+        QTest::addColumn<QString>("saved");
+        QTest::newRow("empty") << QString("");
+        QTest::newRow("COM0") << QStringLiteral("COM0");
+        QTest::newRow("COM256") << QStringLiteral("COM256");
+        QTest::newRow("a path") << QStringLiteral("COM1/../x");
+    }
+
+    void aWrongSavedNameOpensNoOtherPort()
+    {
+        QFETCH(QString, saved);
+        PtyPair other;
+        other.MapTo(12);
+        SaveSelection(1, QStringLiteral("9600"));
+        SettingsFile().Write(QStringLiteral("InComName"), saved);
+        Window = std::make_unique<CRelayDlg>();
+        Window->SetPrompter(Boxes.Prompter());
+        Window->Create();
+        QCOMPARE(Ui().InComName->currentText(), saved);
+        Ui().Start->click();
+        QCOMPARE(Boxes.Texts(), QStringList {"Select a valid Port in Settings!"});
+        QVERIFY(LineIsFree(*Line) && LineIsFree(other));
+        QCOMPARE(SettingsFile().ReadString(QStringLiteral("InComName"), QStringLiteral("-")), saved);
+    }
+
     void framesReachTheClockField()
     {
         Launch();
