@@ -5,6 +5,8 @@
 
 storm  a server-mode Horaline while one host connects and closes in four loops: how fast its log grows.
 flood  a server-mode Horaline while one client sends as fast as it can: the share of a core it takes.
+lost   a client-mode Horaline under a server that says "Srv lost" at every connection and keeps it open:
+       how fast the client's log grows.
 split  a client-mode Horaline under a server that splits, joins and trickles its 8-byte messages:
        how many frames on the display line carry a time that was never sent, or step back in time.
 
@@ -109,6 +111,33 @@ def flood():
     print(f"flood  {100 * used / SECONDS:8.2f} % of a core while a client sent; {sent / 1e6:.1f} MB taken from it")
 
 
+def lost():
+    master, slave = os.openpty()
+    listener = socket.create_server(("127.0.0.1", 0))
+    port = listener.getsockname()[1]
+    listener.settimeout(0.2)
+    held = []
+    with tempfile.TemporaryFile() as log:
+        relay = start(0, os.ttyname(slave), port, log)
+        end, measured, before = time.monotonic() + SECONDS + 3, None, 0
+        while time.monotonic() < end:
+            if measured is None and time.monotonic() > end - SECONDS:
+                measured, before = time.monotonic(), os.fstat(log.fileno()).st_size
+            try:
+                connection, _ = listener.accept()
+                connection.sendall(b"Srv lost")
+                held.append(connection)
+            except socket.timeout:
+                pass
+        grown = os.fstat(log.fileno()).st_size - before
+        stop(relay)
+    for connection in held:
+        connection.close()
+    os.close(master)
+    print(f"lost   {len(held)} connections told \"Srv lost\"; the client's log grew {grown / SECONDS:8.0f} B/s "
+          f"({grown / SECONDS * 86400 / 1e6:.1f} MB a day)")
+
+
 def split():
     master, slave = os.openpty()
     os.set_blocking(master, False)
@@ -151,5 +180,5 @@ def split():
 
 
 if __name__ == "__main__":
-    for measure in (storm, flood, split):
+    for measure in (storm, flood, lost, split):
         measure()

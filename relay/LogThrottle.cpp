@@ -31,9 +31,8 @@ QList<LogThrottle::Summary> LogThrottle::TakeSummaries(qint64 nowMs)
                 from = QStringLiteral(" from several addresses");
             else if (!window->source.isEmpty())
                 from = QStringLiteral(" from ") + window->source;
-            summaries.append(
-                {window->category,
-                 QStringLiteral("%1 %2%3 in the last minute").arg(window->held).arg(window.key(), from)});
+            summaries.append({window->category,
+                              QStringLiteral("%1 %2%3 in the last minute").arg(window->held).arg(window.key(), from)});
         }
         window = Kinds.erase(window);
     }

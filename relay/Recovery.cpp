@@ -87,7 +87,9 @@ void CRelayDlg::OnServerLost()
     if (!RejectedByServer)
         SetStatus(QStringLiteral("Server lost"));
     const int retryMs = RejectedByServer ? RejectedRetryMs : ServerRetryMs;
-    if (LogAllows(lcNet(), RejectedByServer ? QStringLiteral("rejections by the server") : QStringLiteral("losses of the server")))
+    if (LogAllows(lcNet(),
+                  RejectedByServer ? QStringLiteral("rejections by the server")
+                                   : QStringLiteral("losses of the server")))
         qCWarning(lcNet).noquote() << (RejectedByServer ? "rejected by" : "lost") << "the server" << ServerName
                                    << "port" << ClientPort << "- asking again every" << retryMs / 1000 << "s";
     ConnectArmed = 1;

@@ -56,7 +56,8 @@ bool LooksDamaged(const QString& path, bool notIni)
 // one or the new one, never missing.
 void FlushFolder(const QString& path)
 {
-    const int folder = ::open(QFile::encodeName(QFileInfo(path).absolutePath()).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const int folder
+        = ::open(QFile::encodeName(QFileInfo(path).absolutePath()).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (folder < 0)
         return;
     ::fsync(folder);
@@ -124,7 +125,8 @@ bool SettingsFile::HoldsText(const QString& name) const
 QString SettingsFile::ReadText(const QString& name) const
 {
     const QVariant value = Settings->value(name);
-    return value.typeId() == QMetaType::QStringList ? value.toStringList().join(QStringLiteral(", ")) : value.toString();
+    return value.typeId() == QMetaType::QStringList ? value.toStringList().join(QStringLiteral(", "))
+                                                    : value.toString();
 }
 
 QStringList SettingsFile::Names() const

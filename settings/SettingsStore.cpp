@@ -1,5 +1,5 @@
-#include "relay/CRelayDlg.h"
 #include "app/Log.h"
+#include "relay/CRelayDlg.h"
 #include "settings/SettingsFile.h"
 #include "ui/PortEntry.h"
 
@@ -12,8 +12,8 @@ const QString Missing = QStringLiteral(" ");
 // Said, and the file left as the operator wrote it: a value replaced in silence is a setting lost.
 void TellUnusable(const QString& name, const QString& stored, const QString& why, const QString& shown)
 {
-    qCWarning(lcSettings).noquote() << QStringLiteral("%1=%2 in %3 %4; the window shows %5")
-                                           .arg(name, stored, SettingsFile::Path(), why, shown);
+    qCWarning(lcSettings).noquote()
+        << QStringLiteral("%1=%2 in %3 %4; the window shows %5").arg(name, stored, SettingsFile::Path(), why, shown);
 }
 
 // A stored text other than the marker is taken, even an empty one; a missing one is written back from

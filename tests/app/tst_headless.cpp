@@ -1,8 +1,7 @@
-#include "support/RelayFixture.h"
-#include "support/TestMain.h"
-
 #include "app/Log.h"
 #include "app/LogWriter.h"
+#include "support/RelayFixture.h"
+#include "support/TestMain.h"
 
 #include <QLabel>
 #include <QProcess>

@@ -138,11 +138,13 @@ private slots:
     {
         WriteFileText("[Settaggi]\nServerPort=sixty\nProgRun=99999999999\nProgMode=@Variant(\\0\\0\\0\\x7f)\n"
                       "InComName=COM1, COM2\n");
-        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral(
-                                               "^ServerPort=sixty in .*Horaline.ini is no port number from 1 to "
-                                               "60000; the window shows 6530$")));
-        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("^InComName=COM1, COM2 in .* is not one "
-                                                                             "text; the window shows <Name>$")));
+        QTest::ignoreMessage(
+            QtWarningMsg,
+            QRegularExpression(QStringLiteral("^ServerPort=sixty in .*Horaline.ini is no port number from 1 to "
+                                              "60000; the window shows 6530$")));
+        QTest::ignoreMessage(QtWarningMsg,
+                             QRegularExpression(QStringLiteral("^InComName=COM1, COM2 in .* is not one "
+                                                               "text; the window shows <Name>$")));
         QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("^ProgRun=99999999999 in .*")));
         QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("^ProgMode=.* is no number")));
         auto window = Launch();
@@ -234,15 +236,17 @@ private slots:
             QDir().mkpath(SettingsFile::Path());
         else
             WriteFileText(content);
-        QTest::ignoreMessage(QtWarningMsg,
-                             QRegularExpression(QStringLiteral("^damaged settings file .*/Horaline.ini set aside as "
-                                                               ".*/Horaline.ini.malformed-\\d{8}-\\d{6} - starting afresh$")));
+        QTest::ignoreMessage(
+            QtWarningMsg,
+            QRegularExpression(QStringLiteral("^damaged settings file .*/Horaline.ini set aside as "
+                                              ".*/Horaline.ini.malformed-\\d{8}-\\d{6} - starting afresh$")));
         auto window = Launch();
         QCOMPARE(window->ServerPort, 6530);
         QCOMPARE(window->RunFlag, 0);
         QCOMPARE(Stored("ServerPort").toInt(), 6530);
-        const QStringList aside = QDir(ConfigFolder()).entryList({QStringLiteral("Horaline.ini.malformed-*")},
-                                                                 QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot);
+        const QStringList aside = QDir(ConfigFolder())
+                                      .entryList({QStringLiteral("Horaline.ini.malformed-*")},
+                                                 QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot);
         QCOMPARE(aside.size(), 1);
         QFile kept(QDir(ConfigFolder()).filePath(aside.first()));
         QCOMPARE(kept.open(QIODevice::ReadOnly) ? kept.readAll() : QByteArray(), content);
