@@ -11,7 +11,7 @@
 constexpr char STX = 0x02;
 constexpr char ETX = 0x03;
 
-// The receive limit of the client plus the terminating 0x00.
+// Room for a received text of up to 11 bytes and its terminating 0x00.
 constexpr int ClockBufferSize = 12;
 constexpr int ReceiveLimit = ClockBufferSize - 1;
 constexpr int NetMessageSize = 8;
@@ -49,8 +49,8 @@ QByteArray FormatNetMessage(const ClockChars& buffer);
 // STX, positions 0, 1, 3, 4, 6, 7 of the received text, ETX, 0x00 and a tenth byte 0x00.
 OutputBytes FormatOutputFrame(const ClockChars& buffer);
 
-// One receive of at most ReceiveLimit bytes, terminated; indexes past the terminator keep what an
-// earlier, longer text left there.
+// A received text (a whole message, as the client finds them) of at most ReceiveLimit bytes,
+// terminated; indexes past the terminator keep what an earlier, longer text left there.
 void StoreReceivedText(ClockChars& buffer, const QByteArray& received);
 
 // The text as a control shows it: up to its first 0x00, one character per byte.
