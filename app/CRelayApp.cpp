@@ -1,12 +1,13 @@
 #include "app/CRelayApp.h"
 
-#include "app/Log.h"
 #include "app/SettingsCheck.h"
 #include "app/TerminationSignals.h"
 #include "relay/CRelayDlg.h"
+#include "relay/RelayLog.h"
+#include "relay/Strings.h"
 #include "settings/InterruptedWrites.h"
 #include "settings/SettingsFile.h"
-#include "ui/Strings.h"
+#include "settings/SettingsLog.h"
 
 #include <QApplication>
 #include <QFileInfo>

@@ -1,9 +1,7 @@
 #include "app/Log.h"
 
-Q_LOGGING_CATEGORY(lcRelay, "horaline.relay", QtInfoMsg)
-Q_LOGGING_CATEGORY(lcSerial, "horaline.serial", QtInfoMsg)
-Q_LOGGING_CATEGORY(lcNet, "horaline.net", QtInfoMsg)
-Q_LOGGING_CATEGORY(lcSettings, "horaline.settings", QtInfoMsg)
+#include <QString>
+#include <QtGlobal>
 
 void InstallLogFormat()
 {

@@ -1,7 +1,8 @@
 #include "net/AllowList.h"
 
-#include "app/Log.h"
+#include "net/NetLog.h"
 #include "settings/SettingsFile.h"
+#include "settings/SettingsLog.h"
 
 AllowList AllowList::Parse(const QStringList& entries, QStringList* invalid)
 {

@@ -1,7 +1,5 @@
 #include "net/CLinkSocket.h"
 
-#include "relay/CRelayDlg.h"
-
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <arpa/inet.h>

@@ -1,16 +1,17 @@
 #pragma once
 
+#include "net/LinkOwner.h"
+
 #include <QElapsedTimer>
 #include <QHostAddress>
 #include <QObject>
 #include <QPointer>
 
-class CRelayDlg;
 class QTcpServer;
 class QTcpSocket;
 
 // The one socket class: the listener, the client-mode connection and every accepted connection. Each
-// reports accept, connect, receive, send and close to its owner window.
+// reports accept, connect, receive, send and close to its owner.
 class CLinkSocket : public QObject
 {
     Q_OBJECT
@@ -19,7 +20,7 @@ public:
     explicit CLinkSocket(QObject* parent = nullptr);
     ~CLinkSocket() override;
 
-    void SetOwner(CRelayDlg* owner) { Owner = owner; }
+    void SetOwner(LinkOwner* owner) { Owner = owner; }
 
     // Listener: every local IPv4 address on the port. Returns 0 or the errno of the failed step.
     int Listen(quint16 port, int backlog);
@@ -29,7 +30,6 @@ public:
 
     // Connection of client mode: makes the socket, then one attempt at a time.
     int Create();
-    bool IsCreated() const { return !Connection.isNull(); }
     // Starts an attempt unless one is under way or the socket is connected; the name is resolved in
     // the background, so the window never waits on it.
     void Connect(const QString& host, quint16 port);
@@ -56,7 +56,7 @@ private:
     void Adopt(QTcpSocket* connection, bool accepted);
     void ReportClose();
 
-    CRelayDlg* Owner = nullptr;
+    LinkOwner* Owner = nullptr;
     // A connection that was made: only its end is a close, and it is reported once.
     bool Established = false;
     QPointer<QTcpServer> Server;

@@ -37,7 +37,7 @@ constexpr unsigned WM_LBUTTONDBLCLK = 0x0203;
 constexpr unsigned WM_RBUTTONDOWN = 0x0204;
 constexpr unsigned TrayIconId = 1;
 
-class CRelayDlg final : public QDialog
+class CRelayDlg final : public QDialog, public LinkOwner
 {
     Q_OBJECT
 
@@ -100,13 +100,13 @@ public:
     bool SetListening(bool listen);
     void CloseClients();
     void BroadcastClock(const QByteArray& message);
-    void OnLinkAccept();
-    void OnLinkConnect();
-    void OnLinkReceive(CLinkSocket* socket);
+    void OnLinkAccept() override;
+    void OnLinkConnect() override;
+    void OnLinkReceive(CLinkSocket* socket) override;
     void TakeClockText(const QByteArray& text);
     void TakeControlWord(const QByteArray& word);
-    void OnLinkSend();
-    void OnLinkClose(CLinkSocket* socket);
+    void OnLinkSend() override;
+    void OnLinkClose(CLinkSocket* socket) override;
     void DropClient(CLinkSocket* client, const QString& why);
     bool CreateConnectSocket();
     void OnServerLost();

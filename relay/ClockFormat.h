@@ -1,5 +1,7 @@
 #pragma once
 
+#include "serial/FrameSync.h"
+
 #include <QByteArray>
 #include <QString>
 #include <array>
@@ -8,7 +10,6 @@
 // Every byte format a clock value passes through. A clock value is six characters HHMMSS that are
 // moved and rearranged, never interpreted as a number.
 
-constexpr char STX = 0x02;
 constexpr char ETX = 0x03;
 
 // Room for a received text of up to 11 bytes and its terminating 0x00.
@@ -16,23 +17,9 @@ constexpr int ClockBufferSize = 12;
 constexpr int ReceiveLimit = ClockBufferSize - 1;
 constexpr int NetMessageSize = 8;
 constexpr int OutputFrameSize = 10;
-constexpr int TimeCodeSize = 6;
 
 using ClockChars = std::array<char, ClockBufferSize>;
 using OutputBytes = std::array<char, OutputFrameSize>;
-using TimeCode = std::array<char, TimeCodeSize>;
-
-// Finds the time codes in a serial byte stream: everything up to an STX is skipped, then the next six
-// bytes are taken whole, even an STX among them.
-class FrameSync
-{
-public:
-    std::optional<TimeCode> Feed(char byte);
-
-private:
-    TimeCode Collected {};
-    int Count = -1; // -1 while hunting for STX
-};
 
 // Six characters of an input frame into the buffer, terminated at index 6.
 void StoreTimeCode(ClockChars& buffer, const TimeCode& code);

@@ -1,6 +1,6 @@
 #include "relay/CRelayDlg.h"
-#include "relay/ClockEvents.h"
 #include "serial/PortMessages.h"
+#include "serial/ReaderEvents.h"
 
 #include <QPushButton>
 #include <cerrno>

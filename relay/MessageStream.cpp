@@ -1,7 +1,7 @@
 #include "relay/MessageStream.h"
 
 #include "relay/ClockFormat.h"
-#include "ui/Strings.h"
+#include "relay/Strings.h"
 
 #include <QByteArrayView>
 #include <algorithm>

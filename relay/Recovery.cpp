@@ -1,6 +1,8 @@
-#include "app/Log.h"
+#include "net/NetLog.h"
 #include "relay/CRelayDlg.h"
+#include "relay/RelayLog.h"
 #include "serial/PortMessages.h"
+#include "serial/SerialLog.h"
 
 #include <QLabel>
 #include <QLineEdit>

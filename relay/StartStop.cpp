@@ -1,5 +1,5 @@
-#include "app/Log.h"
 #include "relay/CRelayDlg.h"
+#include "relay/RelayLog.h"
 #include "serial/PortMessages.h"
 
 #include <QComboBox>

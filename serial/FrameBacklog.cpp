@@ -1,5 +1,7 @@
 #include "serial/FrameBacklog.h"
 
+#include <utility>
+
 bool FrameBacklog::Admit(const TimeCode& code)
 {
     if (Waiting.fetch_add(1) < Limit) {

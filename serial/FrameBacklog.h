@@ -1,6 +1,6 @@
 #pragma once
 
-#include "relay/ClockFormat.h"
+#include "serial/FrameSync.h"
 
 #include <atomic>
 #include <mutex>

@@ -1,7 +1,5 @@
 #include "serial/PortMessages.h"
 
-#include "ui/MessageBox.h"
-
 #include <cerrno>
 
 PortMessage PortFailureMessage(PortSide side, PortFailure failure, int error, const QString& name)
@@ -13,21 +11,21 @@ PortMessage PortFailureMessage(PortSide side, PortFailure failure, int error, co
     case PortFailure::InvalidName:
         return {output ? QStringLiteral("Select a valid Port in Settings !")
                        : QStringLiteral("Select a valid Port in Settings!"),
-                please, MB_ICONINFORMATION};
+                please, Severity::Information};
     case PortFailure::Missing:
-        return {QStringLiteral("%1 doesn't exist !").arg(name), trouble, MB_ICONSTOP};
+        return {QStringLiteral("%1 doesn't exist !").arg(name), trouble, Severity::Stop};
     case PortFailure::Busy:
-        return {QStringLiteral("%1 is busy !").arg(name), trouble, MB_ICONSTOP};
+        return {QStringLiteral("%1 is busy !").arg(name), trouble, Severity::Stop};
     case PortFailure::Open:
-        return {QStringLiteral("Error %1 accessing %2 !").arg(error).arg(name), trouble, MB_ICONSTOP};
+        return {QStringLiteral("Error %1 accessing %2 !").arg(error).arg(name), trouble, Severity::Stop};
     case PortFailure::ReadState:
-        return {QStringLiteral("Error %1 reading %2 state !").arg(error).arg(name), trouble, MB_ICONSTOP};
+        return {QStringLiteral("Error %1 reading %2 state !").arg(error).arg(name), trouble, Severity::Stop};
     case PortFailure::NoSpeed:
         if (output)
-            return {QStringLiteral("Select %1 speed !").arg(name), QStringLiteral("Please:"), MB_ICONEXCLAMATION};
-        return {QStringLiteral("Select Speed!"), please, MB_ICONEXCLAMATION};
+            return {QStringLiteral("Select %1 speed !").arg(name), QStringLiteral("Please:"), Severity::Exclamation};
+        return {QStringLiteral("Select Speed!"), please, Severity::Exclamation};
     case PortFailure::SetState:
-        return {QStringLiteral("Error %1 setting %2 state !").arg(error).arg(name), trouble, MB_ICONSTOP};
+        return {QStringLiteral("Error %1 setting %2 state !").arg(error).arg(name), trouble, Severity::Stop};
     }
     return {};
 }

@@ -30,11 +30,19 @@ struct PortFault
 // adapter plugged in, a program ending); a wrong name or speed needs the operator.
 bool HealsByItself(PortFailure failure);
 
+// How grave a message is; the view chooses the icon that says it.
+enum class Severity
+{
+    Information,
+    Exclamation,
+    Stop,
+};
+
 struct PortMessage
 {
     QString text;
     QString title;
-    unsigned type;
+    Severity severity;
 };
 
 // What the operator is told when a port cannot be opened or set up; the two sides word it differently.

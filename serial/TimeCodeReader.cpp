@@ -1,6 +1,6 @@
 #include "serial/TimeCodeReader.h"
 
-#include "relay/ClockEvents.h"
+#include "serial/ReaderEvents.h"
 
 #include <QCoreApplication>
 #include <cerrno>
@@ -41,11 +41,13 @@ void TimeCodeReader::ReadTimeCodes(int fd, int wakeFd, const std::atomic<int>* r
 {
     FrameSync sync;
     char bytes[256];
-    // A wake-up from Stop ends the wait at once; the 100 ms bound also covers a failed eventfd.
+    // A wake-up from Stop ends the wait at once, so a quiet line wakes nobody; only without one (a
+    // failed eventfd) is the run flag looked at every 100 ms.
     pollfd ready[2] = {{fd, POLLIN, 0}, {wakeFd, POLLIN, 0}};
     const nfds_t watched = wakeFd >= 0 ? 2 : 1;
+    const int waitMs = wakeFd >= 0 ? -1 : 100;
     while (runFlag->load() != 0) {
-        if (::poll(ready, watched, 100) <= 0)
+        if (::poll(ready, watched, waitMs) <= 0)
             continue;
         if (ready[1].revents != 0)
             return;

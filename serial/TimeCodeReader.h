@@ -7,7 +7,8 @@
 class FrameBacklog;
 class QObject;
 
-// Reads time codes from an open serial port on a thread of its own and posts each frame to the window.
+// Reads time codes from an open serial port on a thread of its own and posts them, through a bounded
+// backlog, to the object that handles them.
 class TimeCodeReader
 {
 public:

@@ -1,6 +1,6 @@
 #include "settings/InterruptedWrites.h"
 
-#include "app/Log.h"
+#include "settings/SettingsLog.h"
 
 #include <QDateTime>
 #include <QDir>

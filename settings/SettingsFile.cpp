@@ -1,6 +1,6 @@
 #include "settings/SettingsFile.h"
 
-#include "app/Log.h"
+#include "settings/SettingsLog.h"
 
 #include <QCoreApplication>
 #include <QDateTime>

@@ -1,27 +1,9 @@
 #pragma once
 
+#include "relay/Boxes.h"
+
 #include <QString>
 #include <functional>
-
-// Box types and answers with the values the operator's texts were written against.
-enum MessageBoxType : unsigned
-{
-    MB_OK = 0x0,
-    MB_YESNO = 0x4,
-    MB_ICONSTOP = 0x10,
-    MB_ICONQUESTION = 0x20,
-    MB_ICONEXCLAMATION = 0x30,
-    MB_ICONINFORMATION = 0x40,
-    MB_DEFBUTTON2 = 0x100,
-};
-
-enum MessageBoxAnswer
-{
-    IDOK = 1,
-    IDCANCEL = 2,
-    IDYES = 6,
-    IDNO = 7,
-};
 
 class QWidget;
 

@@ -1,5 +1,5 @@
-#include "app/Log.h"
 #include "app/LogWriter.h"
+#include "relay/RelayLog.h"
 #include "support/RelayFixture.h"
 #include "support/TestMain.h"
 

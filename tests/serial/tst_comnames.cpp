@@ -1,7 +1,7 @@
+#include "relay/Boxes.h"
 #include "serial/ComNames.h"
 #include "serial/PortMessages.h"
 #include "serial/SerialDevice.h"
-#include "ui/MessageBox.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -93,7 +93,7 @@ private slots:
     {
         const auto text = [](PortSide side, PortFailure failure, int error = 0) {
             const PortMessage m = PortFailureMessage(side, failure, error, QStringLiteral("COM4"));
-            return m.text + QLatin1Char('|') + m.title + QLatin1Char('|') + QString::number(m.type, 16);
+            return m.text + QLatin1Char('|') + m.title + QLatin1Char('|') + QString::number(IconOf(m.severity), 16);
         };
         QCOMPARE(text(PortSide::Input, PortFailure::InvalidName), "Select a valid Port in Settings!|Please ...|40");
         QCOMPARE(text(PortSide::Output, PortFailure::InvalidName), "Select a valid Port in Settings !|Please ...|40");

@@ -1,4 +1,4 @@
-#include "relay/ClockEvents.h"
+#include "serial/ReaderEvents.h"
 #include "serial/SerialDevice.h"
 #include "serial/TimeCodeReader.h"
 #include "support/PtyPair.h"

@@ -1,4 +1,4 @@
-#include "app/Log.h"
+#include "net/NetLog.h"
 #include "relay/CRelayDlg.h"
 
 #include <QLineEdit>

@@ -1,6 +1,6 @@
-#include "app/Log.h"
+#include "net/NetLog.h"
 #include "relay/CRelayDlg.h"
-#include "ui/Strings.h"
+#include "relay/Strings.h"
 
 #include <QPushButton>
 

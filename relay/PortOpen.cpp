@@ -27,7 +27,7 @@ int CRelayDlg::ReportPortFault(PortSide side, const PortFault& fault)
     const PortMessage message = PortFailureMessage(side, fault, PortName(side));
     if (side == PortSide::Output)
         SetStatus(message.text);
-    MessageBox(message.text, message.title, MB_OK | message.type);
+    MessageBox(message.text, message.title, MB_OK | IconOf(message.severity));
     return 0;
 }
 

@@ -1,4 +1,4 @@
-#include "ui/Strings.h"
+#include "relay/Strings.h"
 
 const char* LoadString(StringId id)
 {

@@ -1,6 +1,5 @@
 #pragma once
 
-#include "relay/ClockFormat.h"
 #include "serial/FrameBacklog.h"
 
 #include <QEvent>
@@ -10,8 +9,9 @@
 #include <sanitizer/tsan_interface.h>
 #endif
 
-// Posted by the time-code reader to the window, one per frame; the six bytes travel inside, so the
-// window never sees a value half old and half new.
+// Posted by the time-code reader for each frame its backlog lets through (under a flood the frames in
+// between give way to the newest); the six bytes travel inside, so the receiver never sees a value
+// half old and half new.
 constexpr QEvent::Type WM_CLOCKFRAME = QEvent::Type(0x8002);
 // Posted once when the reader ends on a read error.
 constexpr QEvent::Type WM_READERROR = QEvent::Type(0x8003);

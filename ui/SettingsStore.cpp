@@ -1,6 +1,6 @@
-#include "app/Log.h"
 #include "relay/CRelayDlg.h"
 #include "settings/SettingsFile.h"
+#include "settings/SettingsLog.h"
 #include "ui/PortEntry.h"
 
 #include <QLineEdit>

@@ -1,0 +1,3 @@
+#include "serial/SerialLog.h"
+
+Q_LOGGING_CATEGORY(lcSerial, "horaline.serial", QtInfoMsg)
