@@ -2,12 +2,15 @@
 
 #include "app/SettingsCheck.h"
 #include "app/TerminationSignals.h"
-#include "relay/CRelayDlg.h"
+#include "relay/RelayController.h"
 #include "relay/RelayLog.h"
+#include "relay/RelaySettings.h"
 #include "relay/Strings.h"
+#include "relay/UnattendedView.h"
 #include "settings/InterruptedWrites.h"
 #include "settings/SettingsFile.h"
 #include "settings/SettingsLog.h"
+#include "ui/CRelayDlg.h"
 
 #include <QApplication>
 #include <QFileInfo>
@@ -45,9 +48,6 @@ bool CRelayApp::InitInstance(bool headless)
     // Settings follow the program file's name, so a renamed copy keeps settings of its own.
     QCoreApplication::setApplicationName(QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName());
     QCoreApplication::setOrganizationName(QStringLiteral("Remote Tickview System"));
-    // The window hides in the notification area; only a confirmed exit ends the program.
-    QApplication::setQuitOnLastWindowClosed(false);
-
     ClearInterruptedWrites(SettingsFile::Path());
     const MessageBoxPrompter prompter = headless ? AnswerUnattended : ShowModalMessageBox;
     if (!SocketLayerWorks()) {
@@ -67,9 +67,42 @@ bool CRelayApp::InitInstance(bool headless)
 
     qCInfo(lcRelay).noquote() << QCoreApplication::applicationName() << QStringLiteral(HORALINE_VERSION) << "starts"
                               << (headless ? "without a window" : "with its window");
-    CRelayDlg dialog;
     if (headless)
-        dialog.SetUnattended();
+        RunHeadless();
+    else
+        RunWindow();
+    qCInfo(lcRelay) << "ended";
+    return false;
+}
+
+void CRelayApp::RunHeadless()
+{
+    // The settings passed their check: a relay is to run, on what they say.
+    const StoredRelay stored = LoadRelaySettings({});
+    UnattendedView view(stored.config.RelayMode);
+    RelayController relay(&view);
+    TerminationSignals termination;
+    QObject::connect(&termination, &TerminationSignals::Received, &relay, [](int signalNumber) {
+        qCInfo(lcRelay).noquote() << "signal" << signalNumber << "received: ending in order";
+        QCoreApplication::quit();
+    });
+    // What could not start, and will not heal by itself, is for the service manager to see.
+    if (relay.Start(stored.config, true) == 0) {
+        ExitCode = 1;
+        return;
+    }
+    QCoreApplication::exec();
+    // The running state stays as stored: nobody pressed STOP.
+    relay.SetEnding();
+    relay.Stop();
+    relay.SetListening(false);
+}
+
+void CRelayApp::RunWindow()
+{
+    // The window hides in the notification area; only a confirmed exit ends the program.
+    QApplication::setQuitOnLastWindowClosed(false);
+    CRelayDlg dialog;
     TerminationSignals termination;
     QObject::connect(&termination, &TerminationSignals::Received, &dialog, [&dialog](int signalNumber) {
         qCInfo(lcRelay).noquote() << "signal" << signalNumber << "received: ending in order";
@@ -77,6 +110,4 @@ bool CRelayApp::InitInstance(bool headless)
         dialog.EndSession();
     });
     dialog.DoModal();
-    qCInfo(lcRelay) << "ended";
-    return false;
 }

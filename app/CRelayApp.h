@@ -11,4 +11,9 @@ public:
     // What the process ends with: 0, 78 (EX_CONFIG) for settings that can never run without a window,
     // 1 when the network layer cannot be used.
     int ExitCode = 0;
+
+private:
+    // The relay alone, under QCoreApplication: no window, no widget, every box logged.
+    void RunHeadless();
+    void RunWindow();
 };

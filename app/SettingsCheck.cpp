@@ -1,9 +1,9 @@
 #include "app/SettingsCheck.h"
 
+#include "relay/PortEntry.h"
 #include "serial/ComNames.h"
 #include "serial/SerialDevice.h"
 #include "settings/SettingsFile.h"
-#include "ui/PortEntry.h"
 
 #include <QFileInfo>
 

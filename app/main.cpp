@@ -4,6 +4,7 @@
 #include "app/LogWriter.h"
 
 #include <QApplication>
+#include <memory>
 
 int main(int argc, char* argv[])
 {
@@ -11,14 +12,14 @@ int main(int argc, char* argv[])
     const LaunchRequest request = ReadCommandLine(argc, argv);
     if (request.exitCode)
         return *request.exitCode;
-    // Decided before the application exists: the platform cannot change afterwards.
-    if (request.headless)
-        qputenv("QT_QPA_PLATFORM", "offscreen");
     InstallLogFormat();
     InstallLogWriter();
     int exitCode = 0;
     {
-        QApplication application(argc, argv);
+        // Without a window no GUI is made at all: no platform plugin, no display connection.
+        const std::unique_ptr<QCoreApplication> application = request.headless
+            ? std::make_unique<QCoreApplication>(argc, argv)
+            : std::make_unique<QApplication>(argc, argv);
         CRelayApp relayApp;
         relayApp.InitInstance(request.headless);
         exitCode = relayApp.ExitCode;

@@ -35,3 +35,11 @@ constexpr unsigned IconOf(Severity severity)
     }
     return MB_ICONSTOP;
 }
+
+// The answer of a box's default button, for when nobody is there to read it.
+constexpr int DefaultAnswer(unsigned type)
+{
+    if ((type & 0xF) != MB_YESNO)
+        return IDOK;
+    return (type & MB_DEFBUTTON2) != 0 ? IDNO : IDYES;
+}

@@ -1,11 +1,11 @@
 #include "net/NetLog.h"
-#include "relay/CRelayDlg.h"
+#include "relay/Boxes.h"
+#include "relay/RelayController.h"
 
-#include <QLineEdit>
 #include <QTimerEvent>
 #include <algorithm>
 
-bool CRelayDlg::CreateConnectSocket()
+bool RelayController::CreateConnectSocket()
 {
     const int error = ConnectSocket.Create();
     if (error == 0)
@@ -16,12 +16,12 @@ bool CRelayDlg::CreateConnectSocket()
     return false;
 }
 
-void CRelayDlg::timerEvent(QTimerEvent* event)
+void RelayController::timerEvent(QTimerEvent* event)
 {
     OnTimer(event->timerId());
 }
 
-void CRelayDlg::OnTimer(int id)
+void RelayController::OnTimer(int id)
 {
     if (id != ConnectTimerId || ConnectTimerId == 0)
         return;
@@ -30,12 +30,12 @@ void CRelayDlg::OnTimer(int id)
         ConnectArmed = 1;
         return;
     }
-    const QString server = Ui.ServerName->text();
+    const QString& server = ServerName;
     ConnectSocket.Connect(server, quint16(ClientPort));
     SetStatus(QStringLiteral("waiting Server %1 on port %2").arg(server).arg(ClientPort));
 }
 
-void CRelayDlg::OnLinkConnect()
+void RelayController::OnLinkConnect()
 {
     if (ConnectTimerId != 0)
         killTimer(ConnectTimerId);
@@ -47,7 +47,7 @@ void CRelayDlg::OnLinkConnect()
     WatchForSilence();
 }
 
-void CRelayDlg::OnLinkReceive(CLinkSocket* socket)
+void RelayController::OnLinkReceive(CLinkSocket* socket)
 {
     // Clients of this protocol send nothing; what a stray one sends is left to the system, which holds
     // the sender back once its buffer is full.
@@ -65,7 +65,7 @@ void CRelayDlg::OnLinkReceive(CLinkSocket* socket)
         TakeControlWord(*word);
 }
 
-void CRelayDlg::TakeClockText(const QByteArray& text)
+void RelayController::TakeClockText(const QByteArray& text)
 {
     StoreReceivedText(ClockBuffer, text);
     LastValue.start();
@@ -76,7 +76,7 @@ void CRelayDlg::TakeClockText(const QByteArray& text)
     SetClock(ControlText(ClockBuffer.data(), ClockBuffer.size()));
 }
 
-void CRelayDlg::TakeControlWord(const QByteArray& word)
+void RelayController::TakeControlWord(const QByteArray& word)
 {
     // A control word is no time: written out, it would put its letters on the display.
     StoreReceivedText(ClockBuffer, word);

@@ -1,8 +1,7 @@
 #include "net/NetLog.h"
-#include "relay/CRelayDlg.h"
+#include "relay/Boxes.h"
+#include "relay/RelayController.h"
 #include "relay/Strings.h"
-
-#include <QPushButton>
 
 namespace {
 
@@ -23,7 +22,7 @@ QString ClientsText(qsizetype count, bool atAdmission)
 
 } // namespace
 
-bool CRelayDlg::SetListening(bool listen)
+bool RelayController::SetListening(bool listen)
 {
     // Only the mode is needed here; a box about a port entry would stop a shutdown.
     RefreshRelayMode();
@@ -56,7 +55,7 @@ bool CRelayDlg::SetListening(bool listen)
     return true;
 }
 
-int CRelayDlg::OpenListener()
+int RelayController::OpenListener()
 {
     ListeningFlag = 1;
     const int error = ListenSocket.Listen(quint16(ServerPort), ListenBacklog);
@@ -71,7 +70,7 @@ int CRelayDlg::OpenListener()
     return 0;
 }
 
-void CRelayDlg::KeepListening()
+void RelayController::KeepListening()
 {
     if (ListeningFlag != 0)
         return;
@@ -83,7 +82,7 @@ void CRelayDlg::KeepListening()
     });
 }
 
-void CRelayDlg::CloseClients()
+void RelayController::CloseClients()
 {
     if (ClientsFlag == 0)
         return;
@@ -96,7 +95,7 @@ void CRelayDlg::CloseClients()
     ClientsFlag = 0;
 }
 
-void CRelayDlg::OnLinkAccept()
+void RelayController::OnLinkAccept()
 {
     CLinkSocket* client = ListenSocket.Accept();
     if (client == nullptr)
@@ -125,7 +124,7 @@ void CRelayDlg::OnLinkAccept()
         DistributeClock();
 }
 
-void CRelayDlg::OnLinkClose(CLinkSocket* socket)
+void RelayController::OnLinkClose(CLinkSocket* socket)
 {
     if (socket == &ConnectSocket) {
         OnServerLost();
@@ -135,7 +134,7 @@ void CRelayDlg::OnLinkClose(CLinkSocket* socket)
         DropClient(socket, QStringLiteral("closed"));
 }
 
-void CRelayDlg::DropClient(CLinkSocket* client, const QString& why)
+void RelayController::DropClient(CLinkSocket* client, const QString& why)
 {
     if (LogAllows(lcNet(), QStringLiteral("clients closed"), client->PeerAddress().toString()))
         qCInfo(lcNet).noquote() << "client" << client->PeerText() << why;
@@ -150,12 +149,12 @@ void CRelayDlg::DropClient(CLinkSocket* client, const QString& why)
     }
 }
 
-void CRelayDlg::OnLinkSend()
+void RelayController::OnLinkSend()
 {
     // Values are never held back for a slow client: it simply misses those it could not take.
 }
 
-void CRelayDlg::BroadcastClock(const QByteArray& message)
+void RelayController::BroadcastClock(const QByteArray& message)
 {
     if (ClientsFlag != 0) {
         for (CLinkSocket* client : std::as_const(ClientList))
@@ -168,6 +167,6 @@ void CRelayDlg::BroadcastClock(const QByteArray& message)
         }
         return;
     }
-    if (Ui.Start->isChecked())
+    if (RunFlag != 0)
         SetStatus(QLatin1String(LoadString(ListeningFlag != 0 ? IDS_CLIENTS_DISCONNECTED : IDS_NO_LISTENING)));
 }

@@ -1,8 +1,7 @@
-#include "relay/CRelayDlg.h"
+#include "relay/RelayController.h"
 #include "serial/PortMessages.h"
 #include "serial/ReaderEvents.h"
 
-#include <QPushButton>
 #include <cerrno>
 
 namespace {
@@ -12,7 +11,7 @@ constexpr int SerialWriteTimeoutMs = 1000;
 
 } // namespace
 
-bool CRelayDlg::event(QEvent* event)
+bool RelayController::event(QEvent* event)
 {
     TakeOverIn(this);
     if (event->type() == WM_CLOCKFRAME) {
@@ -37,10 +36,10 @@ bool CRelayDlg::event(QEvent* event)
             OnLineLost(PortSide::Input, QStringLiteral("Error %1 reading %2 !").arg(failure->Error).arg(InComName));
         return true;
     }
-    return QDialog::event(event);
+    return QObject::event(event);
 }
 
-void CRelayDlg::OnClockFrame()
+void RelayController::OnClockFrame()
 {
     ReplaceSpaces(ClockBuffer);
     // The clients before the window: the window can wait a moment, the clocks on the wall cannot.
@@ -49,15 +48,15 @@ void CRelayDlg::OnClockFrame()
     SetClock(ControlText(text.constData(), size_t(text.size())));
 }
 
-void CRelayDlg::DistributeClock()
+void RelayController::DistributeClock()
 {
     RefreshRelayMode();
     if (RelayMode == 0) {
         OutputFrame = FormatOutputFrame(ClockBuffer);
         // While the line is away values are dropped, never queued: a display shows the time now, not then.
-        if (Ui.Start->isChecked() && SerialHandle < 0) {
+        if (RunFlag != 0 && SerialHandle < 0) {
             SetStatus(LineFault);
-        } else if (Ui.Start->isChecked()) {
+        } else if (RunFlag != 0) {
             const int error
                 = DisplayWriter.Write(SerialHandle, OutputFrame.data(), OutputFrame.size(), SerialWriteTimeoutMs);
             const QString written = error == 0 ? QStringLiteral("%1 is transmitting").arg(OutComName)

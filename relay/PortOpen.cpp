@@ -1,4 +1,5 @@
-#include "relay/CRelayDlg.h"
+#include "relay/Boxes.h"
+#include "relay/RelayController.h"
 #include "serial/ComNames.h"
 #include "serial/PortMessages.h"
 #include "serial/SerialDevice.h"
@@ -6,23 +7,23 @@
 #include <QFileInfo>
 #include <cerrno>
 
-int CRelayDlg::OpenInputPort()
+int RelayController::OpenInputPort()
 {
     return OpenSerialPort(PortSide::Input);
 }
 
-int CRelayDlg::OpenOutputPort()
+int RelayController::OpenOutputPort()
 {
     return OpenSerialPort(PortSide::Output);
 }
 
-int CRelayDlg::OpenSerialPort(PortSide side)
+int RelayController::OpenSerialPort(PortSide side)
 {
     const std::optional<PortFault> fault = TryOpenSerialPort(side);
     return fault ? ReportPortFault(side, *fault) : 1;
 }
 
-int CRelayDlg::ReportPortFault(PortSide side, const PortFault& fault)
+int RelayController::ReportPortFault(PortSide side, const PortFault& fault)
 {
     const PortMessage message = PortFailureMessage(side, fault, PortName(side));
     if (side == PortSide::Output)
@@ -31,7 +32,7 @@ int CRelayDlg::ReportPortFault(PortSide side, const PortFault& fault)
     return 0;
 }
 
-std::optional<PortFault> CRelayDlg::TryOpenSerialPort(PortSide side)
+std::optional<PortFault> RelayController::TryOpenSerialPort(PortSide side)
 {
     const QString& speed = side == PortSide::Input ? InComSpeed : OutComSpeed;
     const auto fail = [this](PortFailure failure, int error) {
@@ -66,12 +67,12 @@ std::optional<PortFault> CRelayDlg::TryOpenSerialPort(PortSide side)
     return std::nullopt;
 }
 
-const QString& CRelayDlg::PortName(PortSide side) const
+const QString& RelayController::PortName(PortSide side) const
 {
     return side == PortSide::Input ? InComName : OutComName;
 }
 
-void CRelayDlg::CloseSerialPort()
+void RelayController::CloseSerialPort()
 {
     CloseSerialDevice(SerialHandle, SerialDevice);
     SerialHandle = -1;

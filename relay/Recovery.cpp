@@ -1,11 +1,8 @@
 #include "net/NetLog.h"
-#include "relay/CRelayDlg.h"
+#include "relay/RelayController.h"
 #include "relay/RelayLog.h"
 #include "serial/PortMessages.h"
 #include "serial/SerialLog.h"
-
-#include <QLabel>
-#include <QLineEdit>
 
 namespace {
 
@@ -23,7 +20,7 @@ QString SilenceText(int mode, const QString& inputName, const QString& serverNam
 
 } // namespace
 
-CRelayDlg::LineOpening CRelayDlg::OpenLine(PortSide side)
+RelayController::LineOpening RelayController::OpenLine(PortSide side)
 {
     if (!RestartAtLaunch)
         return OpenSerialPort(side) != 0 ? LineOpening::Open : LineOpening::Failed;
@@ -38,7 +35,7 @@ CRelayDlg::LineOpening CRelayDlg::OpenLine(PortSide side)
     return LineOpening::Awaited;
 }
 
-void CRelayDlg::AwaitLine(PortSide side, const QString& why)
+void RelayController::AwaitLine(PortSide side, const QString& why)
 {
     LineFault = why;
     SetStatus(why);
@@ -46,7 +43,7 @@ void CRelayDlg::AwaitLine(PortSide side, const QString& why)
     LineRetry.Start(LineRetryMs, [this, side] { return ReopenLine(side); });
 }
 
-void CRelayDlg::OnLineLost(PortSide side, const QString& why)
+void RelayController::OnLineLost(PortSide side, const QString& why)
 {
     Silence.Stop();
     // The reader is gone before its port closes, so that no reader ever touches the port opened next.
@@ -56,7 +53,7 @@ void CRelayDlg::OnLineLost(PortSide side, const QString& why)
     AwaitLine(side, why);
 }
 
-bool CRelayDlg::ReopenLine(PortSide side)
+bool RelayController::ReopenLine(PortSide side)
 {
     if (const std::optional<PortFault> fault = TryOpenSerialPort(side)) {
         // Said once, and again only when the reason changes: the retry meets it every two seconds.
@@ -79,7 +76,7 @@ bool CRelayDlg::ReopenLine(PortSide side)
     return true;
 }
 
-void CRelayDlg::OnServerLost()
+void RelayController::OnServerLost()
 {
     // Already seeking: a close that follows the server's last words is the same loss.
     if (RunFlag == 0 || ConnectTimerId != 0)
@@ -98,29 +95,29 @@ void CRelayDlg::OnServerLost()
     ConnectTimerId = startTimer(retryMs);
 }
 
-void CRelayDlg::WatchForSilence()
+void RelayController::WatchForSilence()
 {
     Silence.Watch(SilenceLimitMs);
 }
 
-void CRelayDlg::OnSilence()
+void RelayController::OnSilence()
 {
-    StatusBeforeSilence = Ui.Status->text();
-    SetStatus(SilenceText(RelayMode, InComName, Ui.ServerName->text()));
+    StatusBeforeSilence = StatusText;
+    SetStatus(SilenceText(RelayMode, InComName, ServerName));
     qCWarning(lcRelay) << "no time code for" << SilenceLimitMs / 1000 << "s";
 }
 
-void CRelayDlg::OnValueArrived()
+void RelayController::OnValueArrived()
 {
     // What the status said before the silence is still what holds, unless something newer replaced it.
     if (!Silence.Fed())
         return;
     qCInfo(lcRelay) << "time codes come again";
-    if (Ui.Status->text() == SilenceText(RelayMode, InComName, Ui.ServerName->text()))
+    if (StatusText == SilenceText(RelayMode, InComName, ServerName))
         SetStatus(StatusBeforeSilence);
 }
 
-void CRelayDlg::StopRecovery()
+void RelayController::StopRecovery()
 {
     LineRetry.Stop();
     ListenRetry.Stop();

@@ -1,6 +1,6 @@
-#include "relay/CRelayDlg.h"
+#include "relay/RelayController.h"
 
-void CRelayDlg::StartReader()
+void RelayController::StartReader()
 {
     ReaderRunFlag = 1;
     Reader.Start(SerialHandle, &ReaderRunFlag, this, ++ReaderRun);

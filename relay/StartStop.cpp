@@ -1,42 +1,19 @@
-#include "relay/CRelayDlg.h"
+#include "relay/Boxes.h"
+#include "relay/RelayController.h"
 #include "relay/RelayLog.h"
 #include "serial/PortMessages.h"
 
-#include <QComboBox>
-#include <QLineEdit>
-#include <QPushButton>
-
-void CRelayDlg::OnStartStop()
+int RelayController::Start(const RelayConfig& config, bool restartAtLaunch)
 {
-    const bool startAsked = Ui.Start->isChecked();
-    if (!startAsked) {
-        // A stop must never wait on a box about a port entry: it also runs while the program shuts down.
-        RefreshRelayMode();
-        qCInfo(lcRelay) << "STOP";
-        if (RelayMode == 1)
-            StopServer();
-        else
-            StopClient();
-        RunFlag = 0;
-        Ui.Start->setText(QStringLiteral("START"));
-        LockConfiguration(0);
-        return;
-    }
-
-    // Starting on a port entry that failed its check would relay on a value the operator never gave.
-    if (Ending || !DoDataExchange(true)) {
-        Ui.Start->setChecked(false);
-        return;
-    }
-    LockConfiguration(1);
-    InComName = Ui.InComName->currentText();
-    InComSpeed = Ui.InComSpeed->currentText();
-    OutComName = Ui.OutComName->currentText();
-    OutComSpeed = Ui.OutComSpeed->currentText();
-    ServerName = Ui.ServerName->text();
-    ServerPort = ListenPort;
-    SaveSettings();
-
+    RelayMode = config.RelayMode;
+    InComName = config.InComName;
+    InComSpeed = config.InComSpeed;
+    OutComName = config.OutComName;
+    OutComSpeed = config.OutComSpeed;
+    ServerName = config.ServerName;
+    ServerPort = config.ServerPort;
+    ClientPort = config.ClientPort;
+    RestartAtLaunch = restartAtLaunch;
     qCInfo(lcRelay).noquote()
         << (RestartAtLaunch ? "restart at launch in" : "START in")
         << (RelayMode == 1 ? QStringLiteral("server mode, %1 at %2, port %3").arg(InComName, InComSpeed).arg(ServerPort)
@@ -45,16 +22,25 @@ void CRelayDlg::OnStartStop()
                                  .arg(ClientPort)
                                  .arg(OutComName, OutComSpeed));
     RunFlag = RelayMode == 1 ? StartServer() : StartClient();
-    if (RunFlag != 0) {
-        Ui.Start->setText(QStringLiteral("STOP"));
-    } else {
+    RestartAtLaunch = false;
+    if (RunFlag == 0)
         qCWarning(lcRelay) << "the start failed";
-        LockConfiguration(0);
-        Ui.Start->setChecked(false);
-    }
+    return RunFlag;
 }
 
-int CRelayDlg::StartServer()
+void RelayController::Stop()
+{
+    // The mode as the controls hold it now decides which sequence stops the relay.
+    RefreshRelayMode();
+    qCInfo(lcRelay) << "STOP";
+    if (RelayMode == 1)
+        StopServer();
+    else
+        StopClient();
+    RunFlag = 0;
+}
+
+int RelayController::StartServer()
 {
     SetListening(true);
     // The end of the program may have come while a box of the listener was open.
@@ -74,9 +60,8 @@ int CRelayDlg::StartServer()
     return 1;
 }
 
-int CRelayDlg::StartClient()
+int RelayController::StartClient()
 {
-    OutComName = Ui.OutComName->currentText();
     if (OutComName == QLatin1String("<Port>")) {
         MessageBox(QStringLiteral("Select Output!"), QStringLiteral("Please:"), MB_OK | MB_ICONEXCLAMATION);
         return 0;
@@ -96,7 +81,7 @@ int CRelayDlg::StartClient()
     return 1;
 }
 
-void CRelayDlg::StopServer()
+void RelayController::StopServer()
 {
     ReaderRunFlag = 0;
     RunFlag = 0;
@@ -110,7 +95,7 @@ void CRelayDlg::StopServer()
     SetListening(false);
 }
 
-void CRelayDlg::StopClient()
+void RelayController::StopClient()
 {
     if (ConnectTimerId != 0) {
         killTimer(ConnectTimerId);

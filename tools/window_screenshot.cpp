@@ -1,6 +1,6 @@
 // Saves a picture of the main window in each mode, for the README and for reviewing the layout:
 //   window_screenshot <folder>   writes window-server.png, window-client.png and the icons
-#include "relay/CRelayDlg.h"
+#include "ui/CRelayDlg.h"
 #include "ui/Icons.h"
 
 #include <QApplication>

@@ -1,6 +1,6 @@
 #include "ui/AboutBox.h"
 
-#include "relay/CRelayDlg.h"
+#include "ui/CRelayDlg.h"
 #include "ui/DialogUnits.h"
 #include "ui/Icons.h"
 

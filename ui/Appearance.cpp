@@ -1,4 +1,4 @@
-#include "relay/CRelayDlg.h"
+#include "ui/CRelayDlg.h"
 
 #include <QComboBox>
 #include <QFontInfo>

@@ -1,5 +1,5 @@
-#include "relay/CRelayDlg.h"
-#include "ui/PortEntry.h"
+#include "relay/PortEntry.h"
+#include "ui/CRelayDlg.h"
 
 #include <QCoreApplication>
 #include <QLineEdit>
@@ -17,11 +17,6 @@ bool CRelayDlg::DoDataExchange(bool save)
     return ExchangePort(Ui.ServerPort, ClientPort) && ExchangePort(Ui.ListenPort, ListenPort);
 }
 
-void CRelayDlg::RefreshRelayMode()
-{
-    RelayMode = ReadModeButtons();
-}
-
 bool CRelayDlg::ExchangePort(QLineEdit* field, int& port)
 {
     const PortEntry entry = ParsePortEntry(field->text());
@@ -32,7 +27,7 @@ bool CRelayDlg::ExchangePort(QLineEdit* field, int& port)
     const QString text = entry.outcome == PortEntry::NotAnInteger
         ? QStringLiteral("Digitare un numero intero.")
         : QStringLiteral("Digitare un numero intero compreso tra %1 e %2.").arg(MinPort).arg(MaxPort);
-    MessageBox(text, QCoreApplication::applicationName(), MB_OK | MB_ICONEXCLAMATION);
+    Controller.MessageBox(text, QCoreApplication::applicationName(), MB_OK | MB_ICONEXCLAMATION);
     field->setFocus();
     field->selectAll();
     return false;

@@ -1,4 +1,4 @@
-#include "relay/CRelayDlg.h"
+#include "ui/CRelayDlg.h"
 #include "ui/Icons.h"
 
 #include <QGuiApplication>
@@ -15,8 +15,6 @@ void CRelayDlg::OnInitDialog()
     setWindowIcon(MainIcon());
 
     AddTrayIcon();
-    ListenSocket.SetOwner(this);
-    ConnectSocket.SetOwner(this);
 
     SetDefaults();
     DoDataExchange(false);
@@ -33,11 +31,11 @@ void CRelayDlg::OnInitDialog()
         EnableClientModeControls();
     Initialised = true;
 
-    if (RunFlag != 0) {
+    if (LaunchRunFlag != 0) {
         Ui.Start->setChecked(true);
-        RestartAtLaunch = true;
+        LaunchRestart = true;
         OnStartStop();
-        RestartAtLaunch = false;
+        LaunchRestart = false;
     }
     Ui.Start->setFocus();
 }
@@ -49,9 +47,7 @@ void CRelayDlg::SetDefaults()
     ServerName = QStringLiteral("localhost");
     ServerPort = 6530;
     RelayMode = 1;
-    RunFlag = 0;
-    ListeningFlag = 0;
-    ClientsFlag = 0;
+    LaunchRunFlag = 0;
     ClientPort = ListenPort = ServerPort;
 }
 

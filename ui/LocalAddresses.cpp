@@ -1,4 +1,4 @@
-#include "relay/CRelayDlg.h"
+#include "ui/CRelayDlg.h"
 
 #include <QHostInfo>
 #include <QLabel>
@@ -24,13 +24,13 @@ void CRelayDlg::ListLocalAddresses()
     const QString name = QHostInfo::localHostName();
     const QHostInfo host = name.isEmpty() ? QHostInfo() : QHostInfo::fromName(name);
     if (name.isEmpty() || host.error() != QHostInfo::NoError) {
-        MessageBox(QStringLiteral(" Local Computer name not found !"
-                                  "\nIt's probably not set in the network parameters so,"
-                                  "\nfor setting the 'Tickview2' program (client), you"
-                                  "\nmust find a 'local IP address' by yourself."
-                                  "\n\n Please look in the network property dialog because"
-                                  "\nI'm not able to fill the reference list for you."),
-                   QStringLiteral("Problem ..."), MB_OK | MB_ICONSTOP);
+        Controller.MessageBox(QStringLiteral(" Local Computer name not found !"
+                                             "\nIt's probably not set in the network parameters so,"
+                                             "\nfor setting the 'Tickview2' program (client), you"
+                                             "\nmust find a 'local IP address' by yourself."
+                                             "\n\n Please look in the network property dialog because"
+                                             "\nI'm not able to fill the reference list for you."),
+                              QStringLiteral("Problem ..."), MB_OK | MB_ICONSTOP);
         return;
     }
     Ui.LocalName->setText(name.toUpper());

@@ -39,7 +39,5 @@ int ShowModalMessageBox(QWidget* owner, const QString& text, const QString& titl
 
 int AnswerUnattended(QWidget*, const QString&, const QString&, unsigned type)
 {
-    if ((type & 0xF) != MB_YESNO)
-        return IDOK;
-    return (type & MB_DEFBUTTON2) != 0 ? IDNO : IDYES;
+    return DefaultAnswer(type);
 }

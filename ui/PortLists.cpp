@@ -1,5 +1,5 @@
-#include "relay/CRelayDlg.h"
 #include "serial/ComNames.h"
+#include "ui/CRelayDlg.h"
 
 #include <QComboBox>
 

@@ -1,103 +1,39 @@
-#include "relay/CRelayDlg.h"
-#include "settings/SettingsFile.h"
-#include "settings/SettingsLog.h"
-#include "ui/PortEntry.h"
+#include "relay/RelaySettings.h"
+#include "ui/CRelayDlg.h"
 
 #include <QLineEdit>
 
-namespace {
-
-const QString Missing = QStringLiteral(" ");
-
-// Said, and the file left as the operator wrote it: a value replaced in silence is a setting lost.
-void TellUnusable(const QString& name, const QString& stored, const QString& why, const QString& shown)
-{
-    qCWarning(lcSettings).noquote()
-        << QStringLiteral("%1=%2 in %3 %4; the window shows %5").arg(name, stored, SettingsFile::Path(), why, shown);
-}
-
-// A stored text other than the marker is taken, even an empty one; a missing one is written back from
-// the current value, so that the file always holds every value.
-void LoadString(SettingsFile& file, const QString& name, QString& value)
-{
-    const QString stored = file.ReadString(name, Missing);
-    if (stored != Missing)
-        value = stored;
-    else if (file.Contains(name) && !file.HoldsText(name))
-        TellUnusable(name, file.ReadText(name), QStringLiteral("is not one text"), value);
-    else
-        file.Write(name, value);
-}
-
-void LoadInt(SettingsFile& file, const QString& name, int marker, int& value)
-{
-    const int stored = file.ReadInt(name, marker);
-    if (stored != marker)
-        value = stored;
-    else if (file.Contains(name) && file.ReadText(name).trimmed() != QString::number(marker))
-        TellUnusable(name, file.ReadText(name), QStringLiteral("is no number"), QString::number(value));
-    else
-        file.Write(name, value);
-}
-
-// Any number is shown as stored, and START then asks for one in range; a port that is no number, or 0,
-// which would listen wherever the system chose, gives way to the current one.
-void LoadPort(SettingsFile& file, const QString& name, int& port)
-{
-    if (!file.Contains(name)) {
-        file.Write(name, port);
-        return;
-    }
-    const QString stored = file.ReadText(name);
-    bool number = false;
-    const int value = stored.trimmed().toInt(&number);
-    if (number && value >= 1 && value <= MaxPort) {
-        port = value;
-        return;
-    }
-    if (number && value != 0)
-        port = value;
-    TellUnusable(name, stored, QStringLiteral("is no port number from 1 to %1").arg(MaxPort), QString::number(port));
-}
-
-} // namespace
-
 void CRelayDlg::LoadSettings()
 {
-    {
-        SettingsFile file;
-        LoadString(file, QStringLiteral("InComName"), InComName);
-        LoadString(file, QStringLiteral("InComSpeed"), InComSpeed);
-        LoadString(file, QStringLiteral("OutComName"), OutComName);
-        LoadString(file, QStringLiteral("OutComSpeed"), OutComSpeed);
-        LoadString(file, QStringLiteral("ServerName"), ServerName);
-        Ui.ServerName->setText(ServerName);
-        LoadPort(file, QStringLiteral("ServerPort"), ServerPort);
-        ClientPort = ListenPort = ServerPort;
-        LoadInt(file, QStringLiteral("ProgRun"), -1, RunFlag);
-        LoadInt(file, QStringLiteral("ProgMode"), -1, RelayMode);
-    }
+    const StoredRelay stored = LoadRelaySettings({Configuration(), LaunchRunFlag});
+    InComName = stored.config.InComName;
+    InComSpeed = stored.config.InComSpeed;
+    OutComName = stored.config.OutComName;
+    OutComSpeed = stored.config.OutComSpeed;
+    ServerName = stored.config.ServerName;
+    Ui.ServerName->setText(ServerName);
+    ServerPort = stored.config.ServerPort;
+    ClientPort = ListenPort = ServerPort;
+    LaunchRunFlag = stored.runFlag;
+    RelayMode = stored.config.RelayMode;
     DoDataExchange(false);
+}
+
+int CRelayDlg::RunState() const
+{
+    // Until the restart at launch has its outcome, the state is still the one stored.
+    return LaunchRestart ? LaunchRunFlag : Controller.RunFlag;
 }
 
 void CRelayDlg::SaveSettings()
 {
-    SettingsFile file;
-    file.Write(QStringLiteral("InComName"), InComName);
-    file.Write(QStringLiteral("InComSpeed"), InComSpeed);
-    file.Write(QStringLiteral("OutComName"), OutComName);
-    file.Write(QStringLiteral("OutComSpeed"), OutComSpeed);
-    file.Write(QStringLiteral("ServerName"), ServerName);
-    file.Write(QStringLiteral("ServerPort"), ServerPort);
-    file.Write(QStringLiteral("ProgMode"), RelayMode);
-    file.Write(QStringLiteral("ProgRun"), RunFlag);
+    SaveRelaySettings(Configuration(), RunState());
 }
 
 void CRelayDlg::SaveRunState()
 {
-    // Without a window no operator ever pressed STOP: a relay that could not start is still meant to run.
-    if (Unattended && RunFlag == 0)
+    // Without an operator nobody ever pressed STOP: a relay that could not start is still meant to run.
+    if (Unattended && RunState() == 0)
         return;
-    SettingsFile file;
-    file.Write(QStringLiteral("ProgRun"), RunFlag);
+    ::SaveRunState(RunState());
 }

@@ -1,4 +1,4 @@
-#include "relay/CRelayDlg.h"
+#include "ui/CRelayDlg.h"
 
 #include <QPushButton>
 
@@ -7,11 +7,11 @@ void CRelayDlg::OnDestroy()
     Destroyed = true;
     // The state at closing is what the next launch restores, so it is stored before the relay stops.
     SaveRunState();
-    if (RunFlag != 0) {
+    if (Controller.RunFlag != 0) {
         Ui.Start->setChecked(false);
         OnStartStop();
     }
     RemoveTrayIcon();
     // A listener left open by a failed server start still owes its clients the shutdown notice.
-    SetListening(false);
+    Controller.SetListening(false);
 }

@@ -1,4 +1,4 @@
-#include "relay/CRelayDlg.h"
+#include "ui/CRelayDlg.h"
 
 #include <QCloseEvent>
 #include <QKeyEvent>
@@ -35,8 +35,8 @@ void CRelayDlg::closeEvent(QCloseEvent* event)
 
 void CRelayDlg::OnExitCommand()
 {
-    const int answer = MessageBox(QStringLiteral("Do you really want to exit ?"), QStringLiteral("Exiting ..."),
-                                  MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2);
+    const int answer = Controller.MessageBox(QStringLiteral("Do you really want to exit ?"),
+                                             QStringLiteral("Exiting ..."), MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2);
     if (answer == IDYES)
         OnOK();
 }

@@ -251,7 +251,7 @@ private slots:
         relay.Start();
         // Answered by itself, the box held nothing up: the serial side runs and the port is tried again.
         QCOMPARE(relay.Ui().Status->text(), QStringLiteral("Started Server mode !"));
-        QCOMPARE(relay.Window->RunFlag, 1);
+        QCOMPARE(relay.Window->Relay().RunFlag, 1);
         QVERIFY(relay.Boxes.Boxes.isEmpty());
     }
 };

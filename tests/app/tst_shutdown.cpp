@@ -1,10 +1,10 @@
 #include "app/CRelayApp.h"
-#include "relay/CRelayDlg.h"
 #include "settings/SettingsFile.h"
 #include "support/BoxRecorder.h"
 #include "support/FreePort.h"
 #include "support/TestMain.h"
 #include "ui/AboutBox.h"
+#include "ui/CRelayDlg.h"
 
 #include <QDir>
 #include <QFile>
@@ -110,12 +110,12 @@ private slots:
         window.SetPrompter(boxes.Prompter());
         window.Create();
         // A relay that counts as running is stopped by the shutdown, with the server's own texts.
-        window.RunFlag = 1;
+        window.Relay().RunFlag = 1;
         window.Controls().Start->setChecked(true);
         window.Controls().Start->setText(QStringLiteral("STOP"));
         window.EndSession();
         QVERIFY(!window.isVisible());
-        QCOMPARE(window.RunFlag, 0);
+        QCOMPARE(window.Relay().RunFlag, 0);
         QVERIFY(!window.Controls().Start->isChecked());
         QCOMPARE(window.Controls().Start->text(), QStringLiteral("START"));
         QCOMPARE(window.Controls().Status->text(), QStringLiteral("Server stopped !"));
@@ -141,9 +141,9 @@ private slots:
         window.Controls().Start->click();
         QCOMPARE(boxes, 1);
         QVERIFY(!window.isVisible());
-        QCOMPARE(window.RunFlag, 0);
-        QCOMPARE(window.SerialHandle, -1);
-        QCOMPARE(window.ListeningFlag, 0);
+        QCOMPARE(window.Relay().RunFlag, 0);
+        QCOMPARE(window.Relay().SerialHandle, -1);
+        QCOMPARE(window.Relay().ListeningFlag, 0);
     }
 
     void theProgramEndsCleanlyOnSigterm_data()

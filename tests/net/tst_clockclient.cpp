@@ -29,7 +29,7 @@ private:
         Relay = std::make_unique<RelayUnderTest>(0, 201, FreePort());
         Relay->Ui().ServerName->setText(serverName);
         Relay->Start();
-        QCOMPARE(Relay->Window->RunFlag, 1);
+        QCOMPARE(Relay->Window->Relay().RunFlag, 1);
         QCOMPARE(Status(), QStringLiteral("Connecting to Server ..."));
     }
 
@@ -65,7 +65,7 @@ private slots:
         QTest::qWait(1100);
         QVERIFY(AcceptedPeer() != nullptr);
         QTRY_COMPARE_WITH_TIMEOUT(Status(), QStringLiteral("Connected to Server"), 5000);
-        QCOMPARE(Relay->Window->ConnectTimerId, 0);
+        QCOMPARE(Relay->Window->Relay().ConnectTimerId, 0);
         QVERIFY(Relay->Boxes.Boxes.isEmpty());
     }
 
@@ -136,7 +136,7 @@ private slots:
         QCOMPARE(Status(), status);
         // A control word is no time for the display.
         QCOMPARE(Relay->Line.Read(1, 200), QByteArray());
-        QCOMPARE(Relay->Window->RunFlag, 1);
+        QCOMPARE(Relay->Window->Relay().RunFlag, 1);
     }
 
     void anUnresolvableNameIsWaitedForQuietly()
@@ -147,7 +147,7 @@ private slots:
         QTest::qWait(1200);
         QCOMPARE(Status(), waiting);
         QVERIFY(Relay->Boxes.Boxes.isEmpty());
-        QCOMPARE(Relay->Window->RunFlag, 1);
+        QCOMPARE(Relay->Window->Relay().RunFlag, 1);
     }
 
     void stopWhileWaitingStartsOverUnarmed()
@@ -157,8 +157,8 @@ private slots:
                                   4000);
         Relay->Start();
         QCOMPARE(Status(), QStringLiteral("Client stopped !"));
-        QCOMPARE(Relay->Window->ConnectTimerId, 0);
-        QCOMPARE(Relay->Window->SerialHandle, -1);
+        QCOMPARE(Relay->Window->Relay().ConnectTimerId, 0);
+        QCOMPARE(Relay->Window->Relay().SerialHandle, -1);
         QTest::qWait(1200);
         QCOMPARE(Status(), QStringLiteral("Client stopped !"));
         Relay->Start();

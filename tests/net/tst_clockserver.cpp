@@ -44,7 +44,7 @@ private:
     {
         Relay = std::make_unique<RelayUnderTest>(1, 200, FreePort());
         Relay->Start();
-        QCOMPARE(Relay->Window->RunFlag, 1);
+        QCOMPARE(Relay->Window->Relay().RunFlag, 1);
     }
 
     void SendTime(const QByteArray& digits)
@@ -73,9 +73,9 @@ private slots:
         Peer sixth = Connect(Relay->Port);
         QCOMPARE(ReadUntil(*sixth, 8), QByteArray("Rejected"));
         QVERIFY(ClosedByServer(*sixth));
-        QCOMPARE(Relay->Window->ClientList.size(), 5);
+        QCOMPARE(Relay->Window->Relay().ClientList.size(), 5);
         QCOMPARE(Status(), QStringLiteral("5 Clients connected (MAX) !"));
-        QCOMPARE(Relay->Window->ClientsFlag, 1);
+        QCOMPARE(Relay->Window->Relay().ClientsFlag, 1);
         QVERIFY(Relay->Boxes.Boxes.isEmpty());
     }
 
@@ -120,8 +120,8 @@ private slots:
             QCOMPARE(ReadUntil(*peer, 8), QByteArray("Srv lost"));
             QVERIFY(ClosedByServer(*peer));
         }
-        QCOMPARE(Relay->Window->ListeningFlag, 0);
-        QCOMPARE(Relay->Window->ClientsFlag, 0);
+        QCOMPARE(Relay->Window->Relay().ListeningFlag, 0);
+        QCOMPARE(Relay->Window->Relay().ClientsFlag, 0);
         Peer late = Connect(Relay->Port);
         QVERIFY(late->state() != QAbstractSocket::ConnectedState);
     }
@@ -143,8 +143,8 @@ private slots:
         QTRY_COMPARE(Status(), QStringLiteral("1 Clients connected !"));
         c->disconnectFromHost();
         QTRY_COMPARE(Status(), QStringLiteral(" Clients disconnected !"));
-        QCOMPARE(Relay->Window->ClientsFlag, 0);
-        QVERIFY(Relay->Window->ClientList.isEmpty());
+        QCOMPARE(Relay->Window->Relay().ClientsFlag, 0);
+        QVERIFY(Relay->Window->Relay().ClientList.isEmpty());
         SendTime("010101");
         QCOMPARE(Status(), QStringLiteral(" Clients disconnected !"));
     }
@@ -183,11 +183,11 @@ private slots:
         QTRY_COMPARE(Status(), QStringLiteral("2 Clients connected !"));
 
         CRelayDlg& window = *Relay->Window;
-        StoreTimeCode(window.ClockBuffer, {'1', '2', '3', '4', '5', '6'});
+        StoreTimeCode(window.Relay().ClockBuffer, {'1', '2', '3', '4', '5', '6'});
         constexpr int Values = 40000;
         QByteArray received;
         for (int i = 0; i < Values; ++i) {
-            window.DistributeClock();
+            window.Relay().DistributeClock();
             if (i % 200 == 0) {
                 QCoreApplication::processEvents();
                 received += reader->readAll();
@@ -195,15 +195,15 @@ private slots:
         }
         received += ReadUntil(*reader, Values * 8 - int(received.size()));
         QCOMPARE(received.size(), Values * 8);
-        for (CLinkSocket* client : std::as_const(window.ClientList))
+        for (CLinkSocket* client : std::as_const(window.Relay().ClientList))
             QVERIFY(client->Unsent() <= 4096 + 8);
 
         // Taking nothing for the time allowed, it gives its place up; the display that reads keeps its own.
-        window.ClientStallLimitMs = 300;
-        QTRY_VERIFY_WITH_TIMEOUT((window.DistributeClock(), window.ClientList.size() == 1), 5000);
+        window.Relay().ClientStallLimitMs = 300;
+        QTRY_VERIFY_WITH_TIMEOUT((window.Relay().DistributeClock(), window.Relay().ClientList.size() == 1), 5000);
         QCOMPARE(Status(), QStringLiteral("1 Clients connected !"));
         reader->readAll();
-        window.DistributeClock();
+        window.Relay().DistributeClock();
         QVERIFY(ReadUntil(*reader, 8).endsWith("12:34:56"));
         ::close(stuck);
     }
@@ -221,17 +221,17 @@ private slots:
                 QStringLiteral("Error <%1> listening on port %2:\nAddress already in use").arg(EADDRINUSE).arg(port)});
         QCOMPARE(Relay->Boxes.Boxes[0].title, QStringLiteral("Horaline error:"));
         QCOMPARE(Relay->Boxes.Boxes[0].type, unsigned(MB_ICONSTOP));
-        QCOMPARE(Relay->Window->ListeningFlag, 0);
+        QCOMPARE(Relay->Window->Relay().ListeningFlag, 0);
         // The serial side still runs, and the port is tried again while it does.
         QCOMPARE(Status(), QStringLiteral("Started Server mode !"));
-        QCOMPARE(Relay->Window->RunFlag, 1);
+        QCOMPARE(Relay->Window->Relay().RunFlag, 1);
         squatter.close();
-        QTRY_COMPARE_WITH_TIMEOUT(Relay->Window->ListeningFlag, 1, 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(Relay->Window->Relay().ListeningFlag, 1, 5000);
 
         Relay->Start();
         Relay->Start();
         QCOMPARE(Relay->Boxes.Boxes.size(), 1);
-        QCOMPARE(Relay->Window->ListeningFlag, 1);
+        QCOMPARE(Relay->Window->Relay().ListeningFlag, 1);
         Peer peer = Connect(Relay->Port);
         QTRY_COMPARE(Status(), QStringLiteral("1 Clients connected !"));
     }
@@ -243,7 +243,7 @@ private slots:
         Peer stranger = Connect(Relay->Port);
         QCOMPARE(ReadUntil(*stranger, 8), QByteArray("Rejected"));
         QVERIFY(ClosedByServer(*stranger));
-        QVERIFY(Relay->Window->ClientList.isEmpty());
+        QVERIFY(Relay->Window->Relay().ClientList.isEmpty());
 
         // Allowed at the next start, loopback takes its place.
         Relay->Start();
@@ -251,7 +251,7 @@ private slots:
             .Write(QStringLiteral("Allow"), QStringLiteral("10.1.2.0/24, 127.0.0.1"));
         Relay->Start();
         Peer display = Connect(Relay->Port);
-        QTRY_COMPARE(Relay->Window->ClientList.size(), 1);
+        QTRY_COMPARE(Relay->Window->Relay().ClientList.size(), 1);
 
         const AllowList list = AllowList::Parse({QStringLiteral(" 192.168.1.0/24"), QStringLiteral("10.0.0.7 "),
                                                  QStringLiteral("::1"), QStringLiteral("300.1.1.1")});
@@ -272,8 +272,8 @@ private slots:
         Relay->Ui().InComName->setCurrentIndex(0);
         Relay->Start();
         QCOMPARE(Relay->Boxes.Texts(), QStringList {"Select a valid Port in Settings!"});
-        QCOMPARE(Relay->Window->RunFlag, 0);
-        QCOMPARE(Relay->Window->ListeningFlag, 1);
+        QCOMPARE(Relay->Window->Relay().RunFlag, 0);
+        QCOMPARE(Relay->Window->Relay().ListeningFlag, 1);
         QCOMPARE(Status(), QStringLiteral(" Waiting for Clients ..."));
         Peer peer = Connect(Relay->Port);
         QTRY_COMPARE(Status(), QStringLiteral("1 Clients connected !"));

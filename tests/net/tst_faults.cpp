@@ -48,7 +48,7 @@ private slots:
         PtyPair line;
         line.MapTo(220);
         relay.Start();
-        QCOMPARE(window.RunFlag, 1);
+        QCOMPARE(window.Relay().RunFlag, 1);
 
         int next = 1;
         QTimer source;
@@ -60,14 +60,14 @@ private slots:
         Peer b = Connect(relay.Port);
         Peer c = Connect(relay.Port);
         Peer leaving = Connect(relay.Port);
-        QTRY_COMPARE(window.ClientList.size(), 4);
+        QTRY_COMPARE(window.Relay().ClientList.size(), 4);
         leaving->disconnectFromHost();
         Peer reset = Connect(relay.Port);
-        QTRY_COMPARE(window.ClientList.size(), 4);
+        QTRY_COMPARE(window.Relay().ClientList.size(), 4);
         const linger abortive {1, 0};
         ::setsockopt(int(reset->socketDescriptor()), SOL_SOCKET, SO_LINGER, &abortive, sizeof abortive);
         reset->abort();
-        QTRY_COMPARE(window.ClientList.size(), 3);
+        QTRY_COMPARE(window.Relay().ClientList.size(), 3);
 
         Peer flooding = Connect(relay.Port);
         const QByteArray noise(256 * 1024, 'z');
@@ -80,7 +80,7 @@ private slots:
         address.sin_port = htons(relay.Port);
         address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
         QCOMPARE(::connect(stuck, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-        QTRY_COMPARE(window.ClientList.size(), 5);
+        QTRY_COMPARE(window.Relay().ClientList.size(), 5);
         Peer sixth = Connect(relay.Port);
         Peer seventh = Connect(relay.Port);
         QCOMPARE(ReadUntil(*sixth, 8).right(8), QByteArray("Rejected"));
@@ -90,9 +90,9 @@ private slots:
         // One leaves in good order: the count shown must be the connections really open.
         c->disconnectFromHost();
         QTRY_COMPARE(relay.Ui().Status->text(), QStringLiteral("4 Clients connected !"));
-        QCOMPARE(window.ClientList.size(), 4);
-        QCOMPARE(window.ClientsFlag, 1);
-        QCOMPARE(window.ListeningFlag, 1);
+        QCOMPARE(window.Relay().ClientList.size(), 4);
+        QCOMPARE(window.Relay().ClientsFlag, 1);
+        QCOMPARE(window.Relay().ListeningFlag, 1);
         QVERIFY(relay.Boxes.Boxes.isEmpty());
 
         // From here on every value reaches every client that reads.

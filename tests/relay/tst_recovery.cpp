@@ -80,8 +80,8 @@ private slots:
         QVERIFY(second.Write(InputFrame("111111")));
         // The same connection, never dropped meanwhile, gets the values again.
         QCOMPARE(ReadUntil(peer, 8), QByteArray("11:11:11"));
-        QCOMPARE(relay.Window->ClientList.size(), 1);
-        QCOMPARE(relay.Window->RunFlag, 1);
+        QCOMPARE(relay.Window->Relay().ClientList.size(), 1);
+        QCOMPARE(relay.Window->Relay().RunFlag, 1);
         QVERIFY(relay.Boxes.Boxes.isEmpty());
     }
 
@@ -148,7 +148,7 @@ private slots:
         client->write("Rejected");
         QTRY_COMPARE(relay.Ui().Status->text(), QStringLiteral("Rejected by the Server"));
         QCOMPARE(server.NextClient(3000), nullptr);
-        QCOMPARE(relay.Window->RunFlag, 1);
+        QCOMPARE(relay.Window->Relay().RunFlag, 1);
         QVERIFY(relay.Boxes.Boxes.isEmpty());
     }
 
@@ -162,15 +162,16 @@ private slots:
         QCOMPARE(relay.Ui().InComName->currentText(), ComName);
         QCOMPARE(relay.Ui().Status->text(), QStringLiteral("COM230 doesn't exist !"));
         QCOMPARE(relay.Ui().Start->text(), QStringLiteral("STOP"));
-        QCOMPARE(relay.Window->RunFlag, 1);
-        QCOMPARE(relay.Window->ListeningFlag, 0);
+        QCOMPARE(relay.Window->Relay().RunFlag, 1);
+        QCOMPARE(relay.Window->Relay().ListeningFlag, 0);
 
         // The line appears and the port frees two seconds later: both are found by themselves.
         QTest::qWait(2000);
         squatter.reset();
         PtyPair line;
         link.PointTo(line);
-        QTRY_VERIFY_WITH_TIMEOUT(relay.Window->ListeningFlag == 1 && relay.Window->SerialHandle >= 0, 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(relay.Window->Relay().ListeningFlag == 1 && relay.Window->Relay().SerialHandle >= 0,
+                                 5000);
         QTcpSocket peer;
         peer.connectToHost(QHostAddress::LocalHost, relay.Port);
         QVERIFY(peer.waitForConnected(5000));
@@ -187,7 +188,7 @@ private slots:
 
         // STOP lets the line go again.
         relay.Start();
-        QCOMPARE(relay.Window->SerialHandle, -1);
+        QCOMPARE(relay.Window->Relay().SerialHandle, -1);
     }
 };
 

@@ -1,9 +1,9 @@
-#include "relay/CRelayDlg.h"
 #include "serial/SerialDevice.h"
 #include "support/BoxRecorder.h"
 #include "support/FreePort.h"
 #include "support/PtyPair.h"
 #include "support/TestMain.h"
+#include "ui/CRelayDlg.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -61,16 +61,16 @@ private:
 
     const RelayControls& Ui() const { return Window->Controls(); }
 
-    // Client mode with its display line open and START checked, the buffer holding 12:34:56.
+    // Client mode with its display line open and the relay running, the buffer holding 12:34:56.
     void OpenDisplayLine()
     {
         Launch(0);
         QVERIFY(Window->DoDataExchange(true));
-        Window->OutComName = ComName;
-        Window->OutComSpeed = QStringLiteral("9600");
-        QCOMPARE(Window->OpenOutputPort(), 1);
-        Ui().Start->setChecked(true);
-        StoreReceivedText(Window->ClockBuffer, "12:34:56");
+        Window->Relay().OutComName = ComName;
+        Window->Relay().OutComSpeed = QStringLiteral("9600");
+        QCOMPARE(Window->Relay().OpenOutputPort(), 1);
+        Window->Relay().RunFlag = 1;
+        StoreReceivedText(Window->Relay().ClockBuffer, "12:34:56");
     }
 
     QString Clock() const { return Ui().Clock->text(); }
@@ -194,8 +194,8 @@ private slots:
         Ui().Start->click();
         QCOMPARE(Ui().Status->text(), QStringLiteral("Server stopped !"));
         QCOMPARE(Clock(), QStringLiteral("- -:- -:- -"));
-        QCOMPARE(Window->RunFlag, 0);
-        QCOMPARE(Window->SerialHandle, -1);
+        QCOMPARE(Window->Relay().RunFlag, 0);
+        QCOMPARE(Window->Relay().SerialHandle, -1);
         QVERIFY(LineIsFree(*Line));
         // A frame sent after the stop shows nowhere.
         QVERIFY(Line->Write(QByteArray("\x02"
@@ -214,7 +214,7 @@ private slots:
         Line->CloseMaster();
         QTRY_COMPARE(Ui().Status->text(), QStringLiteral("Error 5 reading COM200 !"));
         QVERIFY(Ui().Start->isChecked());
-        QCOMPARE(Window->RunFlag, 1);
+        QCOMPARE(Window->Relay().RunFlag, 1);
         QCOMPARE(Clock(), QStringLiteral("01:02:03"));
 
         Ui().Start->click();
@@ -257,7 +257,7 @@ private slots:
         // The server side listens before it opens its line, and says so.
         QCOMPARE(Ui().Status->text(), mode == 0 ? text : QStringLiteral(" Waiting for Clients ..."));
         QVERIFY(!Ui().Start->isChecked());
-        QCOMPARE(Window->SerialHandle, -1);
+        QCOMPARE(Window->Relay().SerialHandle, -1);
     }
 
     void secondWindowFindsTheLineBusy()
@@ -294,7 +294,7 @@ private slots:
         Launch();
         Ui().Start->click();
         QCOMPARE(Boxes.Texts(), QStringList {"Error 25 reading COM200 state !"});
-        QCOMPARE(Window->SerialHandle, -1);
+        QCOMPARE(Window->Relay().SerialHandle, -1);
     }
 
     void speedPlaceholderIsRefusedAfterTheOpen_data()
@@ -319,7 +319,7 @@ private slots:
         QCOMPARE(Boxes.Boxes[0].title, title);
         QCOMPARE(Boxes.Boxes[0].type, unsigned(MB_ICONEXCLAMATION));
         QVERIFY(LineIsFree(*Line));
-        QCOMPARE(Window->SerialHandle, -1);
+        QCOMPARE(Window->Relay().SerialHandle, -1);
     }
 
     void lineSettingsAfterAnOpen()
@@ -337,7 +337,7 @@ private slots:
         Launch(1, QStringLiteral("19200"));
         Ui().Start->click();
         termios line {};
-        QCOMPARE(::tcgetattr(Window->SerialHandle, &line), 0);
+        QCOMPARE(::tcgetattr(Window->Relay().SerialHandle, &line), 0);
         QCOMPARE(::cfgetispeed(&line), speed_t(B19200));
         QCOMPARE(::cfgetospeed(&line), speed_t(B19200));
         QCOMPARE(line.c_cflag & CSIZE, tcflag_t(CS8));
@@ -370,7 +370,7 @@ private slots:
         Ui().Start->click();
         // Never run at a speed left over from another program: the line is refused, as with no speed.
         QCOMPARE(Boxes.Texts(), QStringList {"Select Speed!"});
-        QCOMPARE(Window->SerialHandle, -1);
+        QCOMPARE(Window->Relay().SerialHandle, -1);
         auto [slave, line] = lineSpeed();
         ::close(slave);
         QCOMPARE(::cfgetospeed(&line), speed_t(B4800));
@@ -382,19 +382,19 @@ private slots:
         OpenDisplayLine();
         if (QTest::currentTestFailed())
             return;
-        Window->DistributeClock();
+        Window->Relay().DistributeClock();
         QCOMPARE(Line->Read(10),
                  QByteArray("\x02"
                             "123456\x03\x00\x00",
                             10));
         QCOMPARE(Ui().Status->text(), QStringLiteral("COM200 is transmitting"));
 
-        // Not checked: the frame is built, nothing is written and the status stays.
-        Ui().Start->setChecked(false);
-        StoreReceivedText(Window->ClockBuffer, "23:59:58");
-        Window->DistributeClock();
+        // Not running: the frame is built, nothing is written and the status stays.
+        Window->Relay().RunFlag = 0;
+        StoreReceivedText(Window->Relay().ClockBuffer, "23:59:58");
+        Window->Relay().DistributeClock();
         QCOMPARE(Line->Read(1, 200), QByteArray());
-        QCOMPARE(QByteArray(Window->OutputFrame.data(), 10),
+        QCOMPARE(QByteArray(Window->Relay().OutputFrame.data(), 10),
                  QByteArray("\x02"
                             "235958\x03\x00\x00",
                             10));
@@ -407,10 +407,10 @@ private slots:
             return;
         // Nobody reads the line: once its buffers are full, a write gives up instead of hanging.
         for (int i = 0; i < 100000 && !Ui().Status->text().startsWith(QLatin1String("Error")); ++i)
-            Window->DistributeClock();
+            Window->Relay().DistributeClock();
         QCOMPARE(Ui().Status->text(), QStringLiteral("Error 110 writing to COM200 !"));
         QByteArray shown = Line->Read(1 << 20, 300);
-        Window->DistributeClock();
+        Window->Relay().DistributeClock();
         QCOMPARE(Ui().Status->text(), QStringLiteral("COM200 is transmitting"));
         shown += Line->Read(1 << 20, 300);
         // The frame the line cut short was finished before the next began: the display saw only whole ones.
@@ -420,7 +420,7 @@ private slots:
                      QByteArray("\x02"
                                 "123456\x03\x00\x00",
                                 10));
-        Window->CloseSerialPort();
+        Window->Relay().CloseSerialPort();
     }
 };
 

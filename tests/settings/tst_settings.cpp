@@ -1,9 +1,9 @@
-#include "relay/CRelayDlg.h"
 #include "settings/InterruptedWrites.h"
 #include "settings/SettingsFile.h"
 #include "support/BoxRecorder.h"
 #include "support/FreePort.h"
 #include "support/TestMain.h"
+#include "ui/CRelayDlg.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -104,7 +104,7 @@ private slots:
         QCOMPARE(window->ServerName, QStringLiteral("clock-7"));
         QCOMPARE(window->Controls().ServerName->text(), QStringLiteral("CLOCK-7"));
         QCOMPARE(window->ServerPort, 6530);
-        QCOMPARE(window->RunFlag, 0);
+        QCOMPARE(window->Relay().RunFlag, 0);
         QCOMPARE(window->RelayMode, 1);
         QCOMPARE(Stored("InComName").toString(), QStringLiteral("<Name>"));
         QCOMPARE(Stored("InComSpeed").toString(), QString());
@@ -149,7 +149,7 @@ private slots:
         QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("^ProgMode=.* is no number")));
         auto window = Launch();
         QCOMPARE(window->ServerPort, 6530);
-        QCOMPARE(window->RunFlag, 0);
+        QCOMPARE(window->Relay().RunFlag, 0);
         QCOMPARE(window->RelayMode, 1);
         QCOMPARE(window->InComName, QStringLiteral("<Name>"));
         // What the operator wrote stays for the operator to mend.
@@ -193,7 +193,7 @@ private slots:
     void runningStateSurvivesTheClose()
     {
         auto window = Launch();
-        window->RunFlag = 1;
+        window->Relay().RunFlag = 1;
         window->Controls().Start->setChecked(true);
         window->EndSession();
         QCOMPARE(Stored("ProgRun").toInt(), 1);
@@ -242,7 +242,7 @@ private slots:
                                               ".*/Horaline.ini.malformed-\\d{8}-\\d{6} - starting afresh$")));
         auto window = Launch();
         QCOMPARE(window->ServerPort, 6530);
-        QCOMPARE(window->RunFlag, 0);
+        QCOMPARE(window->Relay().RunFlag, 0);
         QCOMPARE(Stored("ServerPort").toInt(), 6530);
         const QStringList aside = QDir(ConfigFolder())
                                       .entryList({QStringLiteral("Horaline.ini.malformed-*")},
@@ -260,7 +260,7 @@ private slots:
         WriteFileText(noise);
         auto window = Launch();
         QCOMPARE(window->ServerPort, 6530);
-        QCOMPARE(window->RunFlag, 0);
+        QCOMPARE(window->Relay().RunFlag, 0);
         QCOMPARE(window->RelayMode, 1);
         const quint16 port = FreePort();
         window->Controls().ListenPort->setText(QString::number(port));

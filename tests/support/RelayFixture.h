@@ -1,10 +1,10 @@
 #pragma once
 
-#include "relay/CRelayDlg.h"
 #include "settings/SettingsFile.h"
 #include "support/BoxRecorder.h"
 #include "support/FreePort.h"
 #include "support/PtyPair.h"
+#include "ui/CRelayDlg.h"
 
 #include <QComboBox>
 #include <QDir>

@@ -1,9 +1,9 @@
-#include "relay/CRelayDlg.h"
 #include "settings/SettingsFile.h"
 #include "support/BoxRecorder.h"
 #include "support/FreePort.h"
 #include "support/TestMain.h"
 #include "ui/AboutBox.h"
+#include "ui/CRelayDlg.h"
 
 #include <QComboBox>
 #include <QGroupBox>
@@ -106,7 +106,7 @@ private slots:
     void startsIdleInServerMode()
     {
         QCOMPARE(Window->RelayMode, 1);
-        QCOMPARE(Window->RunFlag, 0);
+        QCOMPARE(Window->Relay().RunFlag, 0);
         QVERIFY(Ui().ModeServer->isChecked());
         QVERIFY(!Ui().ModeClient->isChecked());
         QCOMPARE(Ui().Start->text(), QStringLiteral("START"));
@@ -271,12 +271,12 @@ private slots:
         QCOMPARE(Boxes.Boxes[0].text, QStringLiteral("Select a valid Port in Settings!"));
         QCOMPARE(Boxes.Boxes[0].title, QStringLiteral("Please ..."));
         QCOMPARE(Boxes.Boxes[0].type, unsigned(MB_ICONINFORMATION));
-        QCOMPARE(Window->RunFlag, 0);
+        QCOMPARE(Window->Relay().RunFlag, 0);
         QVERIFY(!Ui().Start->isChecked());
         QCOMPARE(Ui().Start->text(), QStringLiteral("START"));
         QCOMPARE(EnabledControls(Ui()), ServerControls);
-        QCOMPARE(Window->ReaderRunFlag.load(), 0);
-        QCOMPARE(Window->SerialHandle, -1);
+        QCOMPARE(Window->Relay().ReaderRunFlag.load(), 0);
+        QCOMPARE(Window->Relay().SerialHandle, -1);
         QCOMPARE(Window->InComName, QStringLiteral("<Port>"));
         QCOMPARE(Window->InComSpeed, QStringLiteral("<Speed>"));
     }
@@ -292,7 +292,7 @@ private slots:
         QCOMPARE(Ui().Status->text(), QStringLiteral("Client mode selected"));
         QVERIFY(!Ui().Start->isChecked());
         QCOMPARE(EnabledControls(Ui()), ClientControls);
-        QCOMPARE(Window->ConnectTimerId, 0);
+        QCOMPARE(Window->Relay().ConnectTimerId, 0);
     }
 
     void startWithAnInvalidPortEntryDoesNotStart_data()
@@ -315,7 +315,7 @@ private slots:
         QCOMPARE(Boxes.Boxes[0].title, QStringLiteral("Horaline"));
         QCOMPARE(Boxes.Boxes[0].type, unsigned(MB_ICONEXCLAMATION));
         QVERIFY(!Ui().Start->isChecked());
-        QCOMPARE(Window->RunFlag, 0);
+        QCOMPARE(Window->Relay().RunFlag, 0);
         QCOMPARE(EnabledControls(Ui()), ServerControls);
         QCOMPARE(QApplication::focusWidget(), Ui().ListenPort);
         QCOMPARE(Ui().ListenPort->selectedText(), listenPort);

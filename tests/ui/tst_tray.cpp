@@ -1,7 +1,7 @@
-#include "relay/CRelayDlg.h"
 #include "settings/SettingsFile.h"
 #include "support/BoxRecorder.h"
 #include "support/TestMain.h"
+#include "ui/CRelayDlg.h"
 
 #include <QMenu>
 #include <QPushButton>

@@ -1,5 +1,5 @@
+#include "relay/PortEntry.h"
 #include "ui/DialogUnits.h"
-#include "ui/PortEntry.h"
 
 #include <QTest>
 

@@ -1,5 +1,5 @@
-#include "relay/CRelayDlg.h"
 #include "relay/RelayLog.h"
+#include "ui/CRelayDlg.h"
 #include "ui/DialogUnits.h"
 
 #include <QEventLoop>
@@ -12,9 +12,9 @@ CRelayDlg::CRelayDlg(QWidget* parent)
     : QDialog(parent,
               Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint
                   | Qt::WindowCloseButtonHint)
+    , Controller(this)
     , Prompter(ShowModalMessageBox)
     , TrayAvailable(&QSystemTrayIcon::isSystemTrayAvailable)
-    , Silence([this] { OnSilence(); })
 {
     setWindowTitle(QStringLiteral("Horaline"));
     setFont(DialogFont());
@@ -30,15 +30,8 @@ CRelayDlg::CRelayDlg(QWidget* parent)
             SetClock(ClockText);
     });
 
-    LogClock.start();
-    LogSummaries = new QTimer(this);
-    LogSummaries->setInterval(10000);
-    connect(LogSummaries, &QTimer::timeout, this, [this] {
-        for (const LogThrottle::Summary& summary : Throttle.TakeSummaries(LogClock.elapsed()))
-            qCWarning((*summary.category)).noquote() << summary.line;
-        if (Throttle.Idle())
-            LogSummaries->stop();
-    });
+    connect(&Controller, &RelayController::StatusChanged, Ui.Status, &QLabel::setText);
+    connect(&Controller, &RelayController::ClockChanged, this, &CRelayDlg::SetClock);
 
     connect(Ui.Exit, &QPushButton::clicked, this, [this] { OnCommand(2); });
     connect(Ui.About, &QPushButton::clicked, this, [this] { OnCommand(3); });
@@ -70,13 +63,15 @@ void CRelayDlg::SetUnattended()
 
 int CRelayDlg::MessageBox(const QString& text, const QString& title, unsigned type)
 {
-    // Told in the log as well: a box on a screen nobody watches leaves no trace of its own.
-    qCWarning(lcRelay).noquote() << "box" << title << QString(text).replace(QLatin1Char('\n'), QLatin1Char(' '));
-    // While the program ends nobody is asked anything more: a box now would hold the end for good.
-    const int answer = Ending ? AnswerUnattended(this, text, title, type) : Prompter(this, text, title, type);
+    const int answer = Prompter(this, text, title, type);
     if ((type & 0xF) == MB_YESNO)
         qCInfo(lcRelay) << "box answered" << (answer == IDYES ? "Yes" : "No");
     return answer;
+}
+
+int CRelayDlg::ExchangeMode()
+{
+    return ReadModeButtons();
 }
 
 void CRelayDlg::Create()
@@ -93,7 +88,7 @@ int CRelayDlg::DoModal()
 {
     Create();
     // A session that ended while a box of the start-up was open never gets to run.
-    if (Ending) {
+    if (Controller.IsEnding()) {
         done(QDialog::Rejected);
         return QDialog::Rejected;
     }
@@ -115,7 +110,7 @@ void CRelayDlg::OnCommand(int id)
 
 void CRelayDlg::EndSession()
 {
-    Ending = true;
+    Controller.SetEnding();
     done(QDialog::Rejected);
 }
 
@@ -128,20 +123,7 @@ void CRelayDlg::done(int result)
 
 void CRelayDlg::SetStatus(const QString& text)
 {
-    // Each text once as it changes: the same text set again, at every value, is no event.
-    if (Ui.Status->text() == text)
-        return;
-    Ui.Status->setText(text);
-    if (LogAllows(lcRelay(), QStringLiteral("status changes to \"%1\"").arg(text.trimmed())))
-        qCInfo(lcRelay).noquote() << "status:" << text.trimmed();
-}
-
-bool CRelayDlg::LogAllows(const QLoggingCategory& category, const QString& kind, const QString& source)
-{
-    // Running while anything is counted, so that a summary is told and the counts never pile up.
-    if (!LogSummaries->isActive())
-        LogSummaries->start();
-    return Throttle.Admit(category, kind, source, LogClock.elapsed());
+    Controller.SetStatus(text);
 }
 
 void CRelayDlg::SetClock(const QString& text)

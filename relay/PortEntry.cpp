@@ -1,4 +1,4 @@
-#include "ui/PortEntry.h"
+#include "relay/PortEntry.h"
 
 #include <cctype>
 #include <cerrno>

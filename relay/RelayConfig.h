@@ -1,0 +1,16 @@
+#pragma once
+
+#include <QString>
+
+// What a relay runs on, as the operator set it: handed to the controller at start and its own from then on.
+struct RelayConfig
+{
+    int RelayMode = 1; // 1 server, any other value client
+    QString InComName = QStringLiteral("<Name>");
+    QString InComSpeed = QStringLiteral("<Speed>");
+    QString OutComName = QStringLiteral("<Name>");
+    QString OutComSpeed = QStringLiteral("<Speed>");
+    QString ServerName = QStringLiteral("localhost");
+    int ServerPort = 6530; // listened on, and stored
+    int ClientPort = 6530; // the server's, in client mode
+};

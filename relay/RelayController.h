@@ -1,0 +1,171 @@
+#pragma once
+
+#include "net/AllowList.h"
+#include "net/CLinkSocket.h"
+#include "relay/ClockFormat.h"
+#include "relay/LogThrottle.h"
+#include "relay/MessageStream.h"
+#include "relay/RelayConfig.h"
+#include "relay/RetryTimer.h"
+#include "relay/SilenceWatch.h"
+#include "serial/FrameWriter.h"
+#include "serial/TimeCodeReader.h"
+
+#include <QElapsedTimer>
+#include <QList>
+#include <QObject>
+#include <QString>
+#include <atomic>
+#include <optional>
+#include <termios.h>
+
+enum class PortSide;
+struct PortFault;
+class QLoggingCategory;
+class QTimer;
+class RelayView;
+
+// The relay: it owns the configuration it was started on, the run state and every serial and network
+// resource. It reads no control and shows nothing itself: its views hear what to show through its
+// signals and answer its boxes.
+class RelayController final : public QObject, public LinkOwner
+{
+    Q_OBJECT
+
+public:
+    explicit RelayController(RelayView* view, QObject* parent = nullptr);
+    ~RelayController() override;
+
+    int MessageBox(const QString& text, const QString& title, unsigned type);
+    // While the program ends nobody is asked anything more, and nothing starts.
+    void SetEnding() { Ending = true; }
+    bool IsEnding() const { return Ending; }
+
+    // START on this configuration; at the restart at launch what heals by itself is waited for without
+    // a box. Returns the run flag.
+    int Start(const RelayConfig& config, bool restartAtLaunch = false);
+    void Stop();
+    int StartServer();
+    int StartClient();
+    void StopServer();
+    void StopClient();
+
+    // Serial side.
+    int OpenInputPort();
+    int OpenOutputPort();
+    int OpenSerialPort(PortSide side);
+    void CloseSerialPort();
+    // Opens and sets up the line of one side without a word; on failure nothing stays open.
+    std::optional<PortFault> TryOpenSerialPort(PortSide side);
+    void StartReader();
+
+    // Clock values.
+    void OnClockFrame();
+    void DistributeClock();
+
+    // Network side.
+    bool SetListening(bool listen);
+    void CloseClients();
+    void BroadcastClock(const QByteArray& message);
+    void OnLinkAccept() override;
+    void OnLinkConnect() override;
+    void OnLinkReceive(CLinkSocket* socket) override;
+    void OnLinkSend() override;
+    void OnLinkClose(CLinkSocket* socket) override;
+    void DropClient(CLinkSocket* client, const QString& why);
+    bool CreateConnectSocket();
+    void OnServerLost();
+    void OnTimer(int id);
+
+    // Recovery: a lost line is opened again, a lost server sought again, a silent source told.
+    void OnLineLost(PortSide side, const QString& why);
+
+    // The status line and the clock field, each a whole text with no history.
+    void SetStatus(const QString& text);
+    const QString& Status() const { return StatusText; }
+    void SetClock(const QString& text);
+    // Whether a line of this kind of event may go to the log now; a storm of them is summed up instead.
+    bool LogAllows(const QLoggingCategory& category, const QString& kind, const QString& source = QString());
+
+    // Relay state, in the order the controller's documentation lists it.
+    int ConnectTimerId = 0;
+    int ConnectArmed = 0;
+    QString OutComSpeed;
+    QString InComSpeed;
+    QString OutComName;
+    QString InComName;
+    QString ServerName;
+    int ServerPort = 0;
+    QList<CLinkSocket*> ClientList;
+    int ListeningFlag = 0;
+    int ClientsFlag = 0;
+    ClockChars ClockBuffer {};
+    int RunFlag = 0;
+    std::atomic<int> ReaderRunFlag {0};
+    termios SerialDcb {};
+    int SerialHandle = -1;
+    OutputBytes OutputFrame {};
+    int RelayMode = -1;
+    int ClientPort = 0;
+    // How long a client may take nothing of the values that wait for it before its place is freed.
+    qint64 ClientStallLimitMs = 60000;
+    CLinkSocket ListenSocket;
+    CLinkSocket ConnectSocket;
+
+signals:
+    void StatusChanged(const QString& text);
+    void ClockChanged(const QString& text);
+
+protected:
+    bool event(QEvent* event) override;
+    void timerEvent(QTimerEvent* event) override;
+
+private:
+    void RefreshRelayMode();
+    const QString& PortName(PortSide side) const;
+    enum class LineOpening
+    {
+        Open,
+        Failed,
+        Awaited,
+    };
+    LineOpening OpenLine(PortSide side);
+    void AwaitLine(PortSide side, const QString& why);
+    bool ReopenLine(PortSide side);
+    int ReportPortFault(PortSide side, const PortFault& fault);
+    int OpenListener();
+    void KeepListening();
+    void WatchForSilence();
+    void OnSilence();
+    void OnValueArrived();
+    void StopRecovery();
+    void TakeClockText(const QByteArray& text);
+    void TakeControlWord(const QByteArray& word);
+
+    RelayView* View;
+    bool Ending = false;
+    // Nobody may be there to answer a box at the restart at launch: what heals by itself is waited for.
+    bool RestartAtLaunch = false;
+    QString StatusText;
+    QString SerialDevice;
+    FrameWriter DisplayWriter;
+    TimeCodeReader Reader;
+    int ReaderRun = 0;
+    // When the last value came; a newly admitted client is given it only while it is the time of now.
+    QElapsedTimer LastValue;
+    // The server's messages, found in the stream whatever its segments.
+    MessageStream Incoming;
+    LogThrottle Throttle;
+    QElapsedTimer LogClock;
+    QTimer* LogSummaries = nullptr;
+    RetryTimer LineRetry;
+    // Why the line is away, as the status last said it.
+    QString LineFault;
+    RetryTimer ListenRetry;
+    SilenceWatch Silence;
+    QString StatusBeforeSilence;
+    // Who may take a place, as the settings said when the listener opened.
+    AllowList Allowed;
+    // A full server is asked again only every ten seconds.
+    bool RejectedByServer = false;
+};

@@ -1,0 +1,98 @@
+#include "relay/RelaySettings.h"
+
+#include "relay/PortEntry.h"
+#include "settings/SettingsFile.h"
+#include "settings/SettingsLog.h"
+
+namespace {
+
+const QString Missing = QStringLiteral(" ");
+
+// Said, and the file left as the operator wrote it: a value replaced in silence is a setting lost.
+void TellUnusable(const QString& name, const QString& stored, const QString& why, const QString& shown)
+{
+    qCWarning(lcSettings).noquote()
+        << QStringLiteral("%1=%2 in %3 %4; the window shows %5").arg(name, stored, SettingsFile::Path(), why, shown);
+}
+
+// A stored text other than the marker is taken, even an empty one; a missing one is written back from
+// the current value, so that the file always holds every value.
+void LoadString(SettingsFile& file, const QString& name, QString& value)
+{
+    const QString stored = file.ReadString(name, Missing);
+    if (stored != Missing)
+        value = stored;
+    else if (file.Contains(name) && !file.HoldsText(name))
+        TellUnusable(name, file.ReadText(name), QStringLiteral("is not one text"), value);
+    else
+        file.Write(name, value);
+}
+
+void LoadInt(SettingsFile& file, const QString& name, int marker, int& value)
+{
+    const int stored = file.ReadInt(name, marker);
+    if (stored != marker)
+        value = stored;
+    else if (file.Contains(name) && file.ReadText(name).trimmed() != QString::number(marker))
+        TellUnusable(name, file.ReadText(name), QStringLiteral("is no number"), QString::number(value));
+    else
+        file.Write(name, value);
+}
+
+// Any number is shown as stored, and START then asks for one in range; a port that is no number, or 0,
+// which would listen wherever the system chose, gives way to the current one.
+void LoadPort(SettingsFile& file, const QString& name, int& port)
+{
+    if (!file.Contains(name)) {
+        file.Write(name, port);
+        return;
+    }
+    const QString stored = file.ReadText(name);
+    bool number = false;
+    const int value = stored.trimmed().toInt(&number);
+    if (number && value >= 1 && value <= MaxPort) {
+        port = value;
+        return;
+    }
+    if (number && value != 0)
+        port = value;
+    TellUnusable(name, stored, QStringLiteral("is no port number from 1 to %1").arg(MaxPort), QString::number(port));
+}
+
+} // namespace
+
+StoredRelay LoadRelaySettings(const StoredRelay& defaults)
+{
+    StoredRelay stored = defaults;
+    RelayConfig& config = stored.config;
+    SettingsFile file;
+    LoadString(file, QStringLiteral("InComName"), config.InComName);
+    LoadString(file, QStringLiteral("InComSpeed"), config.InComSpeed);
+    LoadString(file, QStringLiteral("OutComName"), config.OutComName);
+    LoadString(file, QStringLiteral("OutComSpeed"), config.OutComSpeed);
+    LoadString(file, QStringLiteral("ServerName"), config.ServerName);
+    LoadPort(file, QStringLiteral("ServerPort"), config.ServerPort);
+    config.ClientPort = config.ServerPort;
+    LoadInt(file, QStringLiteral("ProgRun"), -1, stored.runFlag);
+    LoadInt(file, QStringLiteral("ProgMode"), -1, config.RelayMode);
+    return stored;
+}
+
+void SaveRelaySettings(const RelayConfig& config, int runFlag)
+{
+    SettingsFile file;
+    file.Write(QStringLiteral("InComName"), config.InComName);
+    file.Write(QStringLiteral("InComSpeed"), config.InComSpeed);
+    file.Write(QStringLiteral("OutComName"), config.OutComName);
+    file.Write(QStringLiteral("OutComSpeed"), config.OutComSpeed);
+    file.Write(QStringLiteral("ServerName"), config.ServerName);
+    file.Write(QStringLiteral("ServerPort"), config.ServerPort);
+    file.Write(QStringLiteral("ProgMode"), config.RelayMode);
+    file.Write(QStringLiteral("ProgRun"), runFlag);
+}
+
+void SaveRunState(int runFlag)
+{
+    SettingsFile file;
+    file.Write(QStringLiteral("ProgRun"), runFlag);
+}

@@ -1,0 +1,17 @@
+#pragma once
+
+#include "relay/RelayConfig.h"
+
+// The relay's settings and running state in the [Settaggi] group of the settings file.
+struct StoredRelay
+{
+    RelayConfig config;
+    int runFlag = 0;
+};
+
+// Reads what is stored over the values given: a missing value is written back from them, so that the
+// file always holds every value; a value that cannot be used is said and left in the file.
+StoredRelay LoadRelaySettings(const StoredRelay& defaults);
+// The whole configuration, as START stores it, with the running state it had before.
+void SaveRelaySettings(const RelayConfig& config, int runFlag);
+void SaveRunState(int runFlag);

@@ -1,0 +1,136 @@
+#pragma once
+
+#include "relay/RelayController.h"
+#include "relay/RelayView.h"
+#include "ui/MessageBox.h"
+#include "ui/RelayTemplate.h"
+
+#include <QDialog>
+#include <QFont>
+#include <QString>
+#include <functional>
+#include <vector>
+
+class QLineEdit;
+class QMenu;
+class QTimer;
+class QSystemTrayIcon;
+
+// Mouse messages of the notification area, as the tray icon reports them to the window.
+constexpr unsigned WM_LBUTTONDBLCLK = 0x0203;
+constexpr unsigned WM_RBUTTONDOWN = 0x0204;
+constexpr unsigned TrayIconId = 1;
+
+// The relay's window: the operator's controls and their data exchange, enabling, fonts, tray and About
+// box, over the relay controller it starts and stops. What it shows comes from the controller.
+class CRelayDlg final : public QDialog, public RelayView
+{
+    Q_OBJECT
+
+public:
+    explicit CRelayDlg(QWidget* parent = nullptr);
+    ~CRelayDlg() override;
+
+    RelayController& Relay() { return Controller; }
+
+    // Replaces the modal box, so that tests can see and answer every box.
+    void SetPrompter(MessageBoxPrompter prompter);
+    // With nobody there (no display): no tray icon, and every box answered with its default.
+    void SetUnattended();
+    int MessageBox(const QString& text, const QString& title, unsigned type) override;
+    int ExchangeMode() override;
+
+    // Initialises the window and shows it; DoModal then runs it until the exit is confirmed.
+    void Create();
+    int DoModal();
+    // Ends the window without asking, through the same shutdown steps as a confirmed exit.
+    void EndSession();
+
+    // START and STOP: the controls are read into a configuration the controller starts on.
+    void OnStartStop();
+
+    // Window behaviour.
+    void EnableClientModeControls();
+    void EnableServerModeControls();
+    void LockConfiguration(int running);
+    bool DoDataExchange(bool save);
+    void OnExitCommand();
+    void ShowAboutBox();
+    // A command from a button or the tray menu: 2 asks to exit, 3 shows the About box.
+    void OnCommand(int id);
+    void SetStatus(const QString& text);
+    void SetClock(const QString& text);
+    const RelayControls& Controls() const { return Ui; }
+
+    // The port lists, filled once from the ports found at start-up.
+    void EnumeratePorts();
+    void FillPortLists();
+    void ListLocalAddresses();
+
+    // Notification area.
+    void OnTrayNotify(unsigned id, unsigned mouseMessage);
+    QMenu* TrayMenu() const { return TrayMenuPopup; }
+    // Where the desktop has no notification area, minimising must not hide the window for good.
+    void SetTrayAvailability(std::function<bool()> available);
+
+    // Settings.
+    void LoadSettings();
+    void SaveSettings();
+    void SaveRunState();
+
+    // The dialog data: what the controls show and what START hands to the controller.
+    QString OutComSpeed;
+    QString InComSpeed;
+    QString OutComName;
+    QString InComName;
+    QString ServerName;
+    int ServerPort = 0;
+    int RelayMode = -1;
+    int ClientPort = 0;
+    int ListenPort = 0;
+    // The running state the settings held at launch; a relay left running starts again.
+    int LaunchRunFlag = 0;
+    std::vector<int> ComPortList;
+
+protected:
+    void done(int result) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
+
+private:
+    void OnInitDialog();
+    void SetDefaults();
+    void CreateClockFont();
+    void ApplyFieldColours();
+    void AddToolTips();
+    void OnOK();
+    void AddTrayIcon();
+    void RemoveTrayIcon();
+    void OnDestroy();
+    void CentreInWorkArea();
+    bool ExchangePort(QLineEdit* field, int& port);
+    void WriteModeButtons();
+    int ReadModeButtons() const;
+    RelayConfig Configuration() const;
+    int RunState() const;
+
+    RelayControls Ui;
+    RelayController Controller;
+    QFont ClockFont;
+    MessageBoxPrompter Prompter;
+    QSystemTrayIcon* Tray = nullptr;
+    QMenu* TrayMenuPopup = nullptr;
+    std::function<bool()> TrayAvailable;
+    bool Unattended = false;
+    // The window manager's frame is known only once the window is shown: it is centred again then.
+    bool CentredInFrame = false;
+    bool Initialised = false;
+    bool Destroyed = false;
+    // The start that a relay left running gets at launch: what heals by itself is waited for.
+    bool LaunchRestart = false;
+    // The clock field is repainted at most this often; the newest value always ends up shown.
+    QTimer* ClockRefresh = nullptr;
+    QString ClockText;
+};

@@ -1,0 +1,48 @@
+#include "ui/CRelayDlg.h"
+
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
+
+void CRelayDlg::OnStartStop()
+{
+    if (!Ui.Start->isChecked()) {
+        Controller.Stop();
+        Ui.Start->setText(QStringLiteral("START"));
+        LockConfiguration(0);
+        return;
+    }
+    // Starting on a port entry that failed its check would relay on a value the operator never gave.
+    if (Controller.IsEnding() || !DoDataExchange(true)) {
+        Ui.Start->setChecked(false);
+        return;
+    }
+    LockConfiguration(1);
+    InComName = Ui.InComName->currentText();
+    InComSpeed = Ui.InComSpeed->currentText();
+    OutComName = Ui.OutComName->currentText();
+    OutComSpeed = Ui.OutComSpeed->currentText();
+    ServerName = Ui.ServerName->text();
+    ServerPort = ListenPort;
+    SaveSettings();
+    if (Controller.Start(Configuration(), LaunchRestart) != 0) {
+        Ui.Start->setText(QStringLiteral("STOP"));
+    } else {
+        LockConfiguration(0);
+        Ui.Start->setChecked(false);
+    }
+}
+
+RelayConfig CRelayDlg::Configuration() const
+{
+    RelayConfig config;
+    config.RelayMode = RelayMode;
+    config.InComName = InComName;
+    config.InComSpeed = InComSpeed;
+    config.OutComName = OutComName;
+    config.OutComSpeed = OutComSpeed;
+    config.ServerName = ServerName;
+    config.ServerPort = ServerPort;
+    config.ClientPort = ClientPort;
+    return config;
+}
