@@ -2,8 +2,17 @@
 #include "relay/Boxes.h"
 #include "relay/RelayController.h"
 
-#include <QTimerEvent>
 #include <algorithm>
+
+void RelayController::StartConnectTimer(int intervalMs)
+{
+    // Each tick is one attempt; the connection, or a stop, ends the ticks.
+    ConnectRetry.Start(intervalMs, [this] {
+        OnTimer(ConnectTimerId);
+        return false;
+    });
+    ConnectTimerId = ConnectRetry.Id();
+}
 
 bool RelayController::CreateConnectSocket()
 {
@@ -14,11 +23,6 @@ bool RelayController::CreateConnectSocket()
                QStringLiteral("Horaline error:"), MB_OK | MB_ICONSTOP);
     SetStatus(QStringLiteral("Error <%1> creating the Socket !").arg(error));
     return false;
-}
-
-void RelayController::timerEvent(QTimerEvent* event)
-{
-    OnTimer(event->timerId());
 }
 
 void RelayController::OnTimer(int id)
@@ -37,8 +41,7 @@ void RelayController::OnTimer(int id)
 
 void RelayController::OnLinkConnect()
 {
-    if (ConnectTimerId != 0)
-        killTimer(ConnectTimerId);
+    ConnectRetry.Stop();
     ConnectTimerId = 0;
     Incoming.Clear();
     SetStatus(QStringLiteral("Connected to Server"));

@@ -22,8 +22,10 @@ QString SilenceText(int mode, const QString& inputName, const QString& serverNam
 
 RelayController::LineOpening RelayController::OpenLine(PortSide side)
 {
-    if (!RestartAtLaunch)
-        return OpenSerialPort(side) != 0 ? LineOpening::Open : LineOpening::Failed;
+    if (!RestartAtLaunch) {
+        const int opened = side == PortSide::Input ? OpenInputPort() : OpenOutputPort();
+        return opened != 0 ? LineOpening::Open : LineOpening::Failed;
+    }
     const std::optional<PortFault> fault = TryOpenSerialPort(side);
     if (!fault)
         return LineOpening::Open;
@@ -92,7 +94,7 @@ void RelayController::OnServerLost()
         qCWarning(lcNet).noquote() << (RejectedByServer ? "rejected by" : "lost") << "the server" << ServerName
                                    << "port" << ClientPort << "- asking again every" << retryMs / 1000 << "s";
     ConnectArmed = 1;
-    ConnectTimerId = startTimer(retryMs);
+    StartConnectTimer(retryMs);
 }
 
 void RelayController::WatchForSilence()
@@ -121,6 +123,8 @@ void RelayController::StopRecovery()
 {
     LineRetry.Stop();
     ListenRetry.Stop();
+    ConnectRetry.Stop();
+    ConnectTimerId = 0;
     Silence.Stop();
     RejectedByServer = false;
 }

@@ -74,6 +74,7 @@ public:
     void OnLinkClose(CLinkSocket* socket) override;
     void DropClient(CLinkSocket* client, const QString& why);
     bool CreateConnectSocket();
+    void StartConnectTimer(int intervalMs);
     void OnServerLost();
     void OnTimer(int id);
 
@@ -118,7 +119,6 @@ signals:
 
 protected:
     bool event(QEvent* event) override;
-    void timerEvent(QTimerEvent* event) override;
 
 private:
     void RefreshRelayMode();
@@ -162,6 +162,8 @@ private:
     // Why the line is away, as the status last said it.
     QString LineFault;
     RetryTimer ListenRetry;
+    // The client's connection timer: an attempt each tick until the server answers.
+    RetryTimer ConnectRetry;
     SilenceWatch Silence;
     QString StatusBeforeSilence;
     // Who may take a place, as the settings said when the listener opened.

@@ -16,6 +16,8 @@ public:
     void Start(int intervalMs, std::function<bool()> attempt);
     void Stop();
     bool IsActive() const { return Timer.isActive(); }
+    // The system's id of the running timer; 0 while none runs.
+    int Id() const { return Timer.isActive() ? Timer.timerId() : 0; }
 
 private:
     QTimer Timer;

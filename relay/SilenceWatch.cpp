@@ -24,7 +24,8 @@ void SilenceWatch::Watch(int limitMs)
     Silent = false;
     Fresh = false;
     SinceLast.start();
-    Check.start(std::max(1, limitMs / 10));
+    // Once a second at the limit of five: a quiet relay is woken no more often than values come.
+    Check.start(std::max(1, limitMs / 5));
 }
 
 bool SilenceWatch::Fed()

@@ -77,7 +77,7 @@ int RelayController::StartClient()
         return 0;
     }
     ConnectArmed = 0;
-    ConnectTimerId = startTimer(1000);
+    StartConnectTimer(1000);
     return 1;
 }
 
@@ -97,10 +97,6 @@ void RelayController::StopServer()
 
 void RelayController::StopClient()
 {
-    if (ConnectTimerId != 0) {
-        killTimer(ConnectTimerId);
-        ConnectTimerId = 0;
-    }
     RunFlag = 0;
     StopRecovery();
     SetStatus(QStringLiteral("Client stopped !"));
