@@ -186,13 +186,18 @@ qint64 CLinkSocket::Unsent() const
     return Connection != nullptr ? Connection->bytesToWrite() : 0;
 }
 
+qintptr CLinkSocket::Descriptor() const
+{
+    return Connection != nullptr ? Connection->socketDescriptor() : -1;
+}
+
 bool CLinkSocket::Stalled(qint64 limitMs)
 {
     if (Connection == nullptr)
         return false;
     // What the system still holds has not been acknowledged by the peer.
     int held = 0;
-    if (::ioctl(int(Connection->socketDescriptor()), SIOCOUTQ, &held) != 0)
+    if (::ioctl(int(Descriptor()), SIOCOUTQ, &held) != 0)
         return false;
     const qint64 taken = Handed - held;
     const bool waiting = held > 0 || Connection->bytesToWrite() > 0;

@@ -45,6 +45,8 @@ public:
     // Whether the peer has taken nothing of what waits for it for this long: a display that stopped
     // reading, or a host that is gone. Asked as values are sent.
     bool Stalled(qint64 limitMs);
+    // The system's socket, for what Qt does not say (its options, what waits in it); -1 when none.
+    qintptr Descriptor() const;
     // The peer as the log names it: address:port.
     QString PeerText() const;
     QHostAddress PeerAddress() const;

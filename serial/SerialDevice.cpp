@@ -13,7 +13,11 @@
 
 namespace {
 
-const char* const LockFolders[] = {"/run/lock", "/var/lock"};
+QStringList& LockFolders()
+{
+    static QStringList folders {QStringLiteral("/run/lock"), QStringLiteral("/var/lock")};
+    return folders;
+}
 
 // Pseudo-terminals are private to their creator; the lock convention is for shared hardware.
 bool IsPseudoTerminal(const QString& device)
@@ -23,17 +27,17 @@ bool IsPseudoTerminal(const QString& device)
 
 QString WritableLockFolder()
 {
-    for (const char* folder : LockFolders) {
-        if (::access(folder, W_OK) == 0)
-            return QLatin1String(folder);
+    for (const QString& folder : LockFolders()) {
+        if (::access(QFile::encodeName(folder).constData(), W_OK) == 0)
+            return folder;
     }
     return QString();
 }
 
 bool HeldByUucpLock(const QString& device)
 {
-    for (const char* folder : LockFolders) {
-        if (IsLockedByLiveProcess(UucpLockFile(QLatin1String(folder), device)))
+    for (const QString& folder : LockFolders()) {
+        if (IsLockedByLiveProcess(UucpLockFile(folder, device)))
             return true;
     }
     return false;
@@ -75,6 +79,11 @@ bool IsLockedByLiveProcess(const QString& lockFile)
     return ::kill(pid_t(pid), 0) == 0 || errno == EPERM;
 }
 
+void SetLockFolders(const QStringList& folders)
+{
+    LockFolders() = folders;
+}
+
 SerialOpenResult OpenSerialDevice(const QString& device)
 {
     if (HeldByUucpLock(device))
@@ -102,8 +111,8 @@ void CloseSerialDevice(int fd, const QString& device)
     ::close(fd);
     if (IsPseudoTerminal(device))
         return;
-    for (const char* folder : LockFolders) {
-        const QString lockFile = UucpLockFile(QLatin1String(folder), device);
+    for (const QString& folder : LockFolders()) {
+        const QString lockFile = UucpLockFile(folder, device);
         if (LockOwner(lockFile) == ::getpid())
             QFile::remove(lockFile);
     }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <optional>
 #include <termios.h>
 
@@ -27,5 +28,7 @@ void ConfigureLine(termios& line, std::optional<speed_t> speed);
 int WriteBounded(int fd, const char* data, size_t size, int timeoutMs, size_t* sent = nullptr);
 
 // The UUCP lock convention: /run/lock/LCK..<device name> holding the owner's process id.
+// Where locks are looked for and written, /run/lock then /var/lock; a test gives a folder of its own.
+void SetLockFolders(const QStringList& folders);
 bool IsLockedByLiveProcess(const QString& lockFile);
 QString UucpLockFile(const QString& lockFolder, const QString& device);

@@ -5,6 +5,7 @@
 #include <QPushButton>
 #include <QTcpServer>
 #include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <sys/socket.h>
 
 namespace {
@@ -77,6 +78,17 @@ private slots:
         QCOMPARE(Status(), QStringLiteral("5 Clients connected (MAX) !"));
         QCOMPARE(Relay->Window->Relay().ClientsFlag, 1);
         QVERIFY(Relay->Boxes.Boxes.isEmpty());
+        // A display that vanished without a word is found within about a minute: 30 s idle, 3 probes of 10 s.
+        const int fd = int(Relay->Window->Relay().ClientList.first()->Descriptor());
+        const auto option = [fd](int level, int name) {
+            int value = 0;
+            socklen_t size = sizeof value;
+            return ::getsockopt(fd, level, name, &value, &size) == 0 ? value : -1;
+        };
+        QCOMPARE(option(SOL_SOCKET, SO_KEEPALIVE), 1);
+        QCOMPARE(option(IPPROTO_TCP, TCP_KEEPIDLE), 30);
+        QCOMPARE(option(IPPROTO_TCP, TCP_KEEPINTVL), 10);
+        QCOMPARE(option(IPPROTO_TCP, TCP_KEEPCNT), 3);
     }
 
     void everyAdmissionResendsTheCurrentValue()
@@ -165,6 +177,9 @@ private slots:
         QTest::qWait(100);
         QVERIFY(Relay->Boxes.Boxes.isEmpty());
         QCOMPARE(Status(), QStringLiteral("2 Clients connected !"));
+        // What it sent waits in the system: the program holds no more of it than a few bytes.
+        for (CLinkSocket* client : std::as_const(Relay->Window->Relay().ClientList))
+            QVERIFY(client->BytesAvailable() <= 64);
     }
 
     void aClientThatNeverReadsStaysBounded()

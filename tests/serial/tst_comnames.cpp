@@ -131,6 +131,15 @@ private slots:
         QVERIFY(!IsLockedByLiveProcess(lock));
         writeLock("garbage");
         QVERIFY(!IsLockedByLiveProcess(lock));
+
+        // A device that is no pseudo-terminal is locked while open, and the lock goes with it.
+        SetLockFolders({folder.path()});
+        const QString nullLock = UucpLockFile(folder.path(), QStringLiteral("/dev/null"));
+        const SerialOpenResult opened = OpenSerialDevice(QStringLiteral("/dev/null"));
+        QVERIFY(opened.fd >= 0);
+        QVERIFY(QFile::exists(nullLock));
+        CloseSerialDevice(opened.fd, QStringLiteral("/dev/null"));
+        QVERIFY(!QFile::exists(nullLock));
     }
 };
 

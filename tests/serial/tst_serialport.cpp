@@ -10,6 +10,7 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <memory>
 #include <sys/file.h>
 
@@ -60,6 +61,7 @@ private:
     }
 
     const RelayControls& Ui() const { return Window->Controls(); }
+    QTemporaryDir LockFolder;
 
     // Client mode with its display line open and the relay running, the buffer holding 12:34:56.
     void OpenDisplayLine()
@@ -76,6 +78,9 @@ private:
     QString Clock() const { return Ui().Clock->text(); }
 
 private slots:
+    // The /dev/null of one test is no shared hardware: its lock goes to a folder of the test's own.
+    void initTestCase() { SetLockFolders({LockFolder.path()}); }
+
     void init()
     {
         QDir(QFileInfo(SettingsFile::Path()).absolutePath()).removeRecursively();
