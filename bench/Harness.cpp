@@ -226,7 +226,7 @@ Horaline::Horaline(const HoralineSettings& settings)
         ini.setValue(QStringLiteral("ProgMode"), settings.mode);
         ini.setValue(QStringLiteral("ProgRun"), 1);
     }
-    Process = Spawn(HoralineBinary(), {},
+    Process = Spawn(HoralineBinary(), settings.headless ? QStringList {QStringLiteral("--headless")} : QStringList(),
                     {"QT_QPA_PLATFORM=offscreen", "XDG_CONFIG_HOME=" + Config.path().toStdString(),
                      "XDG_RUNTIME_DIR=" + Config.path().toStdString(), "QT_LOGGING_RULES=horaline.*=false"});
     if (Process < 0)
@@ -243,9 +243,9 @@ void Horaline::Stop()
     EndProcess(Process);
 }
 
-double Horaline::CpuSeconds() const
+double CpuSecondsOf(pid_t process)
 {
-    QFile stat(QStringLiteral("/proc/%1/stat").arg(Process));
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(process));
     if (!stat.open(QIODevice::ReadOnly))
         return 0;
     const QByteArray text = stat.readAll();
@@ -255,19 +255,9 @@ double Horaline::CpuSeconds() const
     return ticks / double(::sysconf(_SC_CLK_TCK));
 }
 
-long Horaline::ResidentKiB() const
+long StatusKiBOf(pid_t process, const char* field)
 {
-    return StatusKiB("VmRSS:");
-}
-
-long Horaline::PeakResidentKiB() const
-{
-    return StatusKiB("VmHWM:");
-}
-
-long Horaline::StatusKiB(const char* field) const
-{
-    QFile status(QStringLiteral("/proc/%1/status").arg(Process));
+    QFile status(QStringLiteral("/proc/%1/status").arg(process));
     if (!status.open(QIODevice::ReadOnly))
         return 0;
     for (const QByteArray& line : status.readAll().split('\n')) {
@@ -277,10 +267,53 @@ long Horaline::StatusKiB(const char* field) const
     return 0;
 }
 
-ServerRelay::ServerRelay(int clientCount)
+double Horaline::CpuSeconds() const
+{
+    return CpuSecondsOf(Process);
+}
+
+long Horaline::ResidentKiB() const
+{
+    return StatusKiBOf(Process, "VmRSS:");
+}
+
+long Horaline::PeakResidentKiB() const
+{
+    return StatusKiBOf(Process, "VmHWM:");
+}
+
+Ser2net::Ser2net(const QString& device, uint16_t port)
+{
+    const QString program = QStandardPaths::findExecutable(QStringLiteral("ser2net"),
+                                                           {QStringLiteral("/usr/sbin"), QStringLiteral("/usr/bin")});
+    if (program.isEmpty())
+        return;
+    const QString file = Config.filePath(QStringLiteral("ser2net.yaml"));
+    QFile yaml(file);
+    if (!yaml.open(QIODevice::WriteOnly))
+        Fail(QStringLiteral("cannot write ") + file);
+    yaml.write(
+        QStringLiteral("connection: &relay\n  accepter: tcp,127.0.0.1,%1\n  connector: serialdev,%2,38400n81,local\n"
+                       "  options:\n    max-connections: 5\n")
+            .arg(port)
+            .arg(device)
+            .toUtf8());
+    yaml.close();
+    Process = Spawn(program,
+                    {QStringLiteral("-n"), QStringLiteral("-c"), file, QStringLiteral("-P"),
+                     Config.filePath(QStringLiteral("ser2net.pid"))},
+                    {});
+}
+
+Ser2net::~Ser2net()
+{
+    EndProcess(Process);
+}
+
+ServerRelay::ServerRelay(int clientCount, bool headless)
     : input(MakePty())
     , port(FreePort())
-    , relay({1, 250, input.slavePath, port})
+    , relay({1, 250, input.slavePath, port, headless})
 {
     for (int i = 0; i < clientCount; ++i)
         clients.push_back(ConnectLoopback(port, 10000));

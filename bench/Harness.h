@@ -41,6 +41,7 @@ struct HoralineSettings
     int com = 250;
     QString device;
     uint16_t port = 0;
+    bool headless = false; // --headless: the relay alone, no window
 };
 
 // The real program, as an operator would leave it: its settings start the relay by itself.
@@ -61,8 +62,6 @@ public:
     void Stop();
 
 private:
-    long StatusKiB(const char* field) const;
-
     QTemporaryDir Config;
     pid_t Process = -1;
 };
@@ -70,7 +69,7 @@ private:
 // A server-mode Horaline reading a new pseudo-terminal, with clients connected once it listens.
 struct ServerRelay
 {
-    explicit ServerRelay(int clientCount);
+    explicit ServerRelay(int clientCount, bool headless = false);
     ~ServerRelay();
     ServerRelay(const ServerRelay&) = delete;
     ServerRelay& operator=(const ServerRelay&) = delete;
@@ -94,6 +93,27 @@ struct ClientRelay
     int listener;
     Horaline relay;
     int connection; // the server's side of Horaline's connection
+};
+
+// What a process costs: processor seconds used so far (user and system), and a field of its status in
+// KiB (VmRSS:, VmHWM:).
+double CpuSecondsOf(pid_t process);
+long StatusKiBOf(pid_t process, const char* field);
+
+// ser2net relaying a pseudo-terminal to up to five clients on a loopback port, for comparison; Pid()
+// is -1 where ser2net is not installed.
+class Ser2net
+{
+public:
+    Ser2net(const QString& device, uint16_t port);
+    ~Ser2net();
+    Ser2net(const Ser2net&) = delete;
+    Ser2net& operator=(const Ser2net&) = delete;
+    pid_t Pid() const { return Process; }
+
+private:
+    QTemporaryDir Config;
+    pid_t Process = -1;
 };
 
 // A plain byte relay between a pseudo-terminal and a TCP connection, for comparison.

@@ -1,5 +1,6 @@
 #include "app/LogWriter.h"
 #include "relay/RelayLog.h"
+#include "relay/UnattendedView.h"
 #include "support/RelayFixture.h"
 #include "support/TestMain.h"
 
@@ -243,16 +244,17 @@ private slots:
     {
         QTcpServer squatter;
         QVERIFY(squatter.listen(QHostAddress::AnyIPv4, 0));
-        RelayUnderTest relay(1, 241, squatter.serverPort());
-        relay.Window->SetUnattended();
+        RelayUnderTest settings(1, 241, squatter.serverPort());
+        UnattendedView nobody(1);
+        RelayController relay(&nobody);
         QTest::ignoreMessage(
             QtWarningMsg,
             QRegularExpression(QStringLiteral("^box Horaline error: Error <98> listening on port \\d+: .*in use")));
-        relay.Start();
+        relay.Start(settings.Config);
         // Answered by itself, the box held nothing up: the serial side runs and the port is tried again.
-        QCOMPARE(relay.Ui().Status->text(), QStringLiteral("Started Server mode !"));
-        QCOMPARE(relay.Window->Relay().RunFlag, 1);
-        QVERIFY(relay.Boxes.Boxes.isEmpty());
+        QCOMPARE(relay.Status(), QStringLiteral("Started Server mode !"));
+        QCOMPARE(relay.RunFlag, 1);
+        relay.Stop();
     }
 };
 

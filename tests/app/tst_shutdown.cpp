@@ -3,6 +3,7 @@
 #include "support/BoxRecorder.h"
 #include "support/FreePort.h"
 #include "support/TestMain.h"
+#include "support/WindowFixture.h"
 #include "ui/AboutBox.h"
 #include "ui/CRelayDlg.h"
 
@@ -121,6 +122,31 @@ private slots:
         QCOMPARE(window.Controls().Status->text(), QStringLiteral("Server stopped !"));
         QCOMPARE(window.Controls().Clock->text(), QStringLiteral("- -:- -:- -"));
         QVERIFY(boxes.Boxes.isEmpty());
+    }
+
+    void closingTheWindowTellsEveryClient_data()
+    {
+        QTest::addColumn<bool>("running");
+        QTest::newRow("running") << true;
+        QTest::newRow("a listener left by a failed start") << false;
+    }
+
+    void closingTheWindowTellsEveryClient()
+    {
+        QFETCH(bool, running);
+        QDir(QFileInfo(SettingsFile::Path()).absolutePath()).removeRecursively();
+        WindowUnderTest relay(1, 200, FreePort());
+        if (!running)
+            relay.Ui().InComName->setCurrentIndex(0);
+        relay.Start();
+        QCOMPARE(relay.Window->Relay().RunFlag, running ? 1 : 0);
+        QTcpSocket peer;
+        peer.connectToHost(QHostAddress::LocalHost, relay.Port);
+        QVERIFY(peer.waitForConnected(5000));
+        QTRY_COMPARE(relay.Ui().Status->text(), QStringLiteral("1 Clients connected !"));
+        relay.Window->EndSession();
+        QCOMPARE(ReadUntil(peer, 8), QByteArray("Srv lost"));
+        QCOMPARE(SettingsFile().ReadInt(QStringLiteral("ProgRun"), -1), running ? 1 : 0);
     }
 
     void anEndDuringABoxOpensNoOther()

@@ -39,13 +39,13 @@ class TestClockServer : public QObject
 
 private:
     std::unique_ptr<RelayUnderTest> Relay;
-    QString Status() const { return Relay->Ui().Status->text(); }
+    QString Status() const { return Relay->Status(); }
 
     void StartServer()
     {
         Relay = std::make_unique<RelayUnderTest>(1, 200, FreePort());
         Relay->Start();
-        QCOMPARE(Relay->Window->Relay().RunFlag, 1);
+        QCOMPARE(Relay->Controller.RunFlag, 1);
     }
 
     void SendTime(const QByteArray& digits)
@@ -54,7 +54,7 @@ private:
         QByteArray padded = digits;
         padded.replace(' ', '0');
         const QString shown = QString::fromLatin1(padded.left(2) + ':' + padded.mid(2, 2) + ':' + padded.mid(4, 2));
-        QTRY_COMPARE(Relay->Ui().Clock->text(), shown);
+        QTRY_COMPARE(Relay->Clock(), shown);
     }
 
 private slots:
@@ -74,12 +74,12 @@ private slots:
         Peer sixth = Connect(Relay->Port);
         QCOMPARE(ReadUntil(*sixth, 8), QByteArray("Rejected"));
         QVERIFY(ClosedByServer(*sixth));
-        QCOMPARE(Relay->Window->Relay().ClientList.size(), 5);
+        QCOMPARE(Relay->Controller.ClientList.size(), 5);
         QCOMPARE(Status(), QStringLiteral("5 Clients connected (MAX) !"));
-        QCOMPARE(Relay->Window->Relay().ClientsFlag, 1);
+        QCOMPARE(Relay->Controller.ClientsFlag, 1);
         QVERIFY(Relay->Boxes.Boxes.isEmpty());
         // A display that vanished without a word is found within about a minute: 30 s idle, 3 probes of 10 s.
-        const int fd = int(Relay->Window->Relay().ClientList.first()->Descriptor());
+        const int fd = int(Relay->Controller.ClientList.first()->Descriptor());
         const auto option = [fd](int level, int name) {
             int value = 0;
             socklen_t size = sizeof value;
@@ -132,8 +132,8 @@ private slots:
             QCOMPARE(ReadUntil(*peer, 8), QByteArray("Srv lost"));
             QVERIFY(ClosedByServer(*peer));
         }
-        QCOMPARE(Relay->Window->Relay().ListeningFlag, 0);
-        QCOMPARE(Relay->Window->Relay().ClientsFlag, 0);
+        QCOMPARE(Relay->Controller.ListeningFlag, 0);
+        QCOMPARE(Relay->Controller.ClientsFlag, 0);
         Peer late = Connect(Relay->Port);
         QVERIFY(late->state() != QAbstractSocket::ConnectedState);
     }
@@ -155,8 +155,8 @@ private slots:
         QTRY_COMPARE(Status(), QStringLiteral("1 Clients connected !"));
         c->disconnectFromHost();
         QTRY_COMPARE(Status(), QStringLiteral(" Clients disconnected !"));
-        QCOMPARE(Relay->Window->Relay().ClientsFlag, 0);
-        QVERIFY(Relay->Window->Relay().ClientList.isEmpty());
+        QCOMPARE(Relay->Controller.ClientsFlag, 0);
+        QVERIFY(Relay->Controller.ClientList.isEmpty());
         SendTime("010101");
         QCOMPARE(Status(), QStringLiteral(" Clients disconnected !"));
     }
@@ -178,7 +178,7 @@ private slots:
         QVERIFY(Relay->Boxes.Boxes.isEmpty());
         QCOMPARE(Status(), QStringLiteral("2 Clients connected !"));
         // What it sent waits in the system: the program holds no more of it than a few bytes.
-        for (CLinkSocket* client : std::as_const(Relay->Window->Relay().ClientList))
+        for (CLinkSocket* client : std::as_const(Relay->Controller.ClientList))
             QVERIFY(client->BytesAvailable() <= 64);
     }
 
@@ -197,12 +197,12 @@ private slots:
         Peer reader = Connect(Relay->Port);
         QTRY_COMPARE(Status(), QStringLiteral("2 Clients connected !"));
 
-        CRelayDlg& window = *Relay->Window;
-        StoreTimeCode(window.Relay().ClockBuffer, {'1', '2', '3', '4', '5', '6'});
+        RelayController& controller = Relay->Controller;
+        StoreTimeCode(controller.ClockBuffer, {'1', '2', '3', '4', '5', '6'});
         constexpr int Values = 40000;
         QByteArray received;
         for (int i = 0; i < Values; ++i) {
-            window.Relay().DistributeClock();
+            controller.DistributeClock();
             if (i % 200 == 0) {
                 QCoreApplication::processEvents();
                 received += reader->readAll();
@@ -210,15 +210,15 @@ private slots:
         }
         received += ReadUntil(*reader, Values * 8 - int(received.size()));
         QCOMPARE(received.size(), Values * 8);
-        for (CLinkSocket* client : std::as_const(window.Relay().ClientList))
+        for (CLinkSocket* client : std::as_const(controller.ClientList))
             QVERIFY(client->Unsent() <= 4096 + 8);
 
         // Taking nothing for the time allowed, it gives its place up; the display that reads keeps its own.
-        window.Relay().ClientStallLimitMs = 300;
-        QTRY_VERIFY_WITH_TIMEOUT((window.Relay().DistributeClock(), window.Relay().ClientList.size() == 1), 5000);
+        controller.ClientStallLimitMs = 300;
+        QTRY_VERIFY_WITH_TIMEOUT((controller.DistributeClock(), controller.ClientList.size() == 1), 5000);
         QCOMPARE(Status(), QStringLiteral("1 Clients connected !"));
         reader->readAll();
-        window.Relay().DistributeClock();
+        controller.DistributeClock();
         QVERIFY(ReadUntil(*reader, 8).endsWith("12:34:56"));
         ::close(stuck);
     }
@@ -236,17 +236,17 @@ private slots:
                 QStringLiteral("Error <%1> listening on port %2:\nAddress already in use").arg(EADDRINUSE).arg(port)});
         QCOMPARE(Relay->Boxes.Boxes[0].title, QStringLiteral("Horaline error:"));
         QCOMPARE(Relay->Boxes.Boxes[0].type, unsigned(MB_ICONSTOP));
-        QCOMPARE(Relay->Window->Relay().ListeningFlag, 0);
+        QCOMPARE(Relay->Controller.ListeningFlag, 0);
         // The serial side still runs, and the port is tried again while it does.
         QCOMPARE(Status(), QStringLiteral("Started Server mode !"));
-        QCOMPARE(Relay->Window->Relay().RunFlag, 1);
+        QCOMPARE(Relay->Controller.RunFlag, 1);
         squatter.close();
-        QTRY_COMPARE_WITH_TIMEOUT(Relay->Window->Relay().ListeningFlag, 1, 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(Relay->Controller.ListeningFlag, 1, 5000);
 
         Relay->Start();
         Relay->Start();
         QCOMPARE(Relay->Boxes.Boxes.size(), 1);
-        QCOMPARE(Relay->Window->Relay().ListeningFlag, 1);
+        QCOMPARE(Relay->Controller.ListeningFlag, 1);
         Peer peer = Connect(Relay->Port);
         QTRY_COMPARE(Status(), QStringLiteral("1 Clients connected !"));
     }
@@ -258,7 +258,7 @@ private slots:
         Peer stranger = Connect(Relay->Port);
         QCOMPARE(ReadUntil(*stranger, 8), QByteArray("Rejected"));
         QVERIFY(ClosedByServer(*stranger));
-        QVERIFY(Relay->Window->Relay().ClientList.isEmpty());
+        QVERIFY(Relay->Controller.ClientList.isEmpty());
 
         // Allowed at the next start, loopback takes its place.
         Relay->Start();
@@ -266,7 +266,7 @@ private slots:
             .Write(QStringLiteral("Allow"), QStringLiteral("10.1.2.0/24, 127.0.0.1"));
         Relay->Start();
         Peer display = Connect(Relay->Port);
-        QTRY_COMPARE(Relay->Window->Relay().ClientList.size(), 1);
+        QTRY_COMPARE(Relay->Controller.ClientList.size(), 1);
 
         const AllowList list = AllowList::Parse({QStringLiteral(" 192.168.1.0/24"), QStringLiteral("10.0.0.7 "),
                                                  QStringLiteral("::1"), QStringLiteral("300.1.1.1")});
@@ -283,32 +283,20 @@ private slots:
         Relay = std::make_unique<RelayUnderTest>(1, 200, FreePort());
         Relay->Line.CloseMaster();
         PtyPair gone;
-        Relay->Window->InComName.clear();
-        Relay->Ui().InComName->setCurrentIndex(0);
+        Relay->Config.InComName = QStringLiteral("<Port>");
         Relay->Start();
         QCOMPARE(Relay->Boxes.Texts(), QStringList {"Select a valid Port in Settings!"});
-        QCOMPARE(Relay->Window->Relay().RunFlag, 0);
-        QCOMPARE(Relay->Window->Relay().ListeningFlag, 1);
+        QCOMPARE(Relay->Controller.RunFlag, 0);
+        QCOMPARE(Relay->Controller.ListeningFlag, 1);
         QCOMPARE(Status(), QStringLiteral(" Waiting for Clients ..."));
         Peer peer = Connect(Relay->Port);
         QTRY_COMPARE(Status(), QStringLiteral("1 Clients connected !"));
         Relay->Start();
         QCOMPARE(Status(), QStringLiteral(" Ready !"));
-        // Closing the window still tells the client.
-        Relay->Window->EndSession();
+        // The listener's end still tells the client.
+        Relay->Controller.SetListening(false);
         QCOMPARE(ReadUntil(*peer, 8), QByteArray("Srv lost"));
         QVERIFY(ClosedByServer(*peer));
-    }
-
-    void closingWhileRunningTellsEveryClient()
-    {
-        StartServer();
-        Peer peer = Connect(Relay->Port);
-        QTRY_COMPARE(Status(), QStringLiteral("1 Clients connected !"));
-        Relay->Window->EndSession();
-        QCOMPARE(ReadUntil(*peer, 8), QByteArray("Srv lost"));
-        QVERIFY(ClosedByServer(*peer));
-        QCOMPARE(SettingsFile().ReadInt(QStringLiteral("ProgRun"), -1), 1);
     }
 
     void socketErrorTexts()
@@ -325,5 +313,5 @@ private slots:
     }
 };
 
-HORALINE_TEST_MAIN(TestClockServer)
+HORALINE_GUILESS_TEST_MAIN(TestClockServer)
 #include "tst_clockserver.moc"

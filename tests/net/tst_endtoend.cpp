@@ -15,11 +15,11 @@ private slots:
     {
         RelayUnderTest server(1, 210, FreePort());
         server.Start();
-        QCOMPARE(server.Ui().Status->text(), QStringLiteral("Started Server mode !"));
+        QCOMPARE(server.Status(), QStringLiteral("Started Server mode !"));
         RelayUnderTest client(0, 211, server.Port);
         client.Start();
-        QTRY_COMPARE_WITH_TIMEOUT(client.Ui().Status->text(), QStringLiteral("Connected to Server"), 6000);
-        QTRY_COMPARE(server.Ui().Status->text(), QStringLiteral("1 Clients connected !"));
+        QTRY_COMPARE_WITH_TIMEOUT(client.Status(), QStringLiteral("Connected to Server"), 6000);
+        QTRY_COMPARE(server.Status(), QStringLiteral("1 Clients connected !"));
 
         QVERIFY(server.Line.Write(QByteArray("\x05"
                                              "\x02"
@@ -28,9 +28,9 @@ private slots:
                  QByteArray("\x02"
                             "123456\x03\x00\x00",
                             10));
-        QCOMPARE(server.Ui().Clock->text(), QStringLiteral("12:34:56"));
-        QCOMPARE(client.Ui().Clock->text(), QStringLiteral("12:34:56"));
-        QCOMPARE(client.Ui().Status->text(), QStringLiteral("COM211 is transmitting"));
+        QCOMPARE(server.Clock(), QStringLiteral("12:34:56"));
+        QCOMPARE(client.Clock(), QStringLiteral("12:34:56"));
+        QCOMPARE(client.Status(), QStringLiteral("COM211 is transmitting"));
         QVERIFY(server.Line.Write(QByteArray("\x02"
                                              " 00001")));
         QCOMPARE(client.Line.Read(10),
@@ -39,12 +39,12 @@ private slots:
                             10));
 
         server.Start();
-        QTRY_COMPARE(client.Ui().Status->text(), QStringLiteral("Server lost"));
-        QTRY_COMPARE(client.Ui().Clock->text(), QStringLiteral("Srv lost"));
+        QTRY_COMPARE(client.Status(), QStringLiteral("Server lost"));
+        QTRY_COMPARE(client.Clock(), QStringLiteral("Srv lost"));
         QVERIFY(server.Boxes.Boxes.isEmpty());
         QVERIFY(client.Boxes.Boxes.isEmpty());
     }
 };
 
-HORALINE_TEST_MAIN(TestEndToEnd)
+HORALINE_GUILESS_TEST_MAIN(TestEndToEnd)
 #include "tst_endtoend.moc"

@@ -39,16 +39,16 @@ private slots:
     {
         RelayUnderTest relay(1, 220, FreePort());
         relay.Start();
-        CRelayDlg& window = *relay.Window;
+        RelayController& controller = relay.Controller;
 
         // The input line vanishes and comes back under a new name.
         relay.Line.CloseMaster();
-        QTRY_COMPARE(relay.Ui().Status->text(), QStringLiteral("Error 5 reading COM220 !"));
+        QTRY_COMPARE(relay.Status(), QStringLiteral("Error 5 reading COM220 !"));
         relay.Start();
         PtyPair line;
         line.MapTo(220);
         relay.Start();
-        QCOMPARE(window.Relay().RunFlag, 1);
+        QCOMPARE(controller.RunFlag, 1);
 
         int next = 1;
         QTimer source;
@@ -60,14 +60,14 @@ private slots:
         Peer b = Connect(relay.Port);
         Peer c = Connect(relay.Port);
         Peer leaving = Connect(relay.Port);
-        QTRY_COMPARE(window.Relay().ClientList.size(), 4);
+        QTRY_COMPARE(controller.ClientList.size(), 4);
         leaving->disconnectFromHost();
         Peer reset = Connect(relay.Port);
-        QTRY_COMPARE(window.Relay().ClientList.size(), 4);
+        QTRY_COMPARE(controller.ClientList.size(), 4);
         const linger abortive {1, 0};
         ::setsockopt(int(reset->socketDescriptor()), SOL_SOCKET, SO_LINGER, &abortive, sizeof abortive);
         reset->abort();
-        QTRY_COMPARE(window.Relay().ClientList.size(), 3);
+        QTRY_COMPARE(controller.ClientList.size(), 3);
 
         Peer flooding = Connect(relay.Port);
         const QByteArray noise(256 * 1024, 'z');
@@ -80,7 +80,7 @@ private slots:
         address.sin_port = htons(relay.Port);
         address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
         QCOMPARE(::connect(stuck, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-        QTRY_COMPARE(window.Relay().ClientList.size(), 5);
+        QTRY_COMPARE(controller.ClientList.size(), 5);
         Peer sixth = Connect(relay.Port);
         Peer seventh = Connect(relay.Port);
         QCOMPARE(ReadUntil(*sixth, 8).right(8), QByteArray("Rejected"));
@@ -89,10 +89,10 @@ private slots:
 
         // One leaves in good order: the count shown must be the connections really open.
         c->disconnectFromHost();
-        QTRY_COMPARE(relay.Ui().Status->text(), QStringLiteral("4 Clients connected !"));
-        QCOMPARE(window.Relay().ClientList.size(), 4);
-        QCOMPARE(window.Relay().ClientsFlag, 1);
-        QCOMPARE(window.Relay().ListeningFlag, 1);
+        QTRY_COMPARE(relay.Status(), QStringLiteral("4 Clients connected !"));
+        QCOMPARE(controller.ClientList.size(), 4);
+        QCOMPARE(controller.ClientsFlag, 1);
+        QCOMPARE(controller.ListeningFlag, 1);
         QVERIFY(relay.Boxes.Boxes.isEmpty());
 
         // From here on every value reaches every client that reads.
@@ -115,5 +115,5 @@ private slots:
     }
 };
 
-HORALINE_TEST_MAIN(TestFaults)
+HORALINE_GUILESS_TEST_MAIN(TestFaults)
 #include "tst_faults.moc"

@@ -75,14 +75,14 @@ private slots:
         // The new line exists before the old one goes, so that no retry ever meets one half made.
         PtyPair second;
         first.CloseMaster();
-        QTRY_COMPARE(relay.Ui().Status->text(), QStringLiteral("Error 5 reading COM230 !"));
+        QTRY_COMPARE(relay.Status(), QStringLiteral("Error 5 reading COM230 !"));
         link.PointTo(second);
-        QTRY_COMPARE_WITH_TIMEOUT(relay.Ui().Status->text(), QStringLiteral("Started Server mode !"), 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(relay.Status(), QStringLiteral("Started Server mode !"), 5000);
         QVERIFY(second.Write(InputFrame("111111")));
         // The same connection, never dropped meanwhile, gets the values again.
         QCOMPARE(ReadUntil(peer, 8), QByteArray("11:11:11"));
-        QCOMPARE(relay.Window->Relay().ClientList.size(), 1);
-        QCOMPARE(relay.Window->Relay().RunFlag, 1);
+        QCOMPARE(relay.Controller.ClientList.size(), 1);
+        QCOMPARE(relay.Controller.RunFlag, 1);
         QVERIFY(relay.Boxes.Boxes.isEmpty());
     }
 
@@ -102,12 +102,12 @@ private slots:
 
         first.CloseMaster();
         client->write("11:11:11");
-        QTRY_COMPARE(relay.Ui().Status->text(), QStringLiteral("Error 5 writing to COM230 !"));
+        QTRY_COMPARE(relay.Status(), QStringLiteral("Error 5 writing to COM230 !"));
         client->write("12:12:12");
         QTest::qWait(100);
         PtyPair second;
         link.PointTo(second);
-        QTRY_COMPARE_WITH_TIMEOUT(relay.Ui().Status->text(), QStringLiteral("Connected to Server"), 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(relay.Status(), QStringLiteral("Connected to Server"), 5000);
         client->write("13:13:13");
         // Only the time of now reaches the display, never one held from while the line was away.
         QCOMPARE(second.Read(20, 1000), DisplayFrame("131313"));
@@ -122,7 +122,7 @@ private slots:
         relay.Start();
         QTcpSocket* client = server.NextClient();
         QVERIFY(client != nullptr);
-        QTRY_COMPARE(relay.Ui().Status->text(), QStringLiteral("Connected to Server"));
+        QTRY_COMPARE(relay.Status(), QStringLiteral("Connected to Server"));
 
         // Once with its last words, once with a reset and no word at all.
         for (const QByteArray& lastWords : {QByteArray("Srv lost"), QByteArray()}) {
@@ -130,26 +130,26 @@ private slots:
             client->write(lastWords);
             client->flush();
             client->abort();
-            QTRY_COMPARE(relay.Ui().Status->text(), QStringLiteral("Server lost"));
+            QTRY_COMPARE(relay.Status(), QStringLiteral("Server lost"));
             QTest::qWait(1500);
             QVERIFY(server.Listener.listen(QHostAddress::LocalHost, server.Port));
             client = server.NextClient();
             QVERIFY(client != nullptr);
-            QTRY_COMPARE(relay.Ui().Status->text(), QStringLiteral("Connected to Server"));
+            QTRY_COMPARE(relay.Status(), QStringLiteral("Connected to Server"));
             client->write("14:14:14");
             QCOMPARE(relay.Line.Read(10), DisplayFrame("141414"));
         }
 
         // A connected server that sends nothing is told, and its next value puts the status back.
-        QTRY_COMPARE_WITH_TIMEOUT(relay.Ui().Status->text(), QStringLiteral("No time code from 127.0.0.1 !"), 8000);
+        QTRY_COMPARE_WITH_TIMEOUT(relay.Status(), QStringLiteral("No time code from 127.0.0.1 !"), 8000);
         client->write("15:15:15");
-        QTRY_COMPARE(relay.Ui().Status->text(), QStringLiteral("COM230 is transmitting"));
+        QTRY_COMPARE(relay.Status(), QStringLiteral("COM230 is transmitting"));
 
         // A full server is not asked again at once.
         client->write("Rejected");
-        QTRY_COMPARE(relay.Ui().Status->text(), QStringLiteral("Rejected by the Server"));
+        QTRY_COMPARE(relay.Status(), QStringLiteral("Rejected by the Server"));
         QCOMPARE(server.NextClient(3000), nullptr);
-        QCOMPARE(relay.Window->Relay().RunFlag, 1);
+        QCOMPARE(relay.Controller.RunFlag, 1);
         QVERIFY(relay.Boxes.Boxes.isEmpty());
     }
 
@@ -161,39 +161,36 @@ private slots:
         QVERIFY(squatter->listen(QHostAddress::AnyIPv4, 0));
         AdapterLink link;
         RelayUnderTest relay(1, Com, squatter->serverPort(), 1, link.Path);
-        // Absent, the saved port is still the one chosen, and the relay counts as running.
-        QCOMPARE(relay.Ui().InComName->currentText(), ComName);
-        QCOMPARE(relay.Ui().Status->text(), QStringLiteral("COM230 doesn't exist !"));
-        QCOMPARE(relay.Ui().Start->text(), QStringLiteral("STOP"));
-        QCOMPARE(relay.Window->Relay().RunFlag, 1);
-        QCOMPARE(relay.Window->Relay().ListeningFlag, 0);
+        // The relay counts as running, and says what it waits for.
+        QCOMPARE(relay.Status(), QStringLiteral("COM230 doesn't exist !"));
+        QCOMPARE(relay.Controller.RunFlag, 1);
+        QCOMPARE(relay.Controller.ListeningFlag, 0);
 
         // The line appears and the port frees once a retry has met them away: both are found by themselves.
         QTest::qWait(2500);
         squatter.reset();
         PtyPair line;
         link.PointTo(line);
-        QTRY_VERIFY_WITH_TIMEOUT(relay.Window->Relay().ListeningFlag == 1 && relay.Window->Relay().SerialHandle >= 0,
-                                 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(relay.Controller.ListeningFlag == 1 && relay.Controller.SerialHandle >= 0, 5000);
         QTcpSocket peer;
         peer.connectToHost(QHostAddress::LocalHost, relay.Port);
         QVERIFY(peer.waitForConnected(5000));
-        QTRY_COMPARE(relay.Ui().Status->text(), QStringLiteral("1 Clients connected !"));
+        QTRY_COMPARE(relay.Status(), QStringLiteral("1 Clients connected !"));
         QVERIFY(line.Write(InputFrame("161616")));
         QCOMPARE(ReadUntil(peer, 8), QByteArray("16:16:16"));
 
         // A source that falls silent is told, and its next frame puts back what the status said.
-        QTRY_COMPARE_WITH_TIMEOUT(relay.Ui().Status->text(), QStringLiteral("No time code on COM230 !"), 8000);
+        QTRY_COMPARE_WITH_TIMEOUT(relay.Status(), QStringLiteral("No time code on COM230 !"), 8000);
         QVERIFY(line.Write(InputFrame("171717")));
         QCOMPARE(ReadUntil(peer, 8), QByteArray("17:17:17"));
-        QCOMPARE(relay.Ui().Status->text(), QStringLiteral("1 Clients connected !"));
+        QCOMPARE(relay.Status(), QStringLiteral("1 Clients connected !"));
         QVERIFY(relay.Boxes.Boxes.isEmpty());
 
         // STOP lets the line go again.
         relay.Start();
-        QCOMPARE(relay.Window->Relay().SerialHandle, -1);
+        QCOMPARE(relay.Controller.SerialHandle, -1);
     }
 };
 
-HORALINE_TEST_MAIN(TestRecovery)
+HORALINE_GUILESS_TEST_MAIN(TestRecovery)
 #include "tst_recovery.moc"

@@ -1,53 +1,78 @@
 #pragma once
 
+#include "relay/RelayController.h"
+#include "relay/RelaySettings.h"
+#include "relay/RelayView.h"
 #include "settings/SettingsFile.h"
 #include "support/BoxRecorder.h"
 #include "support/FreePort.h"
 #include "support/PtyPair.h"
-#include "ui/CRelayDlg.h"
 
-#include <QComboBox>
 #include <QDir>
 #include <QFileInfo>
-#include <QPushButton>
 #include <QTcpSocket>
-#include <memory>
 
-// A window started on settings a test chooses: its serial line a pseudo-terminal mapped to a COM name,
-// its port a free one, so that tests never touch real hardware or a relay running on this machine. With
-// run 1 it starts as a relay left running does at launch; a device given stands in for the line's own.
-struct RelayUnderTest
+// Settings for a relay on COM<com> and a port: the COM name stands for the line given, or for the
+// device when one is given; run 1 makes it start as a relay left running does at launch.
+inline void WriteTestSettings(const PtyPair& line, int mode, int com, quint16 port, int run, const QString& device)
+{
+    if (device.isEmpty())
+        line.MapTo(com);
+    else
+        SettingsFile(QStringLiteral("Ports")).Write(QStringLiteral("COM%1").arg(com), device);
+    {
+        SettingsFile file;
+        const QString name = QStringLiteral("COM%1").arg(com);
+        file.Write(mode == 1 ? QStringLiteral("InComName") : QStringLiteral("OutComName"), name);
+        file.Write(QStringLiteral("InComSpeed"), QStringLiteral("9600"));
+        file.Write(QStringLiteral("OutComSpeed"), QStringLiteral("9600"));
+        file.Write(QStringLiteral("ServerName"), QStringLiteral("127.0.0.1"));
+        file.Write(QStringLiteral("ServerPort"), int(port));
+        file.Write(QStringLiteral("ProgMode"), mode);
+        file.Write(QStringLiteral("ProgRun"), run);
+    }
+}
+
+// A relay started on settings a test chooses, with no window: its serial line a pseudo-terminal
+// mapped to a COM name, its port a free one, so that tests never touch real hardware or a relay running
+// on this machine. With run 1 it starts as a relay left running does at launch; a device given stands
+// in for the line's own. It is its own view: boxes are recorded, the mode is the configured one.
+struct RelayUnderTest final : RelayView
 {
     RelayUnderTest(int mode, int com, quint16 port, int run = 0, const QString& device = QString())
         : Port(port)
     {
-        if (device.isEmpty())
-            Line.MapTo(com);
-        else
-            SettingsFile(QStringLiteral("Ports")).Write(QStringLiteral("COM%1").arg(com), device);
-        {
-            SettingsFile file;
-            const QString name = QStringLiteral("COM%1").arg(com);
-            file.Write(mode == 1 ? QStringLiteral("InComName") : QStringLiteral("OutComName"), name);
-            file.Write(QStringLiteral("InComSpeed"), QStringLiteral("9600"));
-            file.Write(QStringLiteral("OutComSpeed"), QStringLiteral("9600"));
-            file.Write(QStringLiteral("ServerName"), QStringLiteral("127.0.0.1"));
-            file.Write(QStringLiteral("ServerPort"), int(port));
-            file.Write(QStringLiteral("ProgMode"), mode);
-            file.Write(QStringLiteral("ProgRun"), run);
-        }
-        Window = std::make_unique<CRelayDlg>();
-        Window->SetPrompter(Boxes.Prompter());
-        Window->Create();
+        WriteTestSettings(Line, mode, com, port, run, device);
+        Config = LoadRelaySettings({}).config;
+        QObject::connect(&Controller, &RelayController::ClockChanged, &Controller,
+                         [this](const QString& text) { ClockText = text; });
+        if (run != 0)
+            Controller.Start(Config, true);
     }
 
-    const RelayControls& Ui() const { return Window->Controls(); }
-    void Start() const { Ui().Start->click(); }
+    int MessageBox(const QString& text, const QString& title, unsigned type) override
+    {
+        return Boxes.Prompter()(nullptr, text, title, type);
+    }
+    int ExchangeMode() override { return Config.RelayMode; }
+
+    // START, or STOP while it runs, as the button does.
+    void Start()
+    {
+        if (Controller.RunFlag == 0)
+            Controller.Start(Config);
+        else
+            Controller.Stop();
+    }
+    QString Status() const { return Controller.Status(); }
+    QString Clock() const { return ClockText; }
 
     PtyPair Line;
     quint16 Port;
     BoxRecorder Boxes;
-    std::unique_ptr<CRelayDlg> Window;
+    RelayConfig Config;
+    QString ClockText;
+    RelayController Controller {this};
 };
 
 inline void ForgetSettings()

@@ -2,16 +2,21 @@
 #include "support/BoxRecorder.h"
 #include "support/FreePort.h"
 #include "support/TestMain.h"
+#include "support/WindowFixture.h"
 #include "ui/AboutBox.h"
 #include "ui/CRelayDlg.h"
 
 #include <QComboBox>
+#include <QDir>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QTcpServer>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <memory>
 
@@ -430,6 +435,31 @@ private slots:
         Ui().ServerPort->clear();
         QTest::keyClicks(Ui().ServerPort, "6a5-3");
         QCOMPARE(Ui().ServerPort->text(), QStringLiteral("653"));
+    }
+
+    void theTypedServerPortIsUsedButNotStored()
+    {
+        QDir(QFileInfo(SettingsFile::Path()).absolutePath()).removeRecursively();
+        WindowUnderTest relay(0, 201, FreePort());
+        const quint16 typed = FreePort();
+        QTcpServer server;
+        QVERIFY(server.listen(QHostAddress::LocalHost, typed));
+        relay.Ui().ServerPort->setText(QString::number(typed));
+        relay.Start();
+        QTRY_VERIFY_WITH_TIMEOUT(server.hasPendingConnections(), 10000);
+        QCOMPARE(SettingsFile().ReadInt(QStringLiteral("ServerPort"), 0), int(relay.Port));
+    }
+
+    void aLineAwayAtLaunchStaysChosen()
+    {
+        QDir(QFileInfo(SettingsFile::Path()).absolutePath()).removeRecursively();
+        QTemporaryDir folder;
+        WindowUnderTest relay(1, 230, FreePort(), 1, folder.filePath(QStringLiteral("usb-Clock_Adapter")));
+        // Absent, the saved port is still the one chosen, and the relay counts as running.
+        QCOMPARE(relay.Ui().InComName->currentText(), QStringLiteral("COM230"));
+        QCOMPARE(relay.Ui().Status->text(), QStringLiteral("COM230 doesn't exist !"));
+        QCOMPARE(relay.Ui().Start->text(), QStringLiteral("STOP"));
+        QVERIFY(relay.Boxes.Boxes.isEmpty());
     }
 };
 
