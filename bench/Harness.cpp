@@ -327,10 +327,10 @@ ServerRelay::~ServerRelay()
     ::close(input.slave);
 }
 
-ClientRelay::ClientRelay()
+ClientRelay::ClientRelay(bool headless)
     : output(MakePty())
     , listener(ListenLoopback(port))
-    , relay({0, 251, output.slavePath, port})
+    , relay({0, 251, output.slavePath, port, headless})
     , connection(AcceptOne(listener, 15000))
 {
     if (connection < 0)

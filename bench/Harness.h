@@ -83,7 +83,7 @@ struct ServerRelay
 // A client-mode Horaline writing to a new pseudo-terminal, connected to a loopback server of the run.
 struct ClientRelay
 {
-    ClientRelay();
+    explicit ClientRelay(bool headless = false);
     ~ClientRelay();
     ClientRelay(const ClientRelay&) = delete;
     ClientRelay& operator=(const ClientRelay&) = delete;

@@ -32,9 +32,9 @@ void Report(const char* path, const std::vector<double>& horaline, const std::ve
 }
 
 // Input line to TCP clients: from the write of a frame's last byte until every client has its 8 bytes.
-void ServerPath(int clients, int frames)
+void ServerPath(int clients, int frames, bool headless)
 {
-    ServerRelay server(clients);
+    ServerRelay server(clients, headless);
 
     std::vector<Pty> lines(static_cast<size_t>(clients));
     uint16_t socatPort = 0;
@@ -72,7 +72,8 @@ void ServerPath(int clients, int frames)
         socat.push_back(double(NowNs() - socatStart) / 1000.0);
         QThread::usleep(500);
     }
-    const QByteArray label = "server, " + QByteArray::number(clients) + (clients == 1 ? " client" : " clients");
+    const QByteArray label = QByteArray(headless ? "headless " : "") + "server, " + QByteArray::number(clients)
+        + (clients == 1 ? " client" : " clients");
     Report(label.constData(), horaline, socat);
     for (int peer : socatPeers)
         ::close(peer);
@@ -80,9 +81,9 @@ void ServerPath(int clients, int frames)
 }
 
 // TCP server to output line: from the send of 8 bytes until the whole frame is on the line.
-void ClientPath(int frames)
+void ClientPath(int frames, bool headless)
 {
-    ClientRelay client;
+    ClientRelay client(headless);
     const int connection = client.connection;
 
     Pty line = MakePty();
@@ -113,7 +114,7 @@ void ClientPath(int frames)
         plain.push_back(double(NowNs() - socatStart) / 1000.0);
         QThread::usleep(500);
     }
-    Report("client", horaline, plain);
+    Report(headless ? "headless client" : "client", horaline, plain);
     ::close(socatConnection);
     ::close(socatListener);
 }
@@ -124,9 +125,11 @@ int Measure(int argc, char* argv[])
     std::printf("%d frames per path; microseconds\n", frames);
     std::printf("%-22s %9s %9s %9s | %9s %9s %9s | %6s %6s\n", "path", "median", "p99", "max", "socat med", "p99",
                 "max", "ratio", "p99");
-    ServerPath(1, frames);
-    ServerPath(5, frames);
-    ClientPath(frames);
+    for (const bool headless : {false, true}) {
+        ServerPath(1, frames, headless);
+        ServerPath(5, frames, headless);
+        ClientPath(frames, headless);
+    }
     return 0;
 }
 

@@ -74,7 +74,7 @@ void RelayController::TakeClockText(const QByteArray& text)
     LastValue.start();
     RejectedByServer = false;
     OnValueArrived();
-    // The display line before the window: the window can wait a moment, the clock on the wall cannot.
+    // The display line before the views: a view can wait a moment, the clock on the wall cannot.
     DistributeClock();
     SetClock(ControlText(ClockBuffer.data(), ClockBuffer.size()));
 }

@@ -6,7 +6,7 @@
 
 namespace {
 
-// About three frames' time at the slowest speed: longer, and a held-back port would freeze the window.
+// About three frames' time at the slowest speed: longer, and a held-back port would hold the relay up.
 constexpr int SerialWriteTimeoutMs = 1000;
 
 } // namespace
@@ -42,7 +42,7 @@ bool RelayController::event(QEvent* event)
 void RelayController::OnClockFrame()
 {
     ReplaceSpaces(ClockBuffer);
-    // The clients before the window: the window can wait a moment, the clocks on the wall cannot.
+    // The clients before the views: a view can wait a moment, the clocks on the wall cannot.
     DistributeClock();
     const QByteArray text = FormatClockText(ClockBuffer);
     SetClock(ControlText(text.constData(), size_t(text.size())));

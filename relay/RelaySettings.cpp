@@ -12,7 +12,7 @@ const QString Missing = QStringLiteral(" ");
 void TellUnusable(const QString& name, const QString& stored, const QString& why, const QString& shown)
 {
     qCWarning(lcSettings).noquote()
-        << QStringLiteral("%1=%2 in %3 %4; the window shows %5").arg(name, stored, SettingsFile::Path(), why, shown);
+        << QStringLiteral("%1=%2 in %3 %4; %5 is used instead").arg(name, stored, SettingsFile::Path(), why, shown);
 }
 
 // A stored text other than the marker is taken, even an empty one; a missing one is written back from
