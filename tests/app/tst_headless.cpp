@@ -221,12 +221,8 @@ private slots:
     {
         QFETCH(QByteArray, settings);
         QFETCH(QString, said);
-        if (!settings.isEmpty()) {
-            QDir().mkpath(QFileInfo(SettingsFile::Path()).absolutePath());
-            QFile file(SettingsFile::Path());
-            QVERIFY(file.open(QIODevice::WriteOnly));
-            file.write(settings);
-        }
+        if (!settings.isEmpty())
+            QVERIFY(WriteSettingsText(settings));
         QProcess program;
         StartWithoutDisplay(program, {});
         QVERIFY(program.waitForFinished(10000));

@@ -190,12 +190,8 @@ private slots:
         QFETCH(int, storedRun);
         QFETCH(int, storedPort);
         QFile::remove(SettingsFile::Path());
-        if (!settings.isEmpty()) {
-            QDir().mkpath(QFileInfo(SettingsFile::Path()).absolutePath());
-            QFile file(SettingsFile::Path());
-            QVERIFY(file.open(QIODevice::WriteOnly));
-            file.write(settings);
-        }
+        if (!settings.isEmpty())
+            QVERIFY(WriteSettingsText(settings));
         QProcess program;
         program.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         program.start(QStringLiteral(HORALINE_BINARY), {});

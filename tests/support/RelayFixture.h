@@ -75,6 +75,14 @@ struct RelayUnderTest final : RelayView
     RelayController Controller {this};
 };
 
+// The settings file as the bytes given, as an operator or a power cut may leave it.
+inline bool WriteSettingsText(const QByteArray& text)
+{
+    QDir().mkpath(QFileInfo(SettingsFile::Path()).absolutePath());
+    QFile file(SettingsFile::Path());
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(text) == text.size();
+}
+
 inline void ForgetSettings()
 {
     QDir(QFileInfo(SettingsFile::Path()).absolutePath()).removeRecursively();
