@@ -35,8 +35,6 @@ public:
 
     // Replaces the modal box, so that tests can see and answer every box.
     void SetPrompter(MessageBoxPrompter prompter);
-    // With nobody there (no display): no tray icon, and every box answered with its default.
-    void SetUnattended();
     int MessageBox(const QString& text, const QString& title, unsigned type) override;
     int ExchangeMode() override;
 
@@ -123,7 +121,6 @@ private:
     QSystemTrayIcon* Tray = nullptr;
     QMenu* TrayMenuPopup = nullptr;
     std::function<bool()> TrayAvailable;
-    bool Unattended = false;
     // The window manager's frame is known only once the window is shown: it is centred again then.
     bool CentredInFrame = false;
     bool Initialised = false;

@@ -52,15 +52,6 @@ void CRelayDlg::SetPrompter(MessageBoxPrompter prompter)
     Prompter = std::move(prompter);
 }
 
-void CRelayDlg::SetUnattended()
-{
-    Unattended = true;
-    Prompter = AnswerUnattended;
-    TrayAvailable = [] {
-        return false;
-    };
-}
-
 int CRelayDlg::MessageBox(const QString& text, const QString& title, unsigned type)
 {
     const int answer = Prompter(this, text, title, type);

@@ -32,8 +32,5 @@ void CRelayDlg::SaveSettings()
 
 void CRelayDlg::SaveRunState()
 {
-    // Without an operator nobody ever pressed STOP: a relay that could not start is still meant to run.
-    if (Unattended && RunState() == 0)
-        return;
     ::SaveRunState(RunState());
 }

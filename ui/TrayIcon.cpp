@@ -8,17 +8,15 @@
 
 void CRelayDlg::AddTrayIcon()
 {
-    if (!Unattended) {
-        Tray = new QSystemTrayIcon(TrayIcon(), this);
-        Tray->setToolTip(QStringLiteral("Horaline v1.0"));
-        connect(Tray, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
-            if (reason == QSystemTrayIcon::DoubleClick)
-                OnTrayNotify(TrayIconId, WM_LBUTTONDBLCLK);
-            else if (reason == QSystemTrayIcon::Context)
-                OnTrayNotify(TrayIconId, WM_RBUTTONDOWN);
-        });
-        Tray->show();
-    }
+    Tray = new QSystemTrayIcon(TrayIcon(), this);
+    Tray->setToolTip(QStringLiteral("Horaline v1.0"));
+    connect(Tray, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
+        if (reason == QSystemTrayIcon::DoubleClick)
+            OnTrayNotify(TrayIconId, WM_LBUTTONDBLCLK);
+        else if (reason == QSystemTrayIcon::Context)
+            OnTrayNotify(TrayIconId, WM_RBUTTONDOWN);
+    });
+    Tray->show();
 
     TrayMenuPopup = new QMenu(QStringLiteral("Context"), this);
     TrayMenuPopup->setObjectName(QStringLiteral("IDR_TRAYMENU"));
