@@ -9,11 +9,9 @@ public:
     bool InitInstance(bool headless = false);
 
     // What the process ends with: 0, 78 (EX_CONFIG) for settings that can never run without a window,
-    // 1 when the network layer cannot be used.
+    // 1 when the network layer cannot be used or a relay without a window could not start.
     int ExitCode = 0;
 
 private:
-    // The relay alone, under QCoreApplication: no window, no widget, every box logged.
-    void RunHeadless();
     void RunWindow();
 };

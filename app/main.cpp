@@ -2,6 +2,7 @@
 #include "app/CommandLine.h"
 #include "app/Log.h"
 #include "app/LogWriter.h"
+#include "app/RelayAlone.h"
 
 #include <QApplication>
 #include <memory>
@@ -12,6 +13,8 @@ int main(int argc, char* argv[])
     const LaunchRequest request = ReadCommandLine(argc, argv);
     if (request.exitCode)
         return *request.exitCode;
+    if (request.headless)
+        ExecRelayAlone(argv);
     InstallLogFormat();
     InstallLogWriter();
     int exitCode = 0;

@@ -96,10 +96,8 @@ int CLinkSocket::Create()
 {
     Close();
     // Qt makes the system socket only when it connects; a probe finds out now whether one can be made.
-    const int probe = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (probe < 0)
-        return errno;
-    ::close(probe);
+    if (const int error = ProbeSocket(); error != 0)
+        return error;
     Adopt(new QTcpSocket, false);
     return 0;
 }
@@ -249,6 +247,15 @@ void CLinkSocket::Close()
         Server->deleteLater();
         Server = nullptr;
     }
+}
+
+int ProbeSocket()
+{
+    const int probe = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (probe < 0)
+        return errno;
+    ::close(probe);
+    return 0;
 }
 
 QString SocketErrorText(int code)

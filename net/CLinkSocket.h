@@ -70,6 +70,9 @@ private:
     QElapsedTimer SinceTaken;
 };
 
+// Whether the process may make a TCP socket at all: 0, or the errno of the attempt.
+int ProbeSocket();
+
 // The explanation of a Windows Sockets error code, as the operator's messages word it.
 QString SocketErrorText(int code);
 

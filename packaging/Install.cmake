@@ -14,6 +14,8 @@ add_custom_command(OUTPUT ${HORALINE_ICON_FILES}
 add_custom_target(desktop_icons ALL DEPENDS ${HORALINE_ICON_FILES})
 
 install(TARGETS Horaline horaline-timecode RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+# Run by `Horaline --headless`, never by a person: beside the programs, not on the PATH.
+install(TARGETS horaline-relay RUNTIME DESTINATION ${CMAKE_INSTALL_LIBEXECDIR}/horaline)
 install(PROGRAMS packaging/horaline-autostart DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(FILES packaging/org.horaline.Horaline.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES packaging/org.horaline.Horaline.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)

@@ -1,0 +1,78 @@
+#include "app/RelayAlone.h"
+
+#include "app/SettingsCheck.h"
+#include "app/TerminationSignals.h"
+#include "net/CLinkSocket.h"
+#include "relay/RelayController.h"
+#include "relay/RelayLog.h"
+#include "relay/RelaySettings.h"
+#include "relay/Strings.h"
+#include "relay/UnattendedView.h"
+#include "settings/InterruptedWrites.h"
+#include "settings/SettingsFile.h"
+#include "settings/SettingsLog.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <cstdlib>
+#include <sysexits.h>
+#include <unistd.h>
+
+namespace {
+
+int RunRelay(const StoredRelay& stored)
+{
+    UnattendedView view(stored.config.RelayMode);
+    RelayController relay(&view);
+    TerminationSignals termination;
+    QObject::connect(&termination, &TerminationSignals::Received, &relay, [](int signalNumber) {
+        qCInfo(lcRelay).noquote() << "signal" << signalNumber << "received: ending in order";
+        QCoreApplication::quit();
+    });
+    // What could not start, and will not heal by itself, is for the service manager to see.
+    if (relay.Start(stored.config, true) == 0)
+        return 1;
+    QCoreApplication::exec();
+    // The running state stays as stored: nobody pressed STOP.
+    relay.SetEnding();
+    relay.Stop();
+    relay.SetListening(false);
+    return 0;
+}
+
+} // namespace
+
+int RunRelayAlone()
+{
+    ClearInterruptedWrites(SettingsFile::Path());
+    if (!ProbeSocket() == 0) {
+        qCCritical(lcRelay).noquote() << "box" << QCoreApplication::applicationName() << "-"
+                                      << QLatin1String(LoadString(IDS_SOCKETS_INIT_FAILED));
+        return 1;
+    }
+    if (const std::optional<QString> fault = UnrunnableSettings()) {
+        qCCritical(lcSettings).noquote() << *fault;
+        return EX_CONFIG;
+    }
+    qCInfo(lcRelay).noquote() << QCoreApplication::applicationName() << QStringLiteral(HORALINE_VERSION)
+                              << "starts without a window";
+    // The settings passed their check: a relay is to run, on what they say.
+    const int status = RunRelay(LoadRelaySettings({}));
+    qCInfo(lcRelay) << "ended";
+    return status;
+}
+
+void ExecRelayAlone(char* argv[])
+{
+    const QFileInfo self(QFile::symLinkTarget(QStringLiteral("/proc/self/exe")));
+    const QDir folder = self.dir();
+    for (const QString& candidate : {folder.filePath(QStringLiteral("horaline-relay")),
+                                     folder.filePath(QStringLiteral("../libexec/horaline/horaline-relay"))}) {
+        if (!QFileInfo(candidate).isExecutable())
+            continue;
+        ::setenv(ApplicationNameVariable, QFile::encodeName(self.completeBaseName()).constData(), 1);
+        const QByteArray program = QFile::encodeName(candidate);
+        ::execv(program.constData(), argv);
+    }
+}

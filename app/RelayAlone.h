@@ -1,0 +1,15 @@
+#pragma once
+
+// The relay without a window, under a QCoreApplication that already has its names: the settings are
+// checked, then the relay runs until a termination signal ends it in order. Returns the exit status: 0,
+// 1 when the network layer cannot be used or the relay could not start, 78 (EX_CONFIG) for settings
+// that can never run without a window.
+int RunRelayAlone();
+
+// Without a window the relay runs as a program of its own that links no GUI library: this replaces
+// the process with it, keeping the settings of this program's name. Returns only where that program
+// is not found beside this one (or in ../libexec/horaline), and the caller runs the relay itself.
+void ExecRelayAlone(char* argv[]);
+
+// The settings follow the program file's name; the relay program is told the name it runs for.
+constexpr const char* ApplicationNameVariable = "HORALINE_APPLICATION_NAME";
