@@ -15,7 +15,7 @@ for needed in libqt6widgets6 libqt6network6 qt6-qpa-plugins; do
     grep -q "$needed" <<< "$depends" || { echo "FAIL: $needed is not declared" >&2; exit 1; }
 done
 dpkg-deb -x "$deb" "$root/install"
-for file in usr/bin/Horaline usr/bin/horaline-timecode usr/bin/horaline-autostart; do
+for file in usr/bin/Horaline usr/bin/horaline-timecode usr/bin/horaline-autostart usr/libexec/horaline/horaline-relay; do
     [ -x "$root/install/$file" ] || { echo "FAIL: $file is missing or not executable" >&2; exit 1; }
 done
 [ -s "$root/install/usr/lib/systemd/user/horaline.service" ] || { echo "FAIL: the user unit is missing" >&2; exit 1; }
