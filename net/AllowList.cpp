@@ -16,9 +16,12 @@ AllowList AllowList::Parse(const QStringList& entries, QStringList* invalid)
         if (entry.isEmpty())
             continue;
         list.Open = false;
-        const QString cidr = entry.contains(QLatin1Char('/')) ? entry : entry + QStringLiteral("/32");
-        const QPair<QHostAddress, int> range = QHostAddress::parseSubnet(cidr);
-        if (range.first.protocol() == QAbstractSocket::IPv4Protocol && range.second >= 0)
+        // A bare address is a range of one.
+        const QPair<QHostAddress, int> range = QHostAddress::parseSubnet(
+            entry.contains(QLatin1Char('/'))
+                ? entry
+                : entry + (entry.contains(QLatin1Char(':')) ? QStringLiteral("/128") : QStringLiteral("/32")));
+        if (range.first.protocol() != QAbstractSocket::UnknownNetworkLayerProtocol && range.second >= 0)
             list.Ranges.append(range);
         else if (invalid != nullptr)
             invalid->append(entry);
@@ -31,7 +34,7 @@ AllowList AllowList::Load()
     QStringList invalid;
     const AllowList list = Parse(SettingsFile(QStringLiteral("Clients")).ReadList(QStringLiteral("Allow")), &invalid);
     for (const QString& entry : std::as_const(invalid))
-        qCWarning(lcSettings).noquote() << "[Clients] Allow: not an IPv4 address or range, left out:" << entry;
+        qCWarning(lcSettings).noquote() << "[Clients] Allow: not an address or range, left out:" << entry;
     if (!list.IsOpen())
         qCInfo(lcNet).noquote() << "clients admitted only from" << list.Text();
     return list;
@@ -41,16 +44,20 @@ bool AllowList::Admits(const QHostAddress& peer) const
 {
     if (Open)
         return true;
-    // An IPv4 peer may reach a dual-stack socket as ::ffff:a.b.c.d.
-    bool isIPv4 = false;
-    const QHostAddress address(peer.toIPv4Address(&isIPv4));
-    if (!isIPv4)
-        return false;
+    // An IPv4 peer may reach a dual-stack socket as ::ffff:a.b.c.d: it is matched as the IPv4 one.
+    const QHostAddress address = PlainAddress(peer);
     for (const QPair<QHostAddress, int>& range : Ranges) {
         if (address.isInSubnet(range))
             return true;
     }
     return false;
+}
+
+QHostAddress PlainAddress(const QHostAddress& address)
+{
+    bool isIPv4 = false;
+    const quint32 ipv4 = address.toIPv4Address(&isIPv4);
+    return isIPv4 ? QHostAddress(ipv4) : address;
 }
 
 QString AllowList::Text() const

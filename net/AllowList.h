@@ -5,8 +5,9 @@
 #include <QPair>
 #include <QStringList>
 
-// Who may take one of the server's places: IPv4 addresses and CIDR ranges from [Clients] Allow, e.g.
-// "192.168.1.0/24, 10.0.0.7". Empty, everyone may, as a server without the entry always did.
+// Who may take one of the server's places: IPv4 and IPv6 addresses and prefixes from [Clients] Allow,
+// e.g. "192.168.1.0/24, 10.0.0.7, 2001:db8::/32". Empty, everyone may, as a server without the entry
+// always did.
 class AllowList
 {
 public:
@@ -24,3 +25,7 @@ private:
     bool Open = true;
     QList<QPair<QHostAddress, int>> Ranges;
 };
+
+// An IPv4 peer as it reached a dual-stack socket (::ffff:a.b.c.d) made plain IPv4 again; any other
+// address as it is.
+QHostAddress PlainAddress(const QHostAddress& address);

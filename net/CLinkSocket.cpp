@@ -1,5 +1,7 @@
 #include "net/CLinkSocket.h"
 
+#include "net/AllowList.h"
+
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <arpa/inet.h>
@@ -48,16 +50,33 @@ int CLinkSocket::Listen(quint16 port, int backlog)
 {
     Close();
     // Made by hand rather than by QTcpServer::listen, which hides the system's reason for a failure.
-    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    // One socket for IPv4 and IPv6 alike; a system without IPv6 gets an IPv4 one.
+    int fd = ::socket(AF_INET6, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    const bool dualStack = fd >= 0;
+    if (!dualStack)
+        fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
     if (fd < 0)
         return errno;
     const int reuse = 1;
     ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &reuse, sizeof reuse);
-    sockaddr_in address {};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_ANY);
-    address.sin_port = htons(port);
-    if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || ::listen(fd, backlog) != 0) {
+    sockaddr_in6 any6 {};
+    sockaddr_in any4 {};
+    sockaddr* address = reinterpret_cast<sockaddr*>(&any4);
+    socklen_t size = sizeof any4;
+    if (dualStack) {
+        const int both = 0;
+        ::setsockopt(fd, IPPROTO_IPV6, IPV6_V6ONLY, &both, sizeof both);
+        any6.sin6_family = AF_INET6;
+        any6.sin6_addr = in6addr_any;
+        any6.sin6_port = htons(port);
+        address = reinterpret_cast<sockaddr*>(&any6);
+        size = sizeof any6;
+    } else {
+        any4.sin_family = AF_INET;
+        any4.sin_addr.s_addr = htonl(INADDR_ANY);
+        any4.sin_port = htons(port);
+    }
+    if (::bind(fd, address, size) != 0 || ::listen(fd, backlog) != 0) {
         const int error = errno;
         ::close(fd);
         return error;
@@ -105,7 +124,7 @@ int CLinkSocket::Create()
 void CLinkSocket::Connect(const QString& host, quint16 port)
 {
     if (Connection != nullptr && Connection->state() == QAbstractSocket::UnconnectedState)
-        Connection->connectToHost(host, port, QIODevice::ReadWrite, QAbstractSocket::IPv4Protocol);
+        Connection->connectToHost(host, port);
 }
 
 void CLinkSocket::Disconnect()
@@ -210,14 +229,18 @@ bool CLinkSocket::Stalled(qint64 limitMs)
 
 QHostAddress CLinkSocket::PeerAddress() const
 {
-    return Connection != nullptr ? Connection->peerAddress() : QHostAddress();
+    return Connection != nullptr ? PlainAddress(Connection->peerAddress()) : QHostAddress();
 }
 
 QString CLinkSocket::PeerText() const
 {
     if (Connection == nullptr)
         return QString();
-    return QStringLiteral("%1:%2").arg(PeerAddress().toString()).arg(Connection->peerPort());
+    const QHostAddress peer = PeerAddress();
+    const QString address = peer.protocol() == QAbstractSocket::IPv6Protocol
+        ? QStringLiteral("[%1]").arg(peer.toString())
+        : peer.toString();
+    return QStringLiteral("%1:%2").arg(address).arg(Connection->peerPort());
 }
 
 void CLinkSocket::SendAndClose(const QByteArray& lastWords)

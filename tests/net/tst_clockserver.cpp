@@ -260,18 +260,26 @@ private slots:
         QVERIFY(ClosedByServer(*stranger));
         QVERIFY(Relay->Controller.ClientList.isEmpty());
 
-        // Allowed at the next start, loopback takes its place.
+        // Allowed at the next start, loopback takes its place; the same listener takes IPv6 as well.
         Relay->Start();
         SettingsFile(QStringLiteral("Clients"))
-            .Write(QStringLiteral("Allow"), QStringLiteral("10.1.2.0/24, 127.0.0.1"));
+            .Write(QStringLiteral("Allow"), QStringLiteral("10.1.2.0/24, 127.0.0.1, ::1"));
         Relay->Start();
         Peer display = Connect(Relay->Port);
         QTRY_COMPARE(Relay->Controller.ClientList.size(), 1);
+        QTcpSocket display6;
+        display6.connectToHost(QHostAddress::LocalHostIPv6, Relay->Port);
+        QVERIFY(display6.waitForConnected(5000));
+        QTRY_COMPARE(Relay->Controller.ClientList.size(), 2);
+        QCOMPARE(Relay->Controller.ClientList.first()->PeerText(),
+                 QStringLiteral("127.0.0.1:%1").arg(display->localPort()));
+        QCOMPARE(Relay->Controller.ClientList.last()->PeerText(), QStringLiteral("[::1]:%1").arg(display6.localPort()));
 
         const AllowList list = AllowList::Parse({QStringLiteral(" 192.168.1.0/24"), QStringLiteral("10.0.0.7 "),
-                                                 QStringLiteral("::1"), QStringLiteral("300.1.1.1")});
+                                                 QStringLiteral("2001:db8::/32"), QStringLiteral("300.1.1.1")});
         QVERIFY(list.Admits(QHostAddress(QStringLiteral("192.168.1.77"))));
         QVERIFY(list.Admits(QHostAddress(QStringLiteral("::ffff:10.0.0.7"))));
+        QVERIFY(list.Admits(QHostAddress(QStringLiteral("2001:db8:5::1"))));
         QVERIFY(!list.Admits(QHostAddress(QStringLiteral("10.0.0.8"))));
         QVERIFY(!list.Admits(QHostAddress(QStringLiteral("::1"))));
         QVERIFY(AllowList::Parse({}).Admits(QHostAddress(QStringLiteral("203.0.113.5"))));
