@@ -4,8 +4,8 @@
 class CRelayApp
 {
 public:
-    // Always false: the process ends once the window has closed. Headless, no box ever waits for a
-    // person: each is logged and answered with its default button.
+    // Always false: the process ends once the window has closed. Headless it runs the relay alone,
+    // where no box ever waits for a person: each is logged and answered with its default button.
     bool InitInstance(bool headless = false);
 
     // What the process ends with: 0, 78 (EX_CONFIG) for settings that can never run without a window,

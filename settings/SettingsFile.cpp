@@ -67,9 +67,11 @@ void FlushFolder(const QString& path)
 } // namespace
 
 SettingsFile::SettingsFile(const QString& group)
+    : Settings(OpenStore())
 {
-    SetAsideIfDamaged();
-    Settings = OpenStore();
+    // The store that found the file damaged goes before the file moves; a fresh one starts afresh.
+    if (!SetAsideIfDamaged(Settings).isEmpty())
+        Settings = OpenStore();
     Settings->beginGroup(group);
 }
 
@@ -142,8 +144,14 @@ QString SettingsFile::Path()
 QString SettingsFile::SetAsideIfDamaged()
 {
     std::unique_ptr<QSettings> store = OpenStore();
+    return SetAsideIfDamaged(store);
+}
+
+QString SettingsFile::SetAsideIfDamaged(std::unique_ptr<QSettings>& store)
+{
     const QString path = store->fileName();
-    const bool notIni = store->status() == QSettings::FormatError;
+    if (!LooksDamaged(path, store->status() == QSettings::FormatError))
+        return QString();
     store.reset();
-    return LooksDamaged(path, notIni) ? SetAside(path) : QString();
+    return SetAside(path);
 }

@@ -38,6 +38,9 @@ public:
     static QString SetAsideIfDamaged();
 
 private:
+    // The same for a store already open on the file, which is closed when the file moves.
+    static QString SetAsideIfDamaged(std::unique_ptr<QSettings>& store);
+
     std::unique_ptr<QSettings> Settings;
     bool Written = false;
 };

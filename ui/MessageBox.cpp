@@ -36,8 +36,3 @@ int ShowModalMessageBox(QWidget* owner, const QString& text, const QString& titl
     box.exec();
     return IDOK;
 }
-
-int AnswerUnattended(QWidget*, const QString&, const QString&, unsigned type)
-{
-    return DefaultAnswer(type);
-}
