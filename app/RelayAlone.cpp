@@ -56,7 +56,7 @@ int RunRelayAlone()
         return EX_CONFIG;
     }
     qCInfo(lcRelay).noquote() << QCoreApplication::applicationName() << QStringLiteral(HORALINE_VERSION)
-                              << "starts without a window";
+                              << "starts without a window, on the settings" << SettingsFile::Path();
     // The settings passed their check: a relay is to run, on what they say.
     const int status = RunRelay(LoadRelaySettings({}));
     qCInfo(lcRelay) << "ended";

@@ -13,6 +13,7 @@
 #include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
+#include <utility>
 
 namespace {
 
@@ -123,13 +124,16 @@ int CLinkSocket::Create()
 
 void CLinkSocket::Connect(const QString& host, quint16 port)
 {
-    if (Connection != nullptr && Connection->state() == QAbstractSocket::UnconnectedState)
+    if (Connection != nullptr && Connection->state() == QAbstractSocket::UnconnectedState) {
+        Attempting = true;
         Connection->connectToHost(host, port);
+    }
 }
 
 void CLinkSocket::Disconnect()
 {
     Established = false;
+    Attempting = false;
     if (Connection != nullptr)
         Connection->abort();
 }
@@ -151,6 +155,7 @@ void CLinkSocket::Adopt(QTcpSocket* connection, bool accepted)
         // A server that died without a word is found as a display that did is.
         KeepAlive(Connection);
         Established = true;
+        Attempting = false;
         if (Owner != nullptr)
             Owner->OnLinkConnect();
     });
@@ -171,8 +176,12 @@ void CLinkSocket::Adopt(QTcpSocket* connection, bool accepted)
 
 void CLinkSocket::ReportClose()
 {
-    if (!Established)
+    if (!Established) {
+        if (std::exchange(Attempting, false) && Owner != nullptr && Connection != nullptr)
+            Owner->OnLinkConnectFailed(Connection->errorString(),
+                                       Connection->error() == QAbstractSocket::HostNotFoundError);
         return;
+    }
     Established = false;
     if (Owner != nullptr)
         Owner->OnLinkClose(this);

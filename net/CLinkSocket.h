@@ -61,6 +61,8 @@ private:
     LinkOwner* Owner = nullptr;
     // A connection that was made: only its end is a close, and it is reported once.
     bool Established = false;
+    // The client's own connection is being tried: a failure now is an attempt failed, not a close.
+    bool Attempting = false;
     QPointer<QTcpServer> Server;
     QPointer<QTcpSocket> Connection;
     // Bytes handed to the system, and how many of them the peer had taken when last asked.

@@ -1,8 +1,10 @@
 #pragma once
 
 class CLinkSocket;
+class QString;
 
-// Who a link socket reports to: accept, connect, receive, send and close, each once it has happened.
+// Who a link socket reports to: accept, connect, receive, send and close, each once it has happened, and
+// a connection attempt that failed.
 class LinkOwner
 {
 public:
@@ -11,6 +13,9 @@ public:
     virtual void OnLinkReceive(CLinkSocket* socket) = 0;
     virtual void OnLinkSend() = 0;
     virtual void OnLinkClose(CLinkSocket* socket) = 0;
+    // An attempt of the client's own connection failed: the system's words, and whether the name given
+    // is known at all.
+    virtual void OnLinkConnectFailed(const QString& why, bool nameUnknown) = 0;
 
 protected:
     ~LinkOwner() = default;

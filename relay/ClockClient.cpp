@@ -39,10 +39,24 @@ void RelayController::OnTimer(int id)
     SetStatus(QStringLiteral("waiting Server %1 on port %2").arg(server).arg(ClientPort));
 }
 
+void RelayController::OnLinkConnectFailed(const QString& why, bool nameUnknown)
+{
+    // Said once, and again only when the reason changes: the timer meets it every second.
+    const QString fault = nameUnknown
+        ? QStringLiteral("the server name %1 does not resolve (%2): no such name in DNS or /etc/hosts")
+              .arg(ServerName, why)
+        : QStringLiteral("the server %1 port %2 does not answer: %3").arg(ServerName).arg(ClientPort).arg(why);
+    if (fault == ServerFault)
+        return;
+    ServerFault = fault;
+    qCWarning(lcNet).noquote() << fault;
+}
+
 void RelayController::OnLinkConnect()
 {
     ConnectRetry.Stop();
     ConnectTimerId = 0;
+    ServerFault.clear();
     Incoming.Clear();
     SetStatus(QStringLiteral("Connected to Server"));
     if (LogAllows(lcNet(), QStringLiteral("connections to the server")))

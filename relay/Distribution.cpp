@@ -33,7 +33,8 @@ bool RelayController::event(QEvent* event)
     if (event->type() == WM_READERROR) {
         const auto* failure = static_cast<ReadErrorEvent*>(event);
         if (failure->Run == ReaderRun && RunFlag != 0)
-            OnLineLost(PortSide::Input, QStringLiteral("Error %1 reading %2 !").arg(failure->Error).arg(InComName));
+            OnLineLost(PortSide::Input, QStringLiteral("Error %1 reading %2 !").arg(failure->Error).arg(InComName),
+                       failure->Error);
         return true;
     }
     return QObject::event(event);
@@ -63,7 +64,7 @@ void RelayController::DistributeClock()
                                                : QStringLiteral("Error %1 writing to %2 !").arg(error).arg(OutComName);
             // A line held back by flow control is still there; any other failure is a line gone.
             if (error != 0 && error != ETIMEDOUT)
-                OnLineLost(PortSide::Output, written);
+                OnLineLost(PortSide::Output, written, error);
             else
                 SetStatus(written);
         }

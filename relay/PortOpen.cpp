@@ -3,6 +3,7 @@
 #include "serial/ComNames.h"
 #include "serial/PortMessages.h"
 #include "serial/SerialDevice.h"
+#include "serial/SerialLog.h"
 
 #include <QFileInfo>
 #include <cerrno>
@@ -26,6 +27,7 @@ int RelayController::OpenSerialPort(PortSide side)
 int RelayController::ReportPortFault(PortSide side, const PortFault& fault)
 {
     const PortMessage message = PortFailureMessage(side, fault, PortName(side));
+    qCWarning(lcSerial).noquote() << PortFaultLogText(message.text, LineDevice(side), fault.error);
     if (side == PortSide::Output)
         SetStatus(message.text);
     MessageBox(message.text, message.title, MB_OK | IconOf(message.severity));
@@ -65,6 +67,12 @@ std::optional<PortFault> RelayController::TryOpenSerialPort(PortSide side)
     if (::tcsetattr(SerialHandle, TCSANOW, &SerialDcb) != 0)
         return fail(PortFailure::SetState, errno);
     return std::nullopt;
+}
+
+QString RelayController::LineDevice(PortSide side) const
+{
+    const std::optional<int> number = ParseComName(PortName(side));
+    return number ? ComDevice(*number, LoadComDeviceMap()) : QString();
 }
 
 const QString& RelayController::PortName(PortSide side) const

@@ -33,26 +33,27 @@ RelayController::LineOpening RelayController::OpenLine(PortSide side)
         ReportPortFault(side, *fault);
         return LineOpening::Failed;
     }
-    AwaitLine(side, PortFailureMessage(side, *fault, PortName(side)).text);
+    AwaitLine(side, PortFailureMessage(side, *fault, PortName(side)).text, fault->error);
     return LineOpening::Awaited;
 }
 
-void RelayController::AwaitLine(PortSide side, const QString& why)
+void RelayController::AwaitLine(PortSide side, const QString& why, int error)
 {
     LineFault = why;
     SetStatus(why);
-    qCWarning(lcSerial).noquote() << why << "- trying" << PortName(side) << "again every" << LineRetryMs / 1000 << "s";
+    qCWarning(lcSerial).noquote() << PortFaultLogText(why, LineDevice(side), error) << "- trying" << PortName(side)
+                                  << "again every" << LineRetryMs / 1000 << "s";
     LineRetry.Start(LineRetryMs, [this, side] { return ReopenLine(side); });
 }
 
-void RelayController::OnLineLost(PortSide side, const QString& why)
+void RelayController::OnLineLost(PortSide side, const QString& why, int error)
 {
     Silence.Stop();
     // The reader is gone before its port closes, so that no reader ever touches the port opened next.
     ReaderRunFlag = 0;
     Reader.Stop();
     CloseSerialPort();
-    AwaitLine(side, why);
+    AwaitLine(side, why, error);
 }
 
 bool RelayController::ReopenLine(PortSide side)
@@ -63,7 +64,7 @@ bool RelayController::ReopenLine(PortSide side)
         if (why != LineFault) {
             LineFault = why;
             SetStatus(why);
-            qCWarning(lcSerial).noquote() << why;
+            qCWarning(lcSerial).noquote() << PortFaultLogText(why, LineDevice(side), fault->error);
         }
         return false;
     }

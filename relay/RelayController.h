@@ -45,6 +45,8 @@ public:
     // a box. Returns the run flag.
     int Start(const RelayConfig& config, bool restartAtLaunch = false);
     void Stop();
+    // What it runs, in a line: "server: COM3 = /dev/ttyUSB0 at 9600, listening on 6530".
+    QString RunDescription() const;
     int StartServer();
     int StartClient();
     void StopServer();
@@ -72,6 +74,7 @@ public:
     void OnLinkReceive(CLinkSocket* socket) override;
     void OnLinkSend() override;
     void OnLinkClose(CLinkSocket* socket) override;
+    void OnLinkConnectFailed(const QString& why, bool nameUnknown) override;
     void DropClient(CLinkSocket* client, const QString& why);
     bool CreateConnectSocket();
     void StartConnectTimer(int intervalMs);
@@ -79,7 +82,7 @@ public:
     void OnTimer(int id);
 
     // Recovery: a lost line is opened again, a lost server sought again, a silent source told.
-    void OnLineLost(PortSide side, const QString& why);
+    void OnLineLost(PortSide side, const QString& why, int error);
 
     // The status line and the clock field, each a whole text with no history.
     void SetStatus(const QString& text);
@@ -130,7 +133,9 @@ private:
         Awaited,
     };
     LineOpening OpenLine(PortSide side);
-    void AwaitLine(PortSide side, const QString& why);
+    void AwaitLine(PortSide side, const QString& why, int error);
+    // The device the line's COM name stands for now, for the log.
+    QString LineDevice(PortSide side) const;
     bool ReopenLine(PortSide side);
     int ReportPortFault(PortSide side, const PortFault& fault);
     int OpenListener();
@@ -168,6 +173,8 @@ private:
     QString StatusBeforeSilence;
     // Who may take a place, as the settings said when the listener opened.
     AllowList Allowed;
+    // Why the server could not be reached, as the log last said it.
+    QString ServerFault;
     // A full server is asked again only every ten seconds.
     bool RejectedByServer = false;
 };

@@ -14,18 +14,27 @@ int RelayController::Start(const RelayConfig& config, bool restartAtLaunch)
     ServerPort = config.ServerPort;
     ClientPort = config.ClientPort;
     RestartAtLaunch = restartAtLaunch;
-    qCInfo(lcRelay).noquote()
-        << (RestartAtLaunch ? "restart at launch in" : "START in")
-        << (RelayMode == 1 ? QStringLiteral("server mode, %1 at %2, port %3").arg(InComName, InComSpeed).arg(ServerPort)
-                           : QStringLiteral("client mode, server %1 port %2, %3 at %4")
-                                 .arg(ServerName)
-                                 .arg(ClientPort)
-                                 .arg(OutComName, OutComSpeed));
+    qCInfo(lcRelay).noquote() << (RestartAtLaunch ? "restart at launch -" : "START -") << RunDescription();
     RunFlag = RelayMode == 1 ? StartServer() : StartClient();
     RestartAtLaunch = false;
     if (RunFlag == 0)
         qCWarning(lcRelay) << "the start failed";
     return RunFlag;
+}
+
+QString RelayController::RunDescription() const
+{
+    const auto line = [this](PortSide side, const QString& speed) {
+        const QString device = LineDevice(side);
+        return QStringLiteral("%1 = %2 at %3")
+            .arg(PortName(side), device.isEmpty() ? QStringLiteral("no device") : device, speed);
+    };
+    if (RelayMode == 1)
+        return QStringLiteral("server: %1, listening on %2").arg(line(PortSide::Input, InComSpeed)).arg(ServerPort);
+    return QStringLiteral("client: server %1 port %2, %3")
+        .arg(ServerName)
+        .arg(ClientPort)
+        .arg(line(PortSide::Output, OutComSpeed));
 }
 
 void RelayController::Stop()

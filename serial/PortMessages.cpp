@@ -1,6 +1,7 @@
 #include "serial/PortMessages.h"
 
 #include <cerrno>
+#include <cstring>
 
 PortMessage PortFailureMessage(PortSide side, PortFailure failure, int error, const QString& name)
 {
@@ -52,4 +53,27 @@ PortFailure OpenFailure(int error)
 bool HealsByItself(PortFailure failure)
 {
     return failure == PortFailure::Missing || failure == PortFailure::Busy || failure == PortFailure::Open;
+}
+
+QString PortFaultLogText(const QString& text, const QString& device, int error)
+{
+    QString said = text.trimmed();
+    if (!device.isEmpty())
+        said += QStringLiteral(" (%1)").arg(device);
+    if (error == 0)
+        return said;
+    said += QStringLiteral(": %1 (errno %2)").arg(QString::fromLocal8Bit(std::strerror(error))).arg(error);
+    switch (error) {
+    case EACCES:
+    case EPERM:
+        return said
+            + QStringLiteral(" - the user running Horaline needs the dialout group: "
+                             "sudo adduser <user> dialout, then log in again or restart the service");
+    case EBUSY:
+        return said + QStringLiteral(" - another program holds the device");
+    case EIO:
+        return said + QStringLiteral(" - the adapter was unplugged or failed");
+    default:
+        return said;
+    }
 }

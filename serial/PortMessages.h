@@ -52,3 +52,7 @@ PortMessage PortFailureMessage(PortSide side, const PortFault& fault, const QStr
 
 // The failure an open(2) errno stands for.
 PortFailure OpenFailure(int error);
+
+// The log's words for a line's fault: the operator's text, then the device its name stands for, the
+// system's own words for the errno and, where one helps, what to do about it.
+QString PortFaultLogText(const QString& text, const QString& device, int error);
