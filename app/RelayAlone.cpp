@@ -1,5 +1,6 @@
 #include "app/RelayAlone.h"
 
+#include "app/ServiceNotifier.h"
 #include "app/SettingsCheck.h"
 #include "app/TerminationSignals.h"
 #include "net/CLinkSocket.h"
@@ -25,6 +26,8 @@ int RunRelay(const StoredRelay& stored)
 {
     UnattendedView view(stored.config.RelayMode);
     RelayController relay(&view);
+    ServiceNotifier manager;
+    QObject::connect(&relay, &RelayController::StatusChanged, &manager, &ServiceNotifier::Status);
     TerminationSignals termination;
     QObject::connect(&termination, &TerminationSignals::Received, &relay, [](int signalNumber) {
         qCInfo(lcRelay).noquote() << "signal" << signalNumber << "received: ending in order";
@@ -33,7 +36,10 @@ int RunRelay(const StoredRelay& stored)
     // What could not start, and will not heal by itself, is for the service manager to see.
     if (relay.Start(stored.config, true) == 0)
         return 1;
+    // Running, or waiting for a line or a port that heals by itself: either way it is what it should be.
+    manager.Ready();
     QCoreApplication::exec();
+    manager.Stopping();
     // The running state stays as stored: nobody pressed STOP.
     relay.SetEnding();
     relay.Stop();

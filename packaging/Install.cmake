@@ -21,6 +21,7 @@ install(FILES packaging/org.horaline.Horaline.desktop DESTINATION ${CMAKE_INSTAL
 install(FILES packaging/org.horaline.Horaline.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
 # Not the multiarch library folder: systemd looks for user units in <prefix>/lib/systemd/user.
 install(FILES packaging/horaline.service DESTINATION lib/systemd/user)
+install(FILES packaging/horaline@.service DESTINATION lib/systemd/system)
 foreach(size ${HORALINE_ICON_SIZES})
     install(FILES ${HORALINE_ICONS}/horaline-${size}.png
         DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps RENAME horaline.png)

@@ -6,8 +6,13 @@
 
 #include <QLabel>
 #include <QProcess>
+#include <QTemporaryDir>
 #include <csignal>
+#include <cstring>
 #include <fcntl.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 namespace {
@@ -135,6 +140,72 @@ private slots:
         QVERIFY2(text.contains(QStringLiteral("horaline.relay: signal 15 received")), qPrintable(text));
         // One line per event, never one per value.
         QVERIFY2(!text.contains(QStringLiteral("10:11:12")), qPrintable(text));
+    }
+
+    void tellsSystemdAndWritesForTheJournal()
+    {
+        QTemporaryDir folder;
+        WriteSettingsText("[Settaggi]\nProgRun=1\nProgMode=1\nInComName=COM240\nInComSpeed=9600\nServerPort="
+                          + QByteArray::number(FreePort()) + "\n[Ports]\nCOM240=/nonexistent/line\n");
+        const QByteArray notifyPath = QFile::encodeName(folder.filePath(QStringLiteral("notify")));
+        const int notify = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+        sockaddr_un address {};
+        address.sun_family = AF_UNIX;
+        std::strncpy(address.sun_path, notifyPath.constData(), sizeof address.sun_path - 1);
+        QVERIFY(::bind(notify, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0);
+        QFile log(folder.filePath(QStringLiteral("journal")));
+        QVERIFY(log.open(QIODevice::ReadWrite));
+        struct stat stream
+        {
+        };
+        QVERIFY(::fstat(log.handle(), &stream) == 0);
+
+        QProcess program;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM", "XDG_RUNTIME_DIR"})
+            environment.remove(QLatin1String(name));
+        environment.insert(QStringLiteral("NOTIFY_SOCKET"), QFile::decodeName(notifyPath));
+        environment.insert(QStringLiteral("WATCHDOG_USEC"), QStringLiteral("100000"));
+        environment.insert(QStringLiteral("JOURNAL_STREAM"),
+                           QStringLiteral("%1:%2").arg(stream.st_dev).arg(stream.st_ino));
+        program.setProcessEnvironment(environment);
+        const int logFd = log.handle();
+        program.setChildProcessModifier([logFd] { ::dup2(logFd, STDERR_FILENO); });
+        program.start(QStringLiteral(HORALINE_BINARY), {QStringLiteral("--headless")});
+        QVERIFY(program.waitForStarted(10000));
+
+        QByteArrayList said;
+        const auto listen = [&said, notify](int ms) {
+            QElapsedTimer waited;
+            waited.start();
+            while (waited.elapsed() < ms) {
+                char datagram[512];
+                const ssize_t size = ::recv(notify, datagram, sizeof datagram, 0);
+                if (size > 0)
+                    said.append(QByteArray(datagram, int(size)));
+                else
+                    QTest::qWait(10);
+            }
+        };
+        listen(1500);
+        ::kill(pid_t(program.processId()), SIGTERM);
+        QVERIFY(program.waitForFinished(10000));
+        listen(100);
+        ::close(notify);
+        QVERIFY2(said.contains("READY=1") && said.contains("STATUS=COM240 doesn't exist !")
+                     && said.count("WATCHDOG=1") >= 3 && said.indexOf("STOPPING=1") > said.indexOf("READY=1"),
+                 said.join(' ').constData());
+
+        // Each line with its priority and no time of its own; Qt's own words never among them.
+        log.seek(0);
+        const QString text = QString::fromLocal8Bit(log.readAll());
+        QVERIFY2(text.contains(QStringLiteral("<6>horaline.relay: Horaline 1.0.8 starts without a window"))
+                     && text.contains(QStringLiteral("<4>horaline.serial: COM240 doesn't exist ! (/nonexistent/line): "
+                                                     "No such file or directory (errno 2) - trying COM240 again")),
+                 qPrintable(text));
+        for (const QString& line : text.split(QLatin1Char('\n'), Qt::SkipEmptyParts))
+            QVERIFY2(line.contains(QRegularExpression(QStringLiteral("^<[3-6]>horaline\\.[a-z]+: "))),
+                     qPrintable(line));
     }
 
     void droppedLinesAreCountedAndSaid()

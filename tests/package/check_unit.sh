@@ -1,17 +1,37 @@
 #!/usr/bin/env bash
-# Checks the systemd user unit as systemd itself reads it; any complaint fails, not only an error.
-#   check_unit.sh <unit file> <Horaline binary>
+# Checks the systemd units as systemd itself reads them; any complaint fails, not only an error. The
+# system template must also stay hardened: an exposure of at most 4.0 by systemd's own measure.
+#   check_unit.sh <user unit> <system template> <Horaline binary>
 set -euo pipefail
-unit="$1"
-binary="$2"
+user_unit="$1"
+template="$2"
+binary="$3"
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 mkdir -m 700 "$work/runtime"
-# Installed, the unit finds Horaline on systemd's own search path; here it is the one just built.
-sed "s|^ExecStart=Horaline |ExecStart=$binary |" "$unit" > "$work/horaline.service"
-grep -qx "ExecStart=$binary --headless" "$work/horaline.service" \
-    || { echo "FAIL: the unit does not run 'Horaline --headless'" >&2; exit 1; }
-output=$(XDG_RUNTIME_DIR="$work/runtime" systemd-analyze --user verify "$work/horaline.service" 2>&1) \
-    || { echo "FAIL: $output" >&2; exit 1; }
-[ -z "$output" ] || { echo "FAIL: $output" >&2; exit 1; }
-echo "PASS: $(basename "$unit")"
+
+# Installed, the units find Horaline on systemd's own search path; here it is the one just built.
+built() {
+    sed "s|^ExecStart=Horaline |ExecStart=$binary |" "$1" > "$2"
+    grep -qx "ExecStart=$binary --headless" "$2" \
+        || { echo "FAIL: $(basename "$1") does not run 'Horaline --headless'" >&2; exit 1; }
+}
+quiet() {
+    local output
+    output=$("$@" 2>&1) || { echo "FAIL: $output" >&2; exit 1; }
+    [ -z "$output" ] || { echo "FAIL: $output" >&2; exit 1; }
+}
+
+built "$user_unit" "$work/horaline.service"
+quiet env XDG_RUNTIME_DIR="$work/runtime" systemd-analyze --user verify --man=no "$work/horaline.service"
+
+# A template is read through one of its instances: the user running this check exists everywhere.
+instance="$work/horaline@$(id -un).service"
+built "$template" "$instance"
+quiet systemd-analyze verify --man=no "$instance"
+score=$(systemd-analyze security --offline=yes --no-pager "$instance" 2>&1 \
+    | sed -n 's/^→ Overall exposure level for .*: \([0-9.]*\) .*/\1/p')
+[ -n "$score" ] || { echo "FAIL: no exposure level for $(basename "$template")" >&2; exit 1; }
+awk -v score="$score" 'BEGIN { exit !(score <= 4.0) }' \
+    || { echo "FAIL: $(basename "$template") exposure $score, above 4.0" >&2; exit 1; }
+echo "PASS: $(basename "$user_unit"), $(basename "$template") (exposure $score)"
