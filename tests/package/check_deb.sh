@@ -19,6 +19,7 @@ for file in usr/bin/Horaline usr/bin/horaline-timecode usr/bin/horaline-autostar
     [ -x "$root/install/$file" ] || { echo "FAIL: $file is missing or not executable" >&2; exit 1; }
 done
 [ -s "$root/install/usr/lib/systemd/user/horaline.service" ] || { echo "FAIL: the user unit is missing" >&2; exit 1; }
+[ -s "$root/install/usr/lib/systemd/system/horaline@.service" ] || { echo "FAIL: the system unit is missing" >&2; exit 1; }
 for size in 16 32 48 256; do
     icon="usr/share/icons/hicolor/${size}x${size}/apps/horaline.png"
     [ -s "$root/install/$icon" ] || { echo "FAIL: $icon is missing" >&2; exit 1; }
