@@ -1,6 +1,9 @@
 #include "app/CRelayApp.h"
 
 #include "app/RelayAlone.h"
+#include "app/SingleInstance.h"
+#include "app/StatusQuery.h"
+#include "app/StatusService.h"
 #include "app/TerminationSignals.h"
 #include "net/CLinkSocket.h"
 #include "relay/RelayLog.h"
@@ -28,13 +31,22 @@ void CloseModalWindows(const QWidget* mainWindow)
 
 } // namespace
 
-bool CRelayApp::InitInstance(bool headless)
+void CRelayApp::NameApplication()
 {
-    // Settings follow the program file's name, so a renamed copy keeps settings of its own.
     QCoreApplication::setApplicationName(QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName());
     QCoreApplication::setOrganizationName(QStringLiteral("Remote Tickview System"));
+}
+
+bool CRelayApp::InitInstance(bool headless)
+{
+    NameApplication();
     if (headless) {
         ExitCode = RunRelayAlone();
+        return false;
+    }
+    SingleInstance instance;
+    if (!instance.Acquire()) {
+        ExitCode = BringOtherToFront(instance.OtherPid());
         return false;
     }
     ClearInterruptedWrites(SettingsFile::Path());
@@ -47,16 +59,38 @@ bool CRelayApp::InitInstance(bool headless)
     }
     qCInfo(lcRelay).noquote() << QCoreApplication::applicationName() << QStringLiteral(HORALINE_VERSION)
                               << "starts with its window";
-    RunWindow();
+    RunWindow(instance.SocketPath());
     qCInfo(lcRelay) << "ended";
     return false;
 }
 
-void CRelayApp::RunWindow()
+int CRelayApp::BringOtherToFront(qint64 pid)
+{
+    const std::optional<QJsonObject> answer = AskRunning("raise");
+    const QString running
+        = QStringLiteral("Horaline already runs on the settings %1 (pid %2)").arg(SettingsFile::Path()).arg(pid);
+    if (answer && answer->value(QStringLiteral("raised")).toBool()) {
+        qCInfo(lcRelay).noquote() << running + QStringLiteral(": its window is brought to the front");
+        return 0;
+    }
+    // Nothing to bring forward: the one that runs has no window, as a service has none.
+    const QString text = running + QStringLiteral(" without a window.");
+    qCWarning(lcRelay).noquote() << text;
+    ShowModalMessageBox(nullptr, text, QCoreApplication::applicationName(), MB_OK | MB_ICONINFORMATION);
+    return 1;
+}
+
+void CRelayApp::RunWindow(const QString& statusSocket)
 {
     // The window hides in the notification area; only a confirmed exit ends the program.
     QApplication::setQuitOnLastWindowClosed(false);
     CRelayDlg dialog;
+    const StatusService status(
+        statusSocket, [&dialog] { return dialog.Relay().StatusReport(); },
+        [&dialog] {
+            dialog.BringToFront();
+            return true;
+        });
     TerminationSignals termination;
     QObject::connect(&termination, &TerminationSignals::Received, &dialog, [&dialog](int signalNumber) {
         qCInfo(lcRelay).noquote() << "signal" << signalNumber << "received: ending in order";

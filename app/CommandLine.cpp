@@ -27,22 +27,32 @@ LaunchRequest ReadCommandLine(int argc, char* argv[])
                                                      "does; every message goes to the log. The default when "
                                                      "there is no display."));
     parser.addOption(headless);
+    const QCommandLineOption status(
+        QStringLiteral("status"),
+        QStringLiteral("Print how the running Horaline of these settings stands, and end with 0 when it relays, "
+                       "1 when it runs degraded, 2 when it relays nothing, 3 when none runs."));
+    parser.addOption(status);
+    const QCommandLineOption json(QStringLiteral("json"),
+                                  QStringLiteral("With --status: print it as one JSON object."));
+    parser.addOption(json);
 
     QStringList arguments;
     for (int i = 0; i < argc; ++i)
         arguments.append(QString::fromLocal8Bit(argv[i]));
     const bool understood = parser.parse(arguments);
-    if (understood && !parser.isSet(help) && !parser.isSet(version) && parser.positionalArguments().isEmpty())
-        return {parser.isSet(headless) || NoDisplay(), std::nullopt};
+    const bool misused = understood && parser.isSet(json) && !parser.isSet(status);
+    if (understood && !misused && !parser.isSet(help) && !parser.isSet(version)
+        && parser.positionalArguments().isEmpty())
+        return {parser.isSet(headless) || NoDisplay(), parser.isSet(status), parser.isSet(json), std::nullopt};
 
     // Only to answer: the usage line names the program as it was called.
     QCoreApplication application(argc, argv);
-    if (!understood || !parser.positionalArguments().isEmpty()) {
-        const QString error = understood
-            ? QStringLiteral("Unexpected argument '%1'.").arg(parser.positionalArguments().first())
-            : parser.errorText();
+    if (!understood || misused || !parser.positionalArguments().isEmpty()) {
+        const QString error = !understood ? parser.errorText()
+            : misused                     ? QStringLiteral("--json goes with --status.")
+                      : QStringLiteral("Unexpected argument '%1'.").arg(parser.positionalArguments().first());
         Print(stderr, QStringLiteral("%1: %2\nTry '%1 --help'.\n").arg(QCoreApplication::applicationName(), error));
-        return {false, 2};
+        return {false, false, false, 2};
     }
     if (parser.isSet(version))
         Print(
@@ -50,7 +60,7 @@ LaunchRequest ReadCommandLine(int argc, char* argv[])
             QStringLiteral("%1 %2\n").arg(QCoreApplication::applicationName(), QCoreApplication::applicationVersion()));
     else
         Print(stdout, parser.helpText());
-    return {false, 0};
+    return {false, false, false, 0};
 }
 
 bool NoDisplay()

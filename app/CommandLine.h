@@ -6,6 +6,9 @@
 struct LaunchRequest
 {
     bool headless = false;
+    // Only to ask the running Horaline of these settings how it stands, and print it.
+    bool status = false;
+    bool json = false;
     // Set when the program has answered (help, version, a wrong option) and is to end with this code.
     std::optional<int> exitCode;
 };

@@ -2,6 +2,8 @@
 
 #include "app/ServiceNotifier.h"
 #include "app/SettingsCheck.h"
+#include "app/SingleInstance.h"
+#include "app/StatusService.h"
 #include "app/TerminationSignals.h"
 #include "net/CLinkSocket.h"
 #include "relay/RelayController.h"
@@ -22,10 +24,12 @@
 
 namespace {
 
-int RunRelay(const StoredRelay& stored)
+int RunRelay(const StoredRelay& stored, const QString& statusSocket)
 {
     UnattendedView view(stored.config.RelayMode);
     RelayController relay(&view);
+    const StatusService status(
+        statusSocket, [&relay] { return relay.StatusReport(); }, [] { return false; });
     ServiceNotifier manager;
     QObject::connect(&relay, &RelayController::StatusChanged, &manager, &ServiceNotifier::Status);
     TerminationSignals termination;
@@ -51,6 +55,12 @@ int RunRelay(const StoredRelay& stored)
 
 int RunRelayAlone()
 {
+    SingleInstance instance;
+    if (!instance.Acquire()) {
+        qCCritical(lcRelay).noquote() << "Horaline already runs on the settings" << SettingsFile::Path()
+                                      << QStringLiteral("(pid %1): this one ends").arg(instance.OtherPid());
+        return 1;
+    }
     ClearInterruptedWrites(SettingsFile::Path());
     if (!ProbeSocket() == 0) {
         qCCritical(lcRelay).noquote() << "box" << QCoreApplication::applicationName() << "-"
@@ -64,7 +74,7 @@ int RunRelayAlone()
     qCInfo(lcRelay).noquote() << QCoreApplication::applicationName() << QStringLiteral(HORALINE_VERSION)
                               << "starts without a window, on the settings" << SettingsFile::Path();
     // The settings passed their check: a relay is to run, on what they say.
-    const int status = RunRelay(LoadRelaySettings({}));
+    const int status = RunRelay(LoadRelaySettings({}), instance.SocketPath());
     qCInfo(lcRelay) << "ended";
     return status;
 }

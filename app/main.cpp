@@ -3,6 +3,7 @@
 #include "app/Log.h"
 #include "app/LogWriter.h"
 #include "app/RelayAlone.h"
+#include "app/StatusQuery.h"
 
 #include <QApplication>
 #include <memory>
@@ -13,6 +14,11 @@ int main(int argc, char* argv[])
     const LaunchRequest request = ReadCommandLine(argc, argv);
     if (request.exitCode)
         return *request.exitCode;
+    if (request.status) {
+        const QCoreApplication application(argc, argv);
+        CRelayApp::NameApplication();
+        return QueryStatus(request.json);
+    }
     if (request.headless)
         ExecRelayAlone(argv);
     InstallLogFormat();

@@ -147,6 +147,7 @@ void CLinkSocket::Adopt(QTcpSocket* connection, bool accepted)
     // flood grows the program.
     connection->setReadBufferSize(accepted ? AcceptedReadLimit : ReadBufferLimit);
     Established = accepted;
+    Since = accepted ? QDateTime::currentDateTimeUtc() : QDateTime();
     Handed = Taken = 0;
     Waiting = false;
     if (accepted)
@@ -156,6 +157,7 @@ void CLinkSocket::Adopt(QTcpSocket* connection, bool accepted)
         KeepAlive(Connection);
         Established = true;
         Attempting = false;
+        Since = QDateTime::currentDateTimeUtc();
         if (Owner != nullptr)
             Owner->OnLinkConnect();
     });

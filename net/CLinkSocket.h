@@ -2,6 +2,7 @@
 
 #include "net/LinkOwner.h"
 
+#include <QDateTime>
 #include <QElapsedTimer>
 #include <QHostAddress>
 #include <QObject>
@@ -49,6 +50,8 @@ public:
     qintptr Descriptor() const;
     // The peer as the log names it: address:port.
     QString PeerText() const;
+    // When the connection was made; invalid while there is none.
+    QDateTime ConnectedSince() const { return Since; }
     QHostAddress PeerAddress() const;
     // Sends the last words, then closes; what the peer sent is discarded first so that it is not reset.
     void SendAndClose(const QByteArray& lastWords);
@@ -63,6 +66,7 @@ private:
     bool Established = false;
     // The client's own connection is being tried: a failure now is an attempt failed, not a close.
     bool Attempting = false;
+    QDateTime Since;
     QPointer<QTcpServer> Server;
     QPointer<QTcpSocket> Connection;
     // Bytes handed to the system, and how many of them the peer had taken when last asked.

@@ -49,6 +49,7 @@ void RelayController::OnLinkConnectFailed(const QString& why, bool nameUnknown)
     if (fault == ServerFault)
         return;
     ServerFault = fault;
+    RecordFault(fault);
     qCWarning(lcNet).noquote() << fault;
 }
 
@@ -86,6 +87,7 @@ void RelayController::TakeClockText(const QByteArray& text)
 {
     StoreReceivedText(ClockBuffer, text);
     LastValue.start();
+    LastValueText = QString::fromLatin1(text);
     RejectedByServer = false;
     OnValueArrived();
     // The display line before the views: a view can wait a moment, the clock on the wall cannot.

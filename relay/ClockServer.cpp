@@ -40,6 +40,7 @@ bool RelayController::SetListening(bool listen)
     }
     if (const int error = OpenListener(); error != 0) {
         qCWarning(lcNet).noquote() << "cannot listen on port" << ServerPort << "-" << SocketFailureText(error);
+        RecordFault(QStringLiteral("cannot listen on port %1: %2").arg(ServerPort).arg(SocketFailureText(error)));
         SetStatus(QLatin1String(LoadString(IDS_NO_LISTENING)));
         // At the restart at launch the port may still be held by a program that is ending: it is tried
         // again while the server runs, and nobody is asked.

@@ -46,6 +46,7 @@ void RelayController::OnClockFrame()
     // The clients before the views: a view can wait a moment, the clocks on the wall cannot.
     DistributeClock();
     const QByteArray text = FormatClockText(ClockBuffer);
+    LastValueText = QString::fromLatin1(text);
     SetClock(ControlText(text.constData(), size_t(text.size())));
 }
 

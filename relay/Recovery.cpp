@@ -41,6 +41,7 @@ void RelayController::AwaitLine(PortSide side, const QString& why, int error)
 {
     LineFault = why;
     SetStatus(why);
+    RecordFault(why);
     qCWarning(lcSerial).noquote() << PortFaultLogText(why, LineDevice(side), error) << "- trying" << PortName(side)
                                   << "again every" << LineRetryMs / 1000 << "s";
     LineRetry.Start(LineRetryMs, [this, side] { return ReopenLine(side); });
@@ -64,6 +65,7 @@ bool RelayController::ReopenLine(PortSide side)
         if (why != LineFault) {
             LineFault = why;
             SetStatus(why);
+            RecordFault(why);
             qCWarning(lcSerial).noquote() << PortFaultLogText(why, LineDevice(side), fault->error);
         }
         return false;
@@ -88,6 +90,7 @@ void RelayController::OnServerLost()
     ConnectSocket.Disconnect();
     if (!RejectedByServer)
         SetStatus(QStringLiteral("Server lost"));
+    RecordFault(RejectedByServer ? QStringLiteral("Rejected by the Server") : QStringLiteral("Server lost"));
     const int retryMs = RejectedByServer ? RejectedRetryMs : ServerRetryMs;
     if (LogAllows(lcNet(),
                   RejectedByServer ? QStringLiteral("rejections by the server")
@@ -107,6 +110,7 @@ void RelayController::OnSilence()
 {
     StatusBeforeSilence = StatusText;
     SetStatus(SilenceText(RelayMode, InComName, ServerName));
+    RecordFault(StatusText);
     qCWarning(lcRelay) << "no time code for" << SilenceLimitMs / 1000 << "s";
 }
 

@@ -11,7 +11,9 @@
 #include "serial/FrameWriter.h"
 #include "serial/TimeCodeReader.h"
 
+#include <QDateTime>
 #include <QElapsedTimer>
+#include <QJsonObject>
 #include <QList>
 #include <QObject>
 #include <QString>
@@ -88,6 +90,8 @@ public:
     void SetStatus(const QString& text);
     const QString& Status() const { return StatusText; }
     void SetClock(const QString& text);
+    // What a status query is told: one JSON object with stable names, "health" among them.
+    QJsonObject StatusReport() const;
     // Whether a line of this kind of event may go to the log now; a storm of them is summed up instead.
     bool LogAllows(const QLoggingCategory& category, const QString& kind, const QString& source = QString());
 
@@ -146,6 +150,9 @@ private:
     void StopRecovery();
     void TakeClockText(const QByteArray& text);
     void TakeControlWord(const QByteArray& word);
+    // A fault the relay heals from, counted for the status query.
+    void RecordFault(const QString& text);
+    QString Health() const;
 
     RelayView* View;
     bool Ending = false;
@@ -158,6 +165,13 @@ private:
     int ReaderRun = 0;
     // When the last value came; a newly admitted client is given it only while it is the time of now.
     QElapsedTimer LastValue;
+    QString LastValueText;
+    // Since when it runs, and the faults it met meanwhile.
+    QDateTime RunSince;
+    QElapsedTimer RunClock;
+    int FaultCount = 0;
+    QString LastFault;
+    QDateTime LastFaultAt;
     // The server's messages, found in the stream whatever its segments.
     MessageStream Incoming;
     LogThrottle Throttle;

@@ -14,6 +14,12 @@ int RelayController::Start(const RelayConfig& config, bool restartAtLaunch)
     ServerPort = config.ServerPort;
     ClientPort = config.ClientPort;
     RestartAtLaunch = restartAtLaunch;
+    RunSince = QDateTime::currentDateTimeUtc();
+    RunClock.start();
+    FaultCount = 0;
+    LastFault.clear();
+    LastFaultAt = QDateTime();
+    LastValueText.clear();
     qCInfo(lcRelay).noquote() << (RestartAtLaunch ? "restart at launch -" : "START -") << RunDescription();
     RunFlag = RelayMode == 1 ? StartServer() : StartClient();
     RestartAtLaunch = false;

@@ -67,6 +67,8 @@ public:
 
     // Notification area.
     void OnTrayNotify(unsigned id, unsigned mouseMessage);
+    // Shown, restored and in front, from the tray or minimised.
+    void BringToFront();
     QMenu* TrayMenu() const { return TrayMenuPopup; }
     // Where the desktop has no notification area, minimising must not hide the window for good.
     void SetTrayAvailability(std::function<bool()> available);

@@ -36,6 +36,14 @@ void CRelayDlg::SetTrayAvailability(std::function<bool()> available)
     TrayAvailable = std::move(available);
 }
 
+void CRelayDlg::BringToFront()
+{
+    show();
+    showNormal();
+    raise();
+    activateWindow();
+}
+
 void CRelayDlg::OnTrayNotify(unsigned id, unsigned mouseMessage)
 {
     if (id != TrayIconId)
@@ -45,10 +53,7 @@ void CRelayDlg::OnTrayNotify(unsigned id, unsigned mouseMessage)
         if (isVisible() && !isMinimized()) {
             showMinimized();
         } else {
-            show();
-            showNormal();
-            raise();
-            activateWindow();
+            BringToFront();
         }
     } else if (mouseMessage == WM_RBUTTONDOWN) {
         const QPoint cursor = QCursor::pos();

@@ -4,6 +4,9 @@
 #include "support/RelayFixture.h"
 #include "support/TestMain.h"
 
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QLabel>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -140,6 +143,73 @@ private slots:
         QVERIFY2(text.contains(QStringLiteral("horaline.relay: signal 15 received")), qPrintable(text));
         // One line per event, never one per value.
         QVERIFY2(!text.contains(QStringLiteral("10:11:12")), qPrintable(text));
+    }
+
+    void answersStatusQueriesAndRunsOnce()
+    {
+        PtyPair line;
+        const quint16 port = WriteServerSettings(line);
+        QProcess program;
+        StartWithoutDisplay(program, {});
+        QVERIFY(program.waitForStarted(10000));
+        QTcpSocket peer;
+        ConnectWhenListening(peer, port);
+        QTest::qWait(200);
+        QVERIFY(line.Write("\x02"
+                           "101112"));
+        QCOMPARE(ReadUntil(peer, 8), QByteArray("10:11:12"));
+        // What a query printed, when it ended with the status expected; nothing otherwise.
+        const auto ask = [](const QStringList& arguments, int expectedExit) {
+            QProcess query;
+            StartWithoutDisplay(query, arguments);
+            const bool ended = query.waitForFinished(10000);
+            const QByteArray said = query.readAllStandardOutput() + query.readAllStandardError();
+            if (ended && query.exitCode() == expectedExit)
+                return said;
+            qWarning("exit status %d: %s", query.exitCode(), said.constData());
+            return QByteArray();
+        };
+
+        const QJsonObject report
+            = QJsonDocument::fromJson(ask({QStringLiteral("--status"), QStringLiteral("--json")}, 0)).object();
+        const QJsonObject expectedLine {{QStringLiteral("name"), QStringLiteral("COM240")},
+                                        {QStringLiteral("device"), QFileInfo(line.SlavePath).canonicalFilePath()},
+                                        {QStringLiteral("speed"), QStringLiteral("9600")},
+                                        {QStringLiteral("state"), QStringLiteral("open")}};
+        QVERIFY2(report[QStringLiteral("pid")].toInteger() == program.processId()
+                     && report[QStringLiteral("mode")] == QStringLiteral("server")
+                     && report[QStringLiteral("running")] == true
+                     && report[QStringLiteral("health")] == QStringLiteral("relaying")
+                     && report[QStringLiteral("lastValue")] == QStringLiteral("10:11:12")
+                     && report[QStringLiteral("lastValueAge")].toDouble(-1) >= 0
+                     && report[QStringLiteral("lastValueAge")].toDouble() < 5
+                     && report[QStringLiteral("line")].toObject() == expectedLine
+                     && report[QStringLiteral("listening")] == port && report[QStringLiteral("server")].isNull()
+                     && report[QStringLiteral("clients")][0][QStringLiteral("address")]
+                         == QStringLiteral("127.0.0.1:%1").arg(peer.localPort())
+                     && report[QStringLiteral("clients")].toArray().size() == 1,
+                 QJsonDocument(report).toJson().constData());
+        const QString text = QString::fromLocal8Bit(ask({QStringLiteral("--status")}, 0));
+        QVERIFY2(text.contains(QStringLiteral(": relaying\n"))
+                     && text.contains(QStringLiteral("last value:  10:11:12, "))
+                     && text.contains(QStringLiteral("\n  127.0.0.1:%1 since ").arg(peer.localPort())),
+                 qPrintable(text));
+
+        // A second one on the same settings leaves the first alone.
+        QVERIFY2(ask({QStringLiteral("--headless")}, 1)
+                     .contains(QStringLiteral("(pid %1): this one ends").arg(program.processId()).toLatin1()),
+                 "no word of the one that runs");
+        QCOMPARE(ReadUntil(peer, 1, 300), QByteArray());
+
+        // A line gone and being retried is degraded; none running, nothing to ask.
+        line.CloseMaster();
+        QTRY_VERIFY_WITH_TIMEOUT(ask({QStringLiteral("--status")}, 1).contains("line:        COM240 = "), 10000);
+        ::kill(pid_t(program.processId()), SIGTERM);
+        QVERIFY(program.waitForFinished(10000));
+        QVERIFY(ask({QStringLiteral("--status")}, 3)
+                    .startsWith("No Horaline runs on the settings " + SettingsFile::Path().toLocal8Bit()));
+        // The queries were no clients.
+        QCOMPARE(QString::fromLocal8Bit(program.readAllStandardError()).count(QStringLiteral("admitted")), 1);
     }
 
     void tellsSystemdAndWritesForTheJournal()

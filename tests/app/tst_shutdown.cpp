@@ -172,6 +172,26 @@ private slots:
         QCOMPARE(window.Relay().ListeningFlag, 0);
     }
 
+    void aSecondWindowBringsTheFirstForwardAndEnds()
+    {
+        QFile::remove(SettingsFile::Path());
+        QProcess first;
+        first.start(QStringLiteral(HORALINE_BINARY), {});
+        QVERIFY(first.waitForStarted(10000));
+        QTRY_VERIFY_WITH_TIMEOUT(CatchesSignal(first.processId(), SIGTERM), 20000);
+        QProcess second;
+        second.start(QStringLiteral(HORALINE_BINARY), {});
+        QVERIFY(second.waitForFinished(20000));
+        const QString said = QString::fromLocal8Bit(second.readAllStandardError());
+        QVERIFY2(
+            second.exitCode() == 0
+                && said.contains(QStringLiteral("(pid %1): its window is brought to the front").arg(first.processId())),
+            qPrintable(said));
+        QCOMPARE(first.state(), QProcess::Running);
+        ::kill(pid_t(first.processId()), SIGTERM);
+        QVERIFY(first.waitForFinished(20000));
+    }
+
     void theProgramEndsCleanlyOnSigterm_data()
     {
         QTest::addColumn<QByteArray>("settings");

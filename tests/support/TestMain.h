@@ -4,16 +4,18 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-// Runs a Qt Test class on the offscreen platform with a throw-away settings folder, so that no test
-// ever reads or writes the settings of the person running it. The GUI-less form runs the relay alone,
-// with no GUI at all, as a service does.
+// Runs a Qt Test class on the offscreen platform with a throw-away settings folder and runtime folder,
+// so that no test ever reads or writes the settings of the person running it, nor meets a Horaline of theirs. The
+// GUI-less form runs the relay alone, with no GUI at all, as a service does.
 #define HORALINE_TEST_MAIN_WITH(ApplicationClass, TestClass)                                                           \
     int main(int argc, char* argv[])                                                                                   \
     {                                                                                                                  \
         QTemporaryDir config;                                                                                          \
-        if (!config.isValid())                                                                                         \
+        QTemporaryDir runtime;                                                                                         \
+        if (!config.isValid() || !runtime.isValid())                                                                   \
             return 2;                                                                                                  \
         qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());                                                       \
+        qputenv("XDG_RUNTIME_DIR", runtime.path().toLocal8Bit());                                                      \
         if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))                                                            \
             qputenv("QT_QPA_PLATFORM", "offscreen");                                                                   \
         ApplicationClass application(argc, argv);                                                                      \

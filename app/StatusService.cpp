@@ -1,0 +1,61 @@
+#include "app/StatusService.h"
+
+#include "relay/RelayLog.h"
+
+#include <QJsonDocument>
+#include <QLocalServer>
+#include <QLocalSocket>
+#include <QTimer>
+
+namespace {
+
+// A request is a word; an asker that says more, or nothing for a while, is no query of ours.
+constexpr qint64 RequestLimit = 64;
+constexpr int AskerPatienceMs = 2000;
+
+} // namespace
+
+StatusService::StatusService(const QString& socketPath, Report report, Raise raise, QObject* parent)
+    : QObject(parent)
+    , Server(new QLocalServer(this))
+    , MakeReport(std::move(report))
+    , BringToFront(std::move(raise))
+{
+    if (socketPath.isEmpty())
+        return;
+    Server->setSocketOptions(QLocalServer::UserAccessOption);
+    // Whoever made a socket here has died: the instance lock is ours.
+    QLocalServer::removeServer(socketPath);
+    if (!Server->listen(socketPath)) {
+        qCWarning(lcRelay).noquote() << "status queries cannot be answered:" << socketPath << "-"
+                                     << Server->errorString();
+        return;
+    }
+    connect(Server, &QLocalServer::newConnection, this, [this] {
+        while (QLocalSocket* asker = Server->nextPendingConnection()) {
+            asker->setReadBufferSize(RequestLimit);
+            connect(asker, &QLocalSocket::readyRead, this, [this, asker] { Answer(asker); });
+            connect(asker, &QLocalSocket::disconnected, asker, &QObject::deleteLater);
+            QTimer::singleShot(AskerPatienceMs, asker, &QLocalSocket::abort);
+        }
+    });
+}
+
+void StatusService::Answer(QLocalSocket* asker)
+{
+    if (!asker->canReadLine()) {
+        if (asker->bytesAvailable() >= RequestLimit)
+            asker->abort();
+        return;
+    }
+    const QByteArray request = asker->readLine(RequestLimit).trimmed();
+    QJsonObject answer;
+    if (request == "status")
+        answer = MakeReport();
+    else if (request == "raise")
+        answer = {{QStringLiteral("raised"), BringToFront()}};
+    else
+        answer = {{QStringLiteral("error"), QStringLiteral("unknown request")}};
+    asker->write(QJsonDocument(answer).toJson(QJsonDocument::Compact) + '\n');
+    asker->disconnectFromServer();
+}

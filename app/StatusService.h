@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QJsonObject>
+#include <QObject>
+#include <functional>
+
+class QLocalServer;
+class QLocalSocket;
+
+// Answers the queries of `Horaline --status` and of a second Horaline started on the same settings, on
+// a local socket only this user can reach: one request line ("status" or "raise"), one JSON line back.
+// A query takes no client's place and leaves no line in the log.
+class StatusService final : public QObject
+{
+public:
+    using Report = std::function<QJsonObject()>;
+    // Brings the window to the front; false where there is none.
+    using Raise = std::function<bool()>;
+
+    StatusService(const QString& socketPath, Report report, Raise raise, QObject* parent = nullptr);
+
+private:
+    void Answer(QLocalSocket* asker);
+
+    QLocalServer* Server;
+    Report MakeReport;
+    Raise BringToFront;
+};
