@@ -18,22 +18,54 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <csignal>
 #include <cstdlib>
 #include <sysexits.h>
 #include <unistd.h>
 
 namespace {
 
+// SIGHUP: the settings are read again and the relay takes what changed; settings that cannot run leave it
+// running as it was.
+void ReadSettingsAgain(RelayController& relay, UnattendedView& view, ServiceNotifier& manager)
+{
+    manager.Reloading();
+    if (const std::optional<QString> fault = UnrunnableSettings()) {
+        qCCritical(lcSettings).noquote() << *fault << "- the relay runs on as it was";
+        manager.Ready();
+        return;
+    }
+    const RelayConfig config = LoadRelaySettings({}).config;
+    if (config.RelayMode == relay.RelayMode) {
+        relay.Reload(config);
+    } else {
+        qCInfo(lcRelay).noquote() << QStringLiteral("settings read again: ProgMode %1 -> %2: the relay starts anew")
+                                         .arg(relay.RelayMode)
+                                         .arg(config.RelayMode);
+        relay.Stop();
+        view.SetMode(config.RelayMode);
+        // What could not start, and will not heal by itself, is for the service manager to see.
+        if (relay.Start(config, true) == 0)
+            QCoreApplication::exit(1);
+    }
+    manager.Ready();
+}
+
 int RunRelay(const StoredRelay& stored, const QString& statusSocket)
 {
     UnattendedView view(stored.config.RelayMode);
     RelayController relay(&view);
-    const StatusService status(
+    const StatusService queries(
         statusSocket, [&relay] { return relay.StatusReport(); }, [] { return false; });
     ServiceNotifier manager;
     QObject::connect(&relay, &RelayController::StatusChanged, &manager, &ServiceNotifier::Status);
     TerminationSignals termination;
-    QObject::connect(&termination, &TerminationSignals::Received, &relay, [](int signalNumber) {
+    QObject::connect(&termination, &TerminationSignals::Received, &relay, [&](int signalNumber) {
+        if (signalNumber == SIGHUP) {
+            qCInfo(lcRelay).noquote() << "signal" << signalNumber << "received: reading the settings again";
+            ReadSettingsAgain(relay, view, manager);
+            return;
+        }
         qCInfo(lcRelay).noquote() << "signal" << signalNumber << "received: ending in order";
         QCoreApplication::quit();
     });
@@ -42,13 +74,13 @@ int RunRelay(const StoredRelay& stored, const QString& statusSocket)
         return 1;
     // Running, or waiting for a line or a port that heals by itself: either way it is what it should be.
     manager.Ready();
-    QCoreApplication::exec();
+    const int status = QCoreApplication::exec();
     manager.Stopping();
     // The running state stays as stored: nobody pressed STOP.
     relay.SetEnding();
     relay.Stop();
     relay.SetListening(false);
-    return 0;
+    return status;
 }
 
 } // namespace

@@ -5,7 +5,8 @@
 class QSocketNotifier;
 
 // Turns SIGTERM, SIGINT and SIGHUP (logout, systemctl, kill, a closed terminal) into a Qt signal on the
-// event loop, where the window can shut down in order instead of dying with its state unsaved.
+// event loop, where the window can shut down in order instead of dying with its state unsaved. Without a
+// window SIGHUP reads the settings again instead, as other daemons do.
 class TerminationSignals : public QObject
 {
     Q_OBJECT

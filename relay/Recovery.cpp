@@ -71,6 +71,12 @@ bool RelayController::ReopenLine(PortSide side)
         return false;
     }
     qCInfo(lcSerial).noquote() << PortName(side) << "is back, on" << SerialDevice;
+    ResumeLine(side);
+    return true;
+}
+
+void RelayController::ResumeLine(PortSide side)
+{
     if (side == PortSide::Input) {
         SetStatus(QStringLiteral("Started Server mode !"));
         StartReader();
@@ -78,7 +84,6 @@ bool RelayController::ReopenLine(PortSide side)
         SetStatus(ConnectTimerId == 0 ? QStringLiteral("Connected to Server")
                                       : QStringLiteral("Connecting to Server ..."));
     }
-    return true;
 }
 
 void RelayController::OnServerLost()

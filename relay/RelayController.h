@@ -47,6 +47,11 @@ public:
     // a box. Returns the run flag.
     int Start(const RelayConfig& config, bool restartAtLaunch = false);
     void Stop();
+    // Takes the configuration as the settings say it now, in the same mode, redoing only what changed:
+    // the allow-list applies at once, a changed line is reopened, a changed port listened on anew, a
+    // changed server sought. No connected client is dropped that the change does not exclude. What
+    // changed is logged.
+    void Reload(const RelayConfig& config);
     // What it runs, in a line: "server: COM3 = /dev/ttyUSB0 at 9600, listening on 6530".
     QString RunDescription() const;
     int StartServer();
@@ -141,6 +146,12 @@ private:
     // The device the line's COM name stands for now, for the log.
     QString LineDevice(PortSide side) const;
     bool ReopenLine(PortSide side);
+    // The line is open again: what runs on it starts.
+    void ResumeLine(PortSide side);
+    // What differs from the configuration it runs, e.g. "InComName COM3 -> COM4".
+    QStringList ChangesTo(const RelayConfig& config, const AllowList& allowed) const;
+    // Clients this list no longer admits are told "Rejected" and closed.
+    void ApplyAllowList(const AllowList& allowed);
     int ReportPortFault(PortSide side, const PortFault& fault);
     int OpenListener();
     void KeepListening();

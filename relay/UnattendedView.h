@@ -14,6 +14,8 @@ public:
 
     int MessageBox(const QString&, const QString&, unsigned type) override { return DefaultAnswer(type); }
     int ExchangeMode() override { return Mode; }
+    // The settings, read again, chose the other mode.
+    void SetMode(int mode) { Mode = mode; }
 
 private:
     int Mode;

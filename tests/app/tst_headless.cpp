@@ -212,6 +212,38 @@ private slots:
         QCOMPARE(QString::fromLocal8Bit(program.readAllStandardError()).count(QStringLiteral("admitted")), 1);
     }
 
+    void sighupListensOnANewPortAndKeepsItsDisplay()
+    {
+        PtyPair line;
+        const quint16 port = WriteServerSettings(line);
+        QProcess program;
+        StartWithoutDisplay(program, {});
+        QVERIFY(program.waitForStarted(10000));
+        QTcpSocket display;
+        ConnectWhenListening(display, port);
+        QTest::qWait(200);
+
+        const quint16 newPort = FreePort();
+        SettingsFile().Write(QStringLiteral("ServerPort"), int(newPort));
+        ::kill(pid_t(program.processId()), SIGHUP);
+        QTcpSocket newcomer;
+        ConnectWhenListening(newcomer, newPort);
+        QCOMPARE(newcomer.state(), QAbstractSocket::ConnectedState);
+        QVERIFY(line.Write("\x02"
+                           "141414"));
+        QCOMPARE(ReadUntil(display, 8), QByteArray("14:14:14"));
+        QCOMPARE(ReadUntil(newcomer, 8), QByteArray("14:14:14"));
+        QTcpSocket late;
+        late.connectToHost(QHostAddress::LocalHost, port);
+        QVERIFY(!late.waitForConnected(2000));
+
+        ::kill(pid_t(program.processId()), SIGTERM);
+        QVERIFY(program.waitForFinished(10000));
+        const QString text = QString::fromLocal8Bit(program.readAllStandardError());
+        QVERIFY2(text.contains(QStringLiteral("settings read again: ServerPort %1 -> %2").arg(port).arg(newPort)),
+                 qPrintable(text));
+    }
+
     void tellsSystemdAndWritesForTheJournal()
     {
         QTemporaryDir folder;

@@ -86,6 +86,39 @@ private slots:
         QVERIFY(relay.Boxes.Boxes.isEmpty());
     }
 
+    void aReloadMovesTheLineAndKeepsItsDisplays()
+    {
+        AdapterLink link;
+        PtyPair first;
+        link.PointTo(first);
+        RelayUnderTest relay(1, Com, FreePort(), 1, link.Path);
+        QTcpSocket display4;
+        QTcpSocket display6;
+        display4.connectToHost(QHostAddress::LocalHost, relay.Port);
+        display6.connectToHost(QHostAddress::LocalHostIPv6, relay.Port);
+        QVERIFY(display4.waitForConnected(5000) && display6.waitForConnected(5000));
+        QTRY_COMPARE(relay.Controller.ClientList.size(), 2);
+
+        // The adapter moved to another device, and only the settings say so.
+        PtyPair second;
+        link.PointTo(second);
+        QTest::ignoreMessage(QtInfoMsg,
+                             QRegularExpression(QStringLiteral("^settings read again: \\[Ports\\] COM230 ")));
+        relay.Controller.Reload(LoadRelaySettings({}).config);
+        QVERIFY(second.Write(InputFrame("121212")));
+        QCOMPARE(ReadUntil(display4, 8), QByteArray("12:12:12"));
+        QCOMPARE(ReadUntil(display6, 8), QByteArray("12:12:12"));
+
+        // A list that leaves one of them out closes that one alone, with the word for it.
+        SettingsFile(QStringLiteral("Clients")).Write(QStringLiteral("Allow"), QStringLiteral("::1"));
+        relay.Controller.Reload(LoadRelaySettings({}).config);
+        QCOMPARE(ReadUntil(display4, 8), QByteArray("Rejected"));
+        QVERIFY(second.Write(InputFrame("131313")));
+        QCOMPARE(ReadUntil(display6, 8), QByteArray("13:13:13"));
+        QCOMPARE(relay.Controller.ClientList.size(), 1);
+        QVERIFY(relay.Boxes.Boxes.isEmpty());
+    }
+
     void aRepluggedOutputLineDropsWhatCameMeanwhile()
     {
         AdapterLink link;
