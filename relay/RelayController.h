@@ -134,6 +134,8 @@ protected:
 
 private:
     void RefreshRelayMode();
+    // The configuration becomes the relay's own, in the members its operations read.
+    void TakeConfig(const RelayConfig& config);
     const QString& PortName(PortSide side) const;
     enum class LineOpening
     {

@@ -56,13 +56,7 @@ void RelayController::Reload(const RelayConfig& config)
     const bool deviceMoved = SerialHandle >= 0 && QFileInfo(LineDevice(side)).canonicalFilePath() != device;
     const bool portChanged = config.ServerPort != ServerPort;
     const bool serverChanged = config.ServerName != ServerName || config.ClientPort != ClientPort;
-    InComName = config.InComName;
-    InComSpeed = config.InComSpeed;
-    OutComName = config.OutComName;
-    OutComSpeed = config.OutComSpeed;
-    ServerName = config.ServerName;
-    ServerPort = config.ServerPort;
-    ClientPort = config.ClientPort;
+    TakeConfig(config);
     if (RunFlag == 0)
         return;
 

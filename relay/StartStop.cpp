@@ -3,7 +3,7 @@
 #include "relay/RelayLog.h"
 #include "serial/PortMessages.h"
 
-int RelayController::Start(const RelayConfig& config, bool restartAtLaunch)
+void RelayController::TakeConfig(const RelayConfig& config)
 {
     RelayMode = config.RelayMode;
     InComName = config.InComName;
@@ -13,6 +13,11 @@ int RelayController::Start(const RelayConfig& config, bool restartAtLaunch)
     ServerName = config.ServerName;
     ServerPort = config.ServerPort;
     ClientPort = config.ClientPort;
+}
+
+int RelayController::Start(const RelayConfig& config, bool restartAtLaunch)
+{
+    TakeConfig(config);
     RestartAtLaunch = restartAtLaunch;
     RunSince = QDateTime::currentDateTimeUtc();
     RunClock.start();

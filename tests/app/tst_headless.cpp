@@ -55,6 +55,17 @@ void ConnectWhenListening(QTcpSocket& peer, quint16 port)
     } while (!peer.waitForConnected(200) && waited.elapsed() < 20000);
 }
 
+// The program started on a server's settings, with a display connected and admitted.
+quint16 StartServerWithDisplay(const PtyPair& line, QProcess& program, QTcpSocket& display)
+{
+    const quint16 port = WriteServerSettings(line);
+    StartWithoutDisplay(program, {});
+    program.waitForStarted(10000);
+    ConnectWhenListening(display, port);
+    QTest::qWait(200);
+    return port;
+}
+
 // A pipe whose buffer is full, as when nobody reads a log.
 bool FillPipe(int end)
 {
@@ -148,13 +159,9 @@ private slots:
     void answersStatusQueriesAndRunsOnce()
     {
         PtyPair line;
-        const quint16 port = WriteServerSettings(line);
         QProcess program;
-        StartWithoutDisplay(program, {});
-        QVERIFY(program.waitForStarted(10000));
         QTcpSocket peer;
-        ConnectWhenListening(peer, port);
-        QTest::qWait(200);
+        const quint16 port = StartServerWithDisplay(line, program, peer);
         QVERIFY(line.Write("\x02"
                            "101112"));
         QCOMPARE(ReadUntil(peer, 8), QByteArray("10:11:12"));
@@ -215,13 +222,9 @@ private slots:
     void sighupListensOnANewPortAndKeepsItsDisplay()
     {
         PtyPair line;
-        const quint16 port = WriteServerSettings(line);
         QProcess program;
-        StartWithoutDisplay(program, {});
-        QVERIFY(program.waitForStarted(10000));
         QTcpSocket display;
-        ConnectWhenListening(display, port);
-        QTest::qWait(200);
+        const quint16 port = StartServerWithDisplay(line, program, display);
 
         const quint16 newPort = FreePort();
         SettingsFile().Write(QStringLiteral("ServerPort"), int(newPort));
