@@ -1,6 +1,7 @@
 #include "app/SettingsCheck.h"
 
 #include "relay/PortEntry.h"
+#include "relay/StandbySettings.h"
 #include "serial/ComNames.h"
 #include "serial/SerialDevice.h"
 #include "settings/SettingsFile.h"
@@ -46,7 +47,10 @@ std::optional<QString> Fault(const SettingsFile& file)
                 .arg(MaxPort)
                 .arg(port);
     }
-    if (file.ReadInt(QStringLiteral("ProgMode"), 1) == 1)
+    const int mode = file.ReadInt(QStringLiteral("ProgMode"), 1);
+    if (const std::optional<QString> standby = LoadStandbySettings(mode).fault)
+        return standby;
+    if (mode == 1)
         return LineFault(file, QStringLiteral("InComName"), QStringLiteral("InComSpeed"));
     if (file.Contains(QStringLiteral("ServerName")) && file.ReadText(QStringLiteral("ServerName")).trimmed().isEmpty())
         return QStringLiteral("[Settaggi] ServerName is empty: write the server's name or address, e.g. "

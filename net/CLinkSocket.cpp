@@ -159,7 +159,7 @@ void CLinkSocket::Adopt(QTcpSocket* connection, bool accepted)
         Attempting = false;
         Since = QDateTime::currentDateTimeUtc();
         if (Owner != nullptr)
-            Owner->OnLinkConnect();
+            Owner->OnLinkConnect(this);
     });
     connect(connection, &QTcpSocket::readyRead, this, [this] {
         if (Owner != nullptr)
@@ -180,7 +180,7 @@ void CLinkSocket::ReportClose()
 {
     if (!Established) {
         if (std::exchange(Attempting, false) && Owner != nullptr && Connection != nullptr)
-            Owner->OnLinkConnectFailed(Connection->errorString(),
+            Owner->OnLinkConnectFailed(this, Connection->errorString(),
                                        Connection->error() == QAbstractSocket::HostNotFoundError);
         return;
     }

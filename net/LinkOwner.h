@@ -9,13 +9,13 @@ class LinkOwner
 {
 public:
     virtual void OnLinkAccept() = 0;
-    virtual void OnLinkConnect() = 0;
+    virtual void OnLinkConnect(CLinkSocket* socket) = 0;
     virtual void OnLinkReceive(CLinkSocket* socket) = 0;
     virtual void OnLinkSend() = 0;
     virtual void OnLinkClose(CLinkSocket* socket) = 0;
     // An attempt of the client's own connection failed: the system's words, and whether the name given
     // is known at all.
-    virtual void OnLinkConnectFailed(const QString& why, bool nameUnknown) = 0;
+    virtual void OnLinkConnectFailed(CLinkSocket* socket, const QString& why, bool nameUnknown) = 0;
 
 protected:
     ~LinkOwner() = default;

@@ -39,8 +39,10 @@ void RelayController::OnTimer(int id)
     SetStatus(QStringLiteral("waiting Server %1 on port %2").arg(server).arg(ClientPort));
 }
 
-void RelayController::OnLinkConnectFailed(const QString& why, bool nameUnknown)
+void RelayController::OnLinkConnectFailed(CLinkSocket* socket, const QString& why, bool nameUnknown)
 {
+    if (socket == &StandbySocket)
+        return OnStandbyFailed(why);
     // Said once, and again only when the reason changes: the timer meets it every second.
     const QString fault = nameUnknown
         ? QStringLiteral("the server name %1 does not resolve (%2): no such name in DNS or /etc/hosts")
@@ -53,8 +55,10 @@ void RelayController::OnLinkConnectFailed(const QString& why, bool nameUnknown)
     qCWarning(lcNet).noquote() << fault;
 }
 
-void RelayController::OnLinkConnect()
+void RelayController::OnLinkConnect(CLinkSocket* socket)
 {
+    if (socket == &StandbySocket)
+        return OnStandbyConnected();
     ConnectRetry.Stop();
     ConnectTimerId = 0;
     ServerFault.clear();
@@ -69,6 +73,8 @@ void RelayController::OnLinkReceive(CLinkSocket* socket)
 {
     // Clients of this protocol send nothing; what a stray one sends is left to the system, which holds
     // the sender back once its buffer is full.
+    if (socket == &StandbySocket)
+        return OnStandbyReceive();
     if (socket != &ConnectSocket)
         return;
     const QList<QByteArray> messages = Incoming.Feed(ConnectSocket.Receive(ConnectSocket.BytesAvailable()));
@@ -77,7 +83,7 @@ void RelayController::OnLinkReceive(CLinkSocket* socket)
         return ClassifyReceivedText(message) != ReceivedKind::Clock;
     });
     // Of values that came together only the newest counts: a display never steps back in time.
-    if (word != messages.begin())
+    if (word != messages.begin() && Offered(Source::Primary))
         TakeClockText(*std::prev(word));
     if (word != messages.end())
         TakeControlWord(*word);

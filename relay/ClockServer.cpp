@@ -131,6 +131,8 @@ void RelayController::OnLinkClose(CLinkSocket* socket)
         OnServerLost();
         return;
     }
+    if (socket == &StandbySocket)
+        return StandbyLost(QStringLiteral("lost"), 1000);
     if (ClientsFlag != 0 && ClientList.contains(socket))
         DropClient(socket, QStringLiteral("closed"));
 }

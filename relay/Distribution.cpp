@@ -20,6 +20,8 @@ bool RelayController::event(QEvent* event)
         if (frame->Run != ReaderRun || RunFlag == 0)
             return true;
         const auto take = [this](const TimeCode& code) {
+            if (!Offered(Source::Primary))
+                return;
             StoreTimeCode(ClockBuffer, code);
             LastValue.start();
             OnValueArrived();
@@ -67,7 +69,7 @@ void RelayController::DistributeClock()
             if (error != 0 && error != ETIMEDOUT)
                 OnLineLost(PortSide::Output, written, error);
             else
-                SetStatus(written);
+                SetStatus(error == 0 && !SpareInUse().isEmpty() ? SpareInUse() : written);
         }
     }
     if (RelayMode == 1)

@@ -93,6 +93,7 @@ void RelayController::OnServerLost()
         return;
     Silence.Stop();
     ConnectSocket.Disconnect();
+    SourceLost(Source::Primary);
     if (!RejectedByServer)
         SetStatus(QStringLiteral("Server lost"));
     RecordFault(RejectedByServer ? QStringLiteral("Rejected by the Server") : QStringLiteral("Server lost"));

@@ -1,6 +1,9 @@
 #pragma once
 
+#include "relay/StandbyConfig.h"
+
 #include <QString>
+#include <optional>
 
 // What a relay runs on, as the operator set it: handed to the controller at start and its own from then on.
 struct RelayConfig
@@ -13,4 +16,7 @@ struct RelayConfig
     QString ServerName = QStringLiteral("localhost");
     int ServerPort = 6530; // listened on, and stored
     int ClientPort = 6530; // the server's, in client mode
+    StandbyConfig Standby;
+    // What is wrong with [Standby], if anything: such a relay does not start.
+    std::optional<QString> StandbyFault;
 };

@@ -13,6 +13,12 @@ RelayController::RelayController(RelayView* view, QObject* parent)
 {
     ListenSocket.SetOwner(this);
     ConnectSocket.SetOwner(this);
+    StandbySocket.SetOwner(this);
+    SourceCheck = new QTimer(this);
+    connect(SourceCheck, &QTimer::timeout, this, &RelayController::CheckSources);
+    OwnClockTick = new QTimer(this);
+    OwnClockTick->setSingleShot(true);
+    connect(OwnClockTick, &QTimer::timeout, this, &RelayController::SendOwnClock);
     LogClock.start();
     LogSummaries = new QTimer(this);
     LogSummaries->setInterval(10000);

@@ -8,6 +8,7 @@
 #include "relay/RelayConfig.h"
 #include "relay/RetryTimer.h"
 #include "relay/SilenceWatch.h"
+#include "relay/SourceSelector.h"
 #include "serial/FrameWriter.h"
 #include "serial/TimeCodeReader.h"
 
@@ -77,11 +78,11 @@ public:
     void CloseClients();
     void BroadcastClock(const QByteArray& message);
     void OnLinkAccept() override;
-    void OnLinkConnect() override;
+    void OnLinkConnect(CLinkSocket* socket) override;
     void OnLinkReceive(CLinkSocket* socket) override;
     void OnLinkSend() override;
     void OnLinkClose(CLinkSocket* socket) override;
-    void OnLinkConnectFailed(const QString& why, bool nameUnknown) override;
+    void OnLinkConnectFailed(CLinkSocket* socket, const QString& why, bool nameUnknown) override;
     void DropClient(CLinkSocket* client, const QString& why);
     bool CreateConnectSocket();
     void StartConnectTimer(int intervalMs);
@@ -163,6 +164,28 @@ private:
     void StopRecovery();
     void TakeClockText(const QByteArray& text);
     void TakeControlWord(const QByteArray& word);
+
+    // The standby source and this computer's clock, when [Standby] asks for them.
+    void StartStandby();
+    void StopStandby();
+    QString SourceName(Source source) const;
+    // A value came from this source: true when it is the one to relay.
+    bool Offered(Source from);
+    void SourceLost(Source which);
+    void CheckSources();
+    // While a spare is in use the status line says which, whatever each value would say; empty otherwise.
+    QString SpareInUse() const;
+    // The source in use changed since before: the status line and the log say so.
+    void NoteSource(Source before);
+    // A standby that dies, or comes back, is said at once, whichever source is in use.
+    void NoteStandbyAlive(bool alive, const QString& why);
+    void ScheduleOwnClock();
+    void SendOwnClock();
+    void SeekStandby(int intervalMs);
+    void OnStandbyConnected();
+    void OnStandbyFailed(const QString& why);
+    void OnStandbyReceive();
+    void StandbyLost(const QString& why, int retryMs);
     // A fault the relay heals from, counted for the status query.
     void RecordFault(const QString& text);
     QString Health() const;
@@ -202,6 +225,17 @@ private:
     AllowList Allowed;
     // Why the server could not be reached, as the log last said it.
     QString ServerFault;
+    StandbyConfig Standby;
+    std::optional<SourceSelector> Selector;
+    QElapsedTimer SourceClock;
+    QTimer* SourceCheck = nullptr;
+    QTimer* OwnClockTick = nullptr;
+    CLinkSocket StandbySocket;
+    MessageStream StandbyIncoming;
+    RetryTimer StandbyRetry;
+    // Whether the standby was last said to be alive, and why it could not be reached.
+    bool StandbyAlive = true;
+    QString StandbyFault;
     // A full server is asked again only every ten seconds.
     bool RejectedByServer = false;
 };

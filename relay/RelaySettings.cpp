@@ -1,6 +1,7 @@
 #include "relay/RelaySettings.h"
 
 #include "relay/PortEntry.h"
+#include "relay/StandbySettings.h"
 #include "settings/SettingsFile.h"
 #include "settings/SettingsLog.h"
 
@@ -75,6 +76,9 @@ StoredRelay LoadRelaySettings(const StoredRelay& defaults)
     config.ClientPort = config.ServerPort;
     LoadInt(file, QStringLiteral("ProgRun"), -1, stored.runFlag);
     LoadInt(file, QStringLiteral("ProgMode"), -1, config.RelayMode);
+    const StoredStandby standby = LoadStandbySettings(config.RelayMode);
+    config.Standby = standby.config;
+    config.StandbyFault = standby.fault;
     return stored;
 }
 

@@ -13,6 +13,7 @@ void RelayController::TakeConfig(const RelayConfig& config)
     ServerName = config.ServerName;
     ServerPort = config.ServerPort;
     ClientPort = config.ClientPort;
+    Standby = config.Standby;
 }
 
 int RelayController::Start(const RelayConfig& config, bool restartAtLaunch)
@@ -26,8 +27,14 @@ int RelayController::Start(const RelayConfig& config, bool restartAtLaunch)
     LastFaultAt = QDateTime();
     LastValueText.clear();
     qCInfo(lcRelay).noquote() << (RestartAtLaunch ? "restart at launch -" : "START -") << RunDescription();
+    if (config.StandbyFault) {
+        MessageBox(*config.StandbyFault, QStringLiteral("Please ..."), MB_OK | MB_ICONEXCLAMATION);
+        return RunFlag = 0;
+    }
     RunFlag = RelayMode == 1 ? StartServer() : StartClient();
     RestartAtLaunch = false;
+    if (RunFlag != 0)
+        StartStandby();
     if (RunFlag == 0)
         qCWarning(lcRelay) << "the start failed";
     return RunFlag;
@@ -106,6 +113,7 @@ void RelayController::StopServer()
     ReaderRunFlag = 0;
     RunFlag = 0;
     StopRecovery();
+    StopStandby();
     SetStatus(QStringLiteral("Server stopped !"));
     SetClock(QStringLiteral("- -:- -:- -"));
     LastValue.invalidate();
@@ -119,6 +127,7 @@ void RelayController::StopClient()
 {
     RunFlag = 0;
     StopRecovery();
+    StopStandby();
     SetStatus(QStringLiteral("Client stopped !"));
     ConnectSocket.Close();
     CloseSerialPort();

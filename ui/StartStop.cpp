@@ -1,3 +1,4 @@
+#include "relay/StandbySettings.h"
 #include "ui/CRelayDlg.h"
 
 #include <QComboBox>
@@ -44,5 +45,9 @@ RelayConfig CRelayDlg::Configuration() const
     config.ServerName = ServerName;
     config.ServerPort = ServerPort;
     config.ClientPort = ClientPort;
+    // The spare sources have no controls: the file alone holds them.
+    const StoredStandby standby = LoadStandbySettings(RelayMode);
+    config.Standby = standby.config;
+    config.StandbyFault = standby.fault;
     return config;
 }

@@ -5,6 +5,8 @@
 #include <QLineEdit>
 #include <QSignalSpy>
 #include <QTcpServer>
+#include <QTime>
+#include <algorithm>
 
 namespace {
 
@@ -43,6 +45,28 @@ private:
         while (!Server.hasPendingConnections() && timer.elapsed() < 10000)
             QTest::qWait(20);
         return Server.nextPendingConnection();
+    }
+
+    // What the display line shows over a while, each server sending its own value twice a second or
+    // not at all; with the time each came.
+    QList<QPair<qint64, QByteArray>> Displayed(QTcpSocket* primary, QTcpSocket* standby, int ms)
+    {
+        QList<QPair<qint64, QByteArray>> shown;
+        QElapsedTimer timer;
+        timer.start();
+        for (qint64 next = 0; timer.elapsed() < ms;) {
+            if (timer.elapsed() >= next) {
+                if (primary != nullptr)
+                    primary->write("11:11:11");
+                if (standby != nullptr)
+                    standby->write("22:22:22");
+                next += 500;
+            }
+            const QByteArray frame = Relay->Line.Read(10, 20);
+            if (frame.size() == 10)
+                shown.append({timer.elapsed(), frame.mid(1, 6)});
+        }
+        return shown;
     }
 
 private slots:
@@ -137,6 +161,58 @@ private slots:
         // A control word is no time for the display.
         QCOMPARE(Relay->Line.Read(1, 200), QByteArray());
         QCOMPARE(Relay->Controller.RunFlag, 1);
+    }
+
+    void aStandbyServerTakesOverAndHandsBack()
+    {
+        QTcpServer standbyServer;
+        QVERIFY(standbyServer.listen(QHostAddress::Any, 0));
+        {
+            SettingsFile standby(QStringLiteral("Standby"));
+            standby.Write(QStringLiteral("ServerName"), QStringLiteral("localhost"));
+            standby.Write(QStringLiteral("ServerPort"), int(standbyServer.serverPort()));
+            standby.Write(QStringLiteral("After"), 1);
+            standby.Write(QStringLiteral("OwnClock"), 1);
+        }
+        StartClient();
+        QTcpSocket* primary = AcceptedPeer();
+        QTRY_VERIFY_WITH_TIMEOUT(standbyServer.hasPendingConnections(), 5000);
+        QVERIFY(primary != nullptr);
+        QTcpSocket* standby = standbyServer.nextPendingConnection();
+        const auto only = [](const QList<QPair<qint64, QByteArray>>& shown, const QByteArray& value) {
+            return !shown.isEmpty() && std::all_of(shown.begin(), shown.end(), [&value](const auto& frame) {
+                return frame.second == value;
+            });
+        };
+
+        // Both speak: the primary's values alone. It falls silent: the standby's within After + 1 s.
+        QVERIFY(only(Displayed(primary, standby, 2000), "111111"));
+        const auto takenOver = Displayed(nullptr, standby, 3000);
+        QVERIFY(!takenOver.isEmpty() && takenOver.last().second == "222222");
+        QVERIFY(
+            std::find_if(takenOver.begin(), takenOver.end(), [](const auto& frame) { return frame.second == "222222"; })
+                ->first
+            <= 2000);
+        QCOMPARE(Status(), QStringLiteral("Standby localhost in use !"));
+
+        // The primary is back: the standby's still, until the primary has sent for 10 s without a break.
+        QVERIFY(only(Displayed(primary, standby, 9000), "222222"));
+        const auto handedBack = Displayed(primary, standby, 2500);
+        QVERIFY(!handedBack.isEmpty() && handedBack.last().second == "111111");
+        QCOMPARE(Status(), QStringLiteral("COM201 is transmitting"));
+
+        // The standby dies while the primary works: said at once, and nothing changes for the display.
+        QTest::ignoreMessage(QtWarningMsg, "standby localhost lost");
+        standby->abort();
+        QVERIFY(only(Displayed(primary, nullptr, 1500), "111111"));
+
+        // Nobody speaks: this computer's time, until the first value of a source.
+        const auto own = Displayed(nullptr, nullptr, 3000);
+        QVERIFY(!own.isEmpty());
+        const QTime shownTime = QTime::fromString(QString::fromLatin1(own.last().second), QStringLiteral("hhmmss"));
+        QVERIFY(qAbs(shownTime.secsTo(QTime::currentTime())) <= 2);
+        QCOMPARE(Status(), QStringLiteral("No source: sending this computer's time !"));
+        QVERIFY(only(Displayed(primary, nullptr, 1000), "111111"));
     }
 
     void anUnresolvableNameIsWaitedForQuietly()

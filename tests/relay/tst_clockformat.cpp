@@ -1,5 +1,6 @@
 #include "relay/ClockFormat.h"
 #include "relay/LogThrottle.h"
+#include "relay/SourceSelector.h"
 
 #include <QLoggingCategory>
 #include <QTest>
@@ -213,6 +214,35 @@ private slots:
         QCOMPARE(summaries.size(), 1);
         QCOMPARE(summaries[0].line, QStringLiteral("2 connections refused from several addresses in the last minute"));
         QVERIFY(throttle.Idle());
+    }
+
+    void theSourceInUseFollowsWhoSpeaks()
+    {
+        SourceSelector selector(3000, true);
+        selector.Restart(-SourceSelector::StartGraceMs);
+        qint64 t = 0;
+        // Both speak: only the primary is relayed.
+        for (; t <= 5000; t += 1000)
+            QVERIFY(selector.Take(Source::Primary, t) && !selector.Take(Source::Standby, t));
+        // The primary falls silent: the first standby value past After is relayed, and the next ones.
+        for (t = 6000; t <= 8000; t += 1000)
+            QVERIFY(!selector.Take(Source::Standby, t));
+        QVERIFY(selector.Take(Source::Standby, 9000));
+        // The primary comes back, with one break: relayed only after 10 s without one.
+        QVERIFY(!selector.Take(Source::Primary, 9500));
+        for (t = 10000; t <= 12000; t += 1000)
+            QVERIFY(selector.Take(Source::Standby, t));
+        QVERIFY(!selector.Take(Source::Primary, 12000));
+        for (t = 13000; t < 22000; t += 1000)
+            QVERIFY(!selector.Take(Source::Primary, t) && selector.Take(Source::Standby, t));
+        QVERIFY(selector.Take(Source::Primary, 22000) && !selector.Take(Source::Standby, 22000));
+        // Both gone: the computer's own clock after After, ended by the first value of either.
+        selector.Lost(Source::Primary, 22500);
+        selector.Lost(Source::Standby, 22500);
+        QCOMPARE(selector.Update(24900), Source::Standby);
+        QCOMPARE(selector.Update(25000), Source::OwnClock);
+        QVERIFY(selector.Take(Source::Standby, 26000));
+        QCOMPARE(selector.InUse(), Source::Standby);
     }
 };
 

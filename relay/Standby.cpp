@@ -1,0 +1,217 @@
+#include "net/NetLog.h"
+#include "relay/RelayController.h"
+#include "relay/RelayLog.h"
+
+#include <QTime>
+#include <QTimer>
+#include <algorithm>
+
+namespace {
+
+constexpr int StandbyRetryMs = 1000;
+constexpr int StandbyRejectedRetryMs = 10000;
+constexpr int SourceCheckMs = 1000;
+// Just after the second turns, as a source sends it.
+constexpr int OwnClockLagMs = 20;
+
+} // namespace
+
+QString RelayController::SourceName(Source source) const
+{
+    const bool server = RelayMode == 1;
+    switch (source) {
+    case Source::Primary:
+        return server ? InComName : ServerName;
+    case Source::Standby:
+        return server ? Standby.InComName : Standby.ServerName;
+    case Source::OwnClock:
+        break;
+    }
+    return QStringLiteral("this computer's clock");
+}
+
+void RelayController::StartStandby()
+{
+    if (!Standby.Present)
+        return;
+    Selector.emplace(qint64(Standby.AfterS) * 1000, Standby.OwnClock);
+    SourceClock.start();
+    Selector->Restart(SourceClock.elapsed());
+    StandbyAlive = true;
+    const bool server = RelayMode == 1;
+    const bool standbyGiven = !SourceName(Source::Standby).isEmpty();
+    if (!standbyGiven)
+        Selector->Lost(Source::Standby, SourceClock.elapsed());
+    else if (!server && StandbySocket.Create() == 0)
+        SeekStandby(StandbyRetryMs);
+    qCInfo(lcRelay).noquote() << "standby:" << (standbyGiven ? SourceName(Source::Standby) : QStringLiteral("none"))
+                              << QStringLiteral("after %1 s").arg(Standby.AfterS)
+                              << (Standby.OwnClock ? "- then this computer's clock" : "");
+    SourceCheck->start(SourceCheckMs);
+    ScheduleOwnClock();
+}
+
+void RelayController::StopStandby()
+{
+    StandbyRetry.Stop();
+    StandbySocket.Close();
+    SourceCheck->stop();
+    OwnClockTick->stop();
+    Selector.reset();
+}
+
+bool RelayController::Offered(Source from)
+{
+    if (!Selector)
+        return true;
+    const Source before = Selector->InUse();
+    const bool relayed = Selector->Take(from, SourceClock.elapsed());
+    NoteSource(before);
+    if (from == Source::Standby)
+        NoteStandbyAlive(true, QString());
+    return relayed;
+}
+
+void RelayController::SourceLost(Source which)
+{
+    if (!Selector)
+        return;
+    const Source before = Selector->InUse();
+    Selector->Lost(which, SourceClock.elapsed());
+    NoteSource(before);
+}
+
+void RelayController::CheckSources()
+{
+    if (!Selector)
+        return;
+    const Source before = Selector->InUse();
+    const qint64 now = SourceClock.elapsed();
+    Selector->Update(now);
+    NoteSource(before);
+    if (!SourceName(Source::Standby).isEmpty() && !Selector->Alive(Source::Standby, now))
+        NoteStandbyAlive(false, QStringLiteral("silent for %1 s").arg(Standby.AfterS));
+}
+
+QString RelayController::SpareInUse() const
+{
+    if (!Selector || Selector->InUse() == Source::Primary)
+        return QString();
+    return Selector->InUse() == Source::Standby ? QStringLiteral("Standby %1 in use !").arg(SourceName(Source::Standby))
+                                                : QStringLiteral("No source: sending this computer's time !");
+}
+
+void RelayController::NoteSource(Source before)
+{
+    const Source now = Selector->InUse();
+    if (now == before)
+        return;
+    switch (now) {
+    case Source::Standby:
+        qCWarning(lcRelay).noquote() << "the standby" << SourceName(Source::Standby) << "takes over from"
+                                     << SourceName(Source::Primary);
+        RecordFault(QStringLiteral("%1 lost or silent: standby %2 in use")
+                        .arg(SourceName(Source::Primary), SourceName(Source::Standby)));
+        SetStatus(SpareInUse());
+        break;
+    case Source::Primary:
+        qCInfo(lcRelay).noquote() << SourceName(Source::Primary) << "is in use again";
+        SetStatus(QStringLiteral("%1 in use again !").arg(SourceName(Source::Primary)));
+        break;
+    case Source::OwnClock:
+        qCWarning(lcRelay) << "no source gives a value: sending this computer's time";
+        RecordFault(QStringLiteral("no source: this computer's time in use"));
+        SetStatus(SpareInUse());
+        break;
+    }
+}
+
+void RelayController::NoteStandbyAlive(bool alive, const QString& why)
+{
+    if (alive == StandbyAlive)
+        return;
+    StandbyAlive = alive;
+    // Said while the primary still works, so that a dead spare is known before it is needed.
+    if (alive) {
+        qCInfo(lcRelay).noquote() << "standby" << SourceName(Source::Standby) << "is back";
+        return;
+    }
+    qCWarning(lcRelay).noquote() << "standby" << SourceName(Source::Standby) << why;
+    RecordFault(QStringLiteral("standby %1 %2").arg(SourceName(Source::Standby), why));
+}
+
+void RelayController::ScheduleOwnClock()
+{
+    if (!Standby.OwnClock)
+        return;
+    OwnClockTick->start(1000 - QTime::currentTime().msec() + OwnClockLagMs);
+}
+
+void RelayController::SendOwnClock()
+{
+    ScheduleOwnClock();
+    if (!Selector || Selector->InUse() != Source::OwnClock || RunFlag == 0)
+        return;
+    const QByteArray now = QTime::currentTime().toString(QStringLiteral("hh:mm:ss")).toLatin1();
+    if (RelayMode == 1) {
+        TimeCode code {};
+        std::copy_n(now.constData(), 2, code.begin());
+        std::copy_n(now.constData() + 3, 2, code.begin() + 2);
+        std::copy_n(now.constData() + 6, 2, code.begin() + 4);
+        StoreTimeCode(ClockBuffer, code);
+        LastValue.start();
+        OnValueArrived();
+        OnClockFrame();
+    } else {
+        TakeClockText(now);
+    }
+}
+
+void RelayController::SeekStandby(int intervalMs)
+{
+    StandbyRetry.Start(intervalMs, [this] {
+        StandbySocket.Connect(Standby.ServerName, quint16(Standby.ServerPort));
+        return false;
+    });
+}
+
+void RelayController::OnStandbyConnected()
+{
+    StandbyRetry.Stop();
+    StandbyIncoming.Clear();
+    StandbyFault.clear();
+    qCInfo(lcNet).noquote() << "connected to the standby server" << StandbySocket.PeerText();
+}
+
+void RelayController::OnStandbyFailed(const QString& why)
+{
+    if (why == StandbyFault)
+        return;
+    StandbyFault = why;
+    NoteStandbyAlive(false, QStringLiteral("port %1 does not answer: %2").arg(Standby.ServerPort).arg(why));
+}
+
+void RelayController::OnStandbyReceive()
+{
+    const QList<QByteArray> messages = StandbyIncoming.Feed(StandbySocket.Receive(StandbySocket.BytesAvailable()));
+    const auto word = std::find_if(messages.begin(), messages.end(), [](const QByteArray& message) {
+        return ClassifyReceivedText(message) != ReceivedKind::Clock;
+    });
+    if (word != messages.begin() && Offered(Source::Standby))
+        TakeClockText(*std::prev(word));
+    if (word == messages.end())
+        return;
+    const bool rejected = ClassifyReceivedText(*word) == ReceivedKind::Rejected;
+    StandbyLost(rejected ? QStringLiteral("rejected this relay") : QStringLiteral("lost"),
+                rejected ? StandbyRejectedRetryMs : StandbyRetryMs);
+}
+
+void RelayController::StandbyLost(const QString& why, int retryMs)
+{
+    if (!Selector)
+        return;
+    StandbySocket.Disconnect();
+    SourceLost(Source::Standby);
+    NoteStandbyAlive(false, why);
+    SeekStandby(retryMs);
+}

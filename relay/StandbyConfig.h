@@ -1,0 +1,17 @@
+#pragma once
+
+#include <QString>
+
+// The spare sources of [Standby]: a second input line (server) or a second server (client), how long the
+// source in use may fall silent before the other takes over, and whether this computer's own time is
+// sent when no source speaks. Without the group nothing of it exists.
+struct StandbyConfig
+{
+    bool Present = false;
+    QString InComName;
+    QString InComSpeed;
+    QString ServerName;
+    int ServerPort = 6530;
+    int AfterS = 3;
+    bool OwnClock = false;
+};

@@ -1,0 +1,97 @@
+#include "relay/StandbySettings.h"
+
+#include "relay/PortEntry.h"
+#include "serial/ComNames.h"
+#include "serial/SerialDevice.h"
+#include "settings/SettingsFile.h"
+
+namespace {
+
+constexpr int LongestAfterS = 60;
+
+QString Shown(const SettingsFile& file, const QString& name)
+{
+    return file.Contains(name) ? QStringLiteral("[Standby] %1=%2").arg(name, file.ReadText(name))
+                               : QStringLiteral("[Standby] %1 (not set)").arg(name);
+}
+
+std::optional<int> Number(const SettingsFile& file, const QString& name, int lowest, int highest, int fallback)
+{
+    if (!file.Contains(name))
+        return fallback;
+    bool number = false;
+    const int value = file.ReadText(name).trimmed().toInt(&number);
+    if (!number || value < lowest || value > highest)
+        return std::nullopt;
+    return value;
+}
+
+std::optional<QString> LineFault(const SettingsFile& file, StandbyConfig& standby)
+{
+    const QString nameKey = QStringLiteral("InComName");
+    const QString speedKey = QStringLiteral("InComSpeed");
+    standby.InComName = file.ReadText(nameKey).trimmed();
+    standby.InComSpeed = file.ReadText(speedKey).trimmed();
+    const std::optional<int> number = ParseComName(standby.InComName);
+    if (!number)
+        return QStringLiteral("%1 names no serial port: write the COM name of the standby line, e.g. %2=COM4")
+            .arg(Shown(file, nameKey), nameKey);
+    if (ComDevice(*number, LoadComDeviceMap()).isEmpty())
+        return QStringLiteral("%1 has no device: write one under [Ports], e.g. %2=/dev/ttyUSB1")
+            .arg(Shown(file, nameKey), standby.InComName);
+    if (!SpeedFromText(standby.InComSpeed))
+        return QStringLiteral("%1 is no speed: write one of 300, 1200, 2400, 4800, 9600, 19200, 38400, e.g. %2=9600")
+            .arg(Shown(file, speedKey), speedKey);
+    return std::nullopt;
+}
+
+std::optional<QString> ServerFault(const SettingsFile& file, StandbyConfig& standby)
+{
+    const QString nameKey = QStringLiteral("ServerName");
+    const QString portKey = QStringLiteral("ServerPort");
+    standby.ServerName = file.ReadText(nameKey).trimmed();
+    if (standby.ServerName.isEmpty())
+        return QStringLiteral("%1 names no server: write the standby server's name or address, e.g. %2=clock2")
+            .arg(Shown(file, nameKey), nameKey);
+    const std::optional<int> port = Number(file, portKey, 1, MaxPort, standby.ServerPort);
+    if (!port)
+        return QStringLiteral("%1 is no port number: write one from 1 to %2, e.g. %3=6530")
+            .arg(Shown(file, portKey))
+            .arg(MaxPort)
+            .arg(portKey);
+    standby.ServerPort = *port;
+    return std::nullopt;
+}
+
+} // namespace
+
+StoredStandby LoadStandbySettings(int relayMode)
+{
+    StoredStandby stored;
+    const SettingsFile file(QStringLiteral("Standby"));
+    // An empty group is no group either: nothing of a standby is asked for.
+    if (file.Names().isEmpty())
+        return stored;
+    StandbyConfig& standby = stored.config;
+    standby.Present = true;
+    const QString afterKey = QStringLiteral("After");
+    const QString ownClockKey = QStringLiteral("OwnClock");
+    const std::optional<int> after = Number(file, afterKey, 1, LongestAfterS, standby.AfterS);
+    const std::optional<int> ownClock = Number(file, ownClockKey, 0, 1, 0);
+    if (!after)
+        stored.fault = QStringLiteral("%1 is no number of seconds from 1 to %2: write e.g. %3=3")
+                           .arg(Shown(file, afterKey))
+                           .arg(LongestAfterS)
+                           .arg(afterKey);
+    else if (!ownClock)
+        stored.fault = QStringLiteral("%1 is neither 0 nor 1: write %2=1 to send this computer's time when no "
+                                      "source speaks, %2=0 not to")
+                           .arg(Shown(file, ownClockKey), ownClockKey);
+    else if (relayMode == 1 && file.Contains(QStringLiteral("InComName")))
+        stored.fault = LineFault(file, standby);
+    else if (relayMode != 1 && file.Contains(QStringLiteral("ServerName")))
+        stored.fault = ServerFault(file, standby);
+    standby.AfterS = after.value_or(standby.AfterS);
+    standby.OwnClock = ownClock.value_or(0) == 1;
+    return stored;
+}

@@ -1,0 +1,16 @@
+#pragma once
+
+#include "relay/StandbyConfig.h"
+
+#include <optional>
+
+// [Standby] as the settings file holds it, or what is wrong with it: the key, its value and what to
+// write instead, e.g. "[Standby] After=0 is no number of seconds from 1 to 60: write e.g. After=3". The
+// line of the standby is checked in server mode, its server in client mode.
+struct StoredStandby
+{
+    StandbyConfig config;
+    std::optional<QString> fault;
+};
+
+StoredStandby LoadStandbySettings(int relayMode);
