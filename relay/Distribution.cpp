@@ -19,8 +19,9 @@ bool RelayController::event(QEvent* event)
         const std::optional<TimeCode> newest = frame->Backlog->Release();
         if (frame->Run != ReaderRun || RunFlag == 0)
             return true;
-        const auto take = [this](const TimeCode& code) {
-            if (!Offered(Source::Primary))
+        const Source source = frame->Line == 0 ? Source::Primary : Source::Standby;
+        const auto take = [this, source](const TimeCode& code) {
+            if (!Offered(source))
                 return;
             StoreTimeCode(ClockBuffer, code);
             LastValue.start();
@@ -34,7 +35,9 @@ bool RelayController::event(QEvent* event)
     }
     if (event->type() == WM_READERROR) {
         const auto* failure = static_cast<ReadErrorEvent*>(event);
-        if (failure->Run == ReaderRun && RunFlag != 0)
+        if (failure->Run == ReaderRun && RunFlag != 0 && failure->Line == 1)
+            OnStandbyLineLost(failure->Error);
+        else if (failure->Run == ReaderRun && RunFlag != 0)
             OnLineLost(PortSide::Input, QStringLiteral("Error %1 reading %2 !").arg(failure->Error).arg(InComName),
                        failure->Error);
         return true;

@@ -36,35 +36,46 @@ int RelayController::ReportPortFault(PortSide side, const PortFault& fault)
 
 std::optional<PortFault> RelayController::TryOpenSerialPort(PortSide side)
 {
-    const QString& speed = side == PortSide::Input ? InComSpeed : OutComSpeed;
-    const auto fail = [this](PortFailure failure, int error) {
+    const std::optional<PortFault> fault = OpenLineDevice(
+        PortName(side), side == PortSide::Input ? InComSpeed : OutComSpeed, SerialHandle, SerialDevice, SerialDcb);
+    if (fault)
         CloseSerialPort();
+    return fault;
+}
+
+std::optional<PortFault> RelayController::OpenLineDevice(const QString& name, const QString& speed, int& handle,
+                                                         QString& opened, termios& line)
+{
+    const auto fail = [&handle, &opened](PortFailure failure, int error) {
+        CloseSerialDevice(handle, opened);
+        handle = -1;
+        opened.clear();
         return PortFault {failure, error};
     };
 
     // The map is read at every open, so a device re-plugged under a new path is found without a restart.
-    const std::optional<int> number = ParseComName(PortName(side));
+    const std::optional<int> number = ParseComName(name);
     const QString device = number ? ComDevice(*number, LoadComDeviceMap()) : QString();
     if (device.isEmpty())
         return fail(PortFailure::InvalidName, 0);
-    const SerialOpenResult opened = OpenSerialDevice(device);
-    if (opened.fd < 0)
-        return fail(OpenFailure(opened.error), opened.error);
-    SerialHandle = opened.fd;
+    const SerialOpenResult result = OpenSerialDevice(device);
+    if (result.fd < 0)
+        return fail(OpenFailure(result.error), result.error);
+    handle = result.fd;
     // The node itself, not a link to it: the link may point elsewhere by the time the port closes, and the
     // lock file to remove is the one of the node that was opened.
     const QString node = QFileInfo(device).canonicalFilePath();
-    SerialDevice = node.isEmpty() ? device : node;
+    opened = node.isEmpty() ? device : node;
 
-    if (::tcgetattr(SerialHandle, &SerialDcb) != 0)
+    if (::tcgetattr(handle, &line) != 0)
         return fail(PortFailure::ReadState, errno);
     // A speed the list does not offer is no choice either: the line must never run at a speed left
     // over from another program.
     const std::optional<speed_t> baud = SpeedFromText(speed);
     if (!baud)
         return fail(PortFailure::NoSpeed, 0);
-    ConfigureLine(SerialDcb, baud);
-    if (::tcsetattr(SerialHandle, TCSANOW, &SerialDcb) != 0)
+    ConfigureLine(line, baud);
+    if (::tcsetattr(handle, TCSANOW, &line) != 0)
         return fail(PortFailure::SetState, errno);
     return std::nullopt;
 }

@@ -45,6 +45,9 @@ void RelayController::AwaitLine(PortSide side, const QString& why, int error)
     qCWarning(lcSerial).noquote() << PortFaultLogText(why, LineDevice(side), error) << "- trying" << PortName(side)
                                   << "again every" << LineRetryMs / 1000 << "s";
     LineRetry.Start(LineRetryMs, [this, side] { return ReopenLine(side); });
+    // Meanwhile the standby's line is read alone.
+    if (side == PortSide::Input && StandbyHandle >= 0 && RunFlag != 0)
+        StartReader();
 }
 
 void RelayController::OnLineLost(PortSide side, const QString& why, int error)

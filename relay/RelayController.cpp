@@ -36,6 +36,7 @@ RelayController::~RelayController()
     ReaderRunFlag = 0;
     Reader.Stop();
     CloseSerialPort();
+    CloseStandbyLine();
 }
 
 int RelayController::MessageBox(const QString& text, const QString& title, unsigned type)

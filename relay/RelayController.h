@@ -67,6 +67,9 @@ public:
     void CloseSerialPort();
     // Opens and sets up the line of one side without a word; on failure nothing stays open.
     std::optional<PortFault> TryOpenSerialPort(PortSide side);
+    // Opens a COM name's device and sets it up; on failure nothing stays open.
+    static std::optional<PortFault> OpenLineDevice(const QString& name, const QString& speed, int& handle,
+                                                   QString& opened, termios& line);
     void StartReader();
 
     // Clock values.
@@ -186,6 +189,11 @@ private:
     void OnStandbyFailed(const QString& why);
     void OnStandbyReceive();
     void StandbyLost(const QString& why, int retryMs);
+    // The standby's input line, read by the same reader as the primary's.
+    void OpenStandbyLine();
+    bool ReopenStandbyLine();
+    void OnStandbyLineLost(int error);
+    void CloseStandbyLine();
     // A fault the relay heals from, counted for the status query.
     void RecordFault(const QString& text);
     QString Health() const;
@@ -233,6 +241,10 @@ private:
     CLinkSocket StandbySocket;
     MessageStream StandbyIncoming;
     RetryTimer StandbyRetry;
+    int StandbyHandle = -1;
+    QString StandbyDevice;
+    termios StandbyDcb {};
+    RetryTimer StandbyLineRetry;
     // Whether the standby was last said to be alive, and why it could not be reached.
     bool StandbyAlive = true;
     QString StandbyFault;

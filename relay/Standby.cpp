@@ -42,7 +42,9 @@ void RelayController::StartStandby()
     const bool standbyGiven = !SourceName(Source::Standby).isEmpty();
     if (!standbyGiven)
         Selector->Lost(Source::Standby, SourceClock.elapsed());
-    else if (!server && StandbySocket.Create() == 0)
+    else if (server)
+        OpenStandbyLine();
+    else if (StandbySocket.Create() == 0)
         SeekStandby(StandbyRetryMs);
     qCInfo(lcRelay).noquote() << "standby:" << (standbyGiven ? SourceName(Source::Standby) : QStringLiteral("none"))
                               << QStringLiteral("after %1 s").arg(Standby.AfterS)
@@ -54,6 +56,7 @@ void RelayController::StartStandby()
 void RelayController::StopStandby()
 {
     StandbyRetry.Stop();
+    StandbyLineRetry.Stop();
     StandbySocket.Close();
     SourceCheck->stop();
     OwnClockTick->stop();

@@ -3,6 +3,6 @@
 void RelayController::StartReader()
 {
     ReaderRunFlag = 1;
-    Reader.Start(SerialHandle, &ReaderRunFlag, this, ++ReaderRun);
+    Reader.Start(SerialHandle, &ReaderRunFlag, this, ++ReaderRun, StandbyHandle);
     WatchForSilence();
 }

@@ -120,6 +120,7 @@ void RelayController::StopServer()
     // The reader is gone before its port closes, so no reader ever touches a later run's port.
     Reader.Stop();
     CloseSerialPort();
+    CloseStandbyLine();
     SetListening(false);
 }
 

@@ -39,14 +39,16 @@ inline void TakeOverIn(const QObject* window)
 class ClockFrameEvent : public QEvent
 {
 public:
-    ClockFrameEvent(const TimeCode& code, int run, std::shared_ptr<FrameBacklog> backlog)
+    ClockFrameEvent(const TimeCode& code, int run, int line, std::shared_ptr<FrameBacklog> backlog)
         : QEvent(WM_CLOCKFRAME)
         , Code(code)
         , Run(run)
+        , Line(line)
         , Backlog(std::move(backlog))
     { }
     const TimeCode Code;
     const int Run; // the run it belongs to, so nothing of an earlier run shows in a later one
+    const int Line; // 0 the primary line, 1 the standby's
     // Shared with the reader of that run, so that a frame of an earlier run never counts in a later one.
     const std::shared_ptr<FrameBacklog> Backlog;
 };
@@ -54,11 +56,13 @@ public:
 class ReadErrorEvent : public QEvent
 {
 public:
-    ReadErrorEvent(int error, int run)
+    ReadErrorEvent(int error, int run, int line)
         : QEvent(WM_READERROR)
         , Error(error)
         , Run(run)
+        , Line(line)
     { }
     const int Error;
     const int Run;
+    const int Line;
 };

@@ -14,13 +14,16 @@ TimeCodeReader::~TimeCodeReader()
     Stop();
 }
 
-void TimeCodeReader::Start(int fd, const std::atomic<int>* runFlag, QObject* window, int run)
+void TimeCodeReader::Start(int fd, const std::atomic<int>* runFlag, QObject* window, int run, int standbyFd)
 {
     Stop();
     // Purged here, before the thread exists: what arrives once START has returned is never lost.
-    ::tcflush(fd, TCIFLUSH);
+    for (const int line : {fd, standbyFd}) {
+        if (line >= 0)
+            ::tcflush(line, TCIFLUSH);
+    }
     WakeFd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-    Thread = std::thread(ReadTimeCodes, fd, WakeFd, runFlag, window, run, std::make_shared<FrameBacklog>(BacklogLimit));
+    Thread = std::thread(ReadTimeCodes, std::array<int, 2> {fd, standbyFd}, WakeFd, runFlag, window, run);
 }
 
 void TimeCodeReader::Stop()
@@ -36,38 +39,44 @@ void TimeCodeReader::Stop()
     WakeFd = -1;
 }
 
-void TimeCodeReader::ReadTimeCodes(int fd, int wakeFd, const std::atomic<int>* runFlag, QObject* window, int run,
-                                   std::shared_ptr<FrameBacklog> backlog)
+void TimeCodeReader::ReadTimeCodes(std::array<int, 2> fds, int wakeFd, const std::atomic<int>* runFlag, QObject* window,
+                                   int run)
 {
-    FrameSync sync;
+    std::array<FrameSync, 2> sync;
+    const std::array<std::shared_ptr<FrameBacklog>, 2> backlog {std::make_shared<FrameBacklog>(BacklogLimit),
+                                                                std::make_shared<FrameBacklog>(BacklogLimit)};
     char bytes[256];
     // A wake-up from Stop ends the wait at once, so a quiet line wakes nobody; only without one (a
-    // failed eventfd) is the run flag looked at every 100 ms.
-    pollfd ready[2] = {{fd, POLLIN, 0}, {wakeFd, POLLIN, 0}};
-    const nfds_t watched = wakeFd >= 0 ? 2 : 1;
+    // failed eventfd) is the run flag looked at every 100 ms. A negative descriptor is passed over.
+    pollfd ready[3] = {{wakeFd, POLLIN, 0}, {fds[0], POLLIN, 0}, {fds[1], POLLIN, 0}};
     const int waitMs = wakeFd >= 0 ? -1 : 100;
-    while (runFlag->load() != 0) {
-        if (::poll(ready, watched, waitMs) <= 0)
+    while (runFlag->load() != 0 && (ready[1].fd >= 0 || ready[2].fd >= 0)) {
+        if (::poll(ready, 3, waitMs) <= 0)
             continue;
-        if (ready[1].revents != 0)
+        if (ready[0].revents != 0)
             return;
-        if (ready[0].revents == 0)
-            continue;
-        const ssize_t count = ::read(fd, bytes, sizeof bytes);
-        if (count < 0 && (errno == EAGAIN || errno == EINTR))
-            continue;
-        if (count <= 0) {
-            // An unplugged adapter or a vanished device: said once, then the reader ends.
-            const int error = count == 0 ? EIO : errno;
-            HandOverTo(window);
-            QCoreApplication::postEvent(window, new ReadErrorEvent(error, run));
-            return;
-        }
-        for (ssize_t i = 0; i < count; ++i) {
-            if (const std::optional<TimeCode> code = sync.Feed(bytes[i]); code && backlog->Admit(*code)) {
-                auto* frame = new ClockFrameEvent(*code, run, backlog);
+        for (int line = 0; line < 2; ++line) {
+            pollfd& port = ready[line + 1];
+            if (port.fd < 0 || port.revents == 0)
+                continue;
+            const ssize_t count = ::read(port.fd, bytes, sizeof bytes);
+            if (count < 0 && (errno == EAGAIN || errno == EINTR))
+                continue;
+            if (count <= 0) {
+                // An unplugged adapter or a vanished device: said once, and the line is read no more.
+                const int error = count == 0 ? EIO : errno;
+                port.fd = -1;
                 HandOverTo(window);
-                QCoreApplication::postEvent(window, frame);
+                QCoreApplication::postEvent(window, new ReadErrorEvent(error, run, line));
+                continue;
+            }
+            for (ssize_t i = 0; i < count; ++i) {
+                if (const std::optional<TimeCode> code = sync[line].Feed(bytes[i]);
+                    code && backlog[line]->Admit(*code)) {
+                    auto* frame = new ClockFrameEvent(*code, run, line, backlog[line]);
+                    HandOverTo(window);
+                    QCoreApplication::postEvent(window, frame);
+                }
             }
         }
     }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <atomic>
 #include <memory>
 #include <thread>
@@ -7,8 +8,8 @@
 class FrameBacklog;
 class QObject;
 
-// Reads time codes from an open serial port on a thread of its own and posts them, through a bounded
-// backlog, to the object that handles them.
+// Reads time codes from an open serial port, and from a standby's where there is one, on one thread of
+// its own, and posts them, through a bounded backlog per line, to the object that handles them.
 class TimeCodeReader
 {
 public:
@@ -17,8 +18,9 @@ public:
     TimeCodeReader& operator=(const TimeCodeReader&) = delete;
     ~TimeCodeReader();
 
-    // Bytes already received are discarded before it returns; the reader goes on while runFlag is 1.
-    void Start(int fd, const std::atomic<int>* runFlag, QObject* window, int run);
+    // Bytes already received are discarded before it returns; the reader goes on while runFlag is 1 and a
+    // line is left to read. Either line may be -1, none: frames and errors name their line, 0 or 1.
+    void Start(int fd, const std::atomic<int>* runFlag, QObject* window, int run, int standbyFd = -1);
     // Returns once the reader has ended, so that the port may be closed and reused.
     void Stop();
 
@@ -27,8 +29,8 @@ public:
     static constexpr int BacklogLimit = 65536;
 
 private:
-    static void ReadTimeCodes(int fd, int wakeFd, const std::atomic<int>* runFlag, QObject* window, int run,
-                              std::shared_ptr<FrameBacklog> backlog);
+    static void ReadTimeCodes(std::array<int, 2> fds, int wakeFd, const std::atomic<int>* runFlag, QObject* window,
+                              int run);
 
     std::thread Thread;
     int WakeFd = -1;

@@ -4,6 +4,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QTcpServer>
+#include <QTime>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <sys/socket.h>
@@ -55,6 +56,31 @@ private:
         padded.replace(' ', '0');
         const QString shown = QString::fromLatin1(padded.left(2) + ':' + padded.mid(2, 2) + ':' + padded.mid(4, 2));
         QTRY_COMPARE(Relay->Clock(), shown);
+    }
+
+    // What a client receives over a while, each line sending its own value twice a second or not at all.
+    QList<QByteArray> Relayed(const PtyPair* primary, const PtyPair* standby, QTcpSocket& peer, int ms)
+    {
+        QList<QByteArray> received;
+        QByteArray pending;
+        QElapsedTimer timer;
+        timer.start();
+        for (qint64 next = 0; timer.elapsed() < ms;) {
+            if (timer.elapsed() >= next) {
+                if (primary != nullptr)
+                    primary->Write("\x02"
+                                   "111111");
+                if (standby != nullptr)
+                    standby->Write("\x02"
+                                   "222222");
+                next += 500;
+            }
+            QTest::qWait(20);
+            pending += peer.readAll();
+            for (; pending.size() >= 8; pending.remove(0, 8))
+                received.append(pending.left(8));
+        }
+        return received;
     }
 
 private slots:
@@ -305,6 +331,50 @@ private slots:
         Relay->Controller.SetListening(false);
         QCOMPARE(ReadUntil(*peer, 8), QByteArray("Srv lost"));
         QVERIFY(ClosedByServer(*peer));
+    }
+
+    void aStandbyLineTakesOverAndHandsBack()
+    {
+        PtyPair spare;
+        spare.MapTo(231);
+        {
+            SettingsFile standby(QStringLiteral("Standby"));
+            standby.Write(QStringLiteral("InComName"), QStringLiteral("COM231"));
+            standby.Write(QStringLiteral("InComSpeed"), QStringLiteral("9600"));
+            standby.Write(QStringLiteral("After"), 1);
+            standby.Write(QStringLiteral("OwnClock"), 1);
+        }
+        StartServer();
+        const Peer peer = Connect(Relay->Port);
+        const PtyPair& primary = Relay->Line;
+        const auto only = [](const QList<QByteArray>& received, const QByteArray& value) {
+            return !received.isEmpty() && received.count(value) == received.size();
+        };
+
+        // Both speak: the primary's values alone. It falls silent: the standby's within After + 1 s.
+        QVERIFY(only(Relayed(&primary, &spare, *peer, 2000), "11:11:11"));
+        QVERIFY(Relayed(nullptr, &spare, *peer, 2000).contains("22:22:22"));
+        QCOMPARE(Status(), QStringLiteral("Standby COM231 in use !"));
+
+        // The primary is back: the standby's still, until the primary has sent for 10 s without a break.
+        QVERIFY(only(Relayed(&primary, &spare, *peer, 9000), "22:22:22"));
+        const QList<QByteArray> handedBack = Relayed(&primary, &spare, *peer, 2500);
+        QVERIFY(!handedBack.isEmpty() && handedBack.last() == "11:11:11");
+        QCOMPARE(Status(), QStringLiteral("COM200 in use again !"));
+
+        // The standby line dies while the primary works: said at once, nothing changes for the clients.
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("^standby COM231 lost: ")));
+        spare.CloseMaster();
+        QVERIFY(only(Relayed(&primary, nullptr, *peer, 1500), "11:11:11"));
+
+        // Nobody speaks: this computer's time, until the first value of a source.
+        const QList<QByteArray> own = Relayed(nullptr, nullptr, *peer, 3000);
+        QVERIFY(!own.isEmpty());
+        QVERIFY(qAbs(QTime::fromString(QString::fromLatin1(own.last()), QStringLiteral("hh:mm:ss"))
+                         .secsTo(QTime::currentTime()))
+                <= 2);
+        QVERIFY(only(Relayed(&primary, nullptr, *peer, 1000), "11:11:11"));
+        QCOMPARE(Relay->Controller.ClientList.size(), 1);
     }
 
     void socketErrorTexts()
