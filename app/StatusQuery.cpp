@@ -82,6 +82,18 @@ QString ReportText(const QJsonObject& report)
         }
         add(QStringLiteral("server"), peerText);
     }
+    if (const QJsonObject spare = report[QStringLiteral("standby")].toObject(); !spare.isEmpty()) {
+        const QString where = spare.contains(QStringLiteral("port"))
+            ? QStringLiteral(" port %1").arg(spare[QStringLiteral("port")].toInt())
+            : QStringLiteral(" = %1").arg(spare[QStringLiteral("device")].toString());
+        add(QStringLiteral("standby"),
+            QStringLiteral("%1%2, %3; after %4 s%5")
+                .arg(spare[QStringLiteral("name")].toString(), where, spare[QStringLiteral("state")].toString())
+                .arg(spare[QStringLiteral("after")].toInt())
+                .arg(spare[QStringLiteral("ownClock")].toBool() ? QStringLiteral(", then this computer's clock")
+                                                                : QString()));
+        add(QStringLiteral("in use"), spare[QStringLiteral("inUse")].toString());
+    }
     add(QStringLiteral("status"), report[QStringLiteral("status")].toString());
     const int faults = report[QStringLiteral("faults")].toInt();
     add(QStringLiteral("faults"),

@@ -50,6 +50,7 @@ public:
     qintptr Descriptor() const;
     // The peer as the log names it: address:port.
     QString PeerText() const;
+    bool IsConnected() const { return Established; }
     // When the connection was made; invalid while there is none.
     QDateTime ConnectedSince() const { return Since; }
     QHostAddress PeerAddress() const;

@@ -171,6 +171,8 @@ private:
     // The standby source and this computer's clock, when [Standby] asks for them.
     void StartStandby();
     void StopStandby();
+    // [Standby] changed at a reload: the spare sources start afresh, the primary runs on.
+    void RestartStandby();
     QString SourceName(Source source) const;
     // A value came from this source: true when it is the one to relay.
     bool Offered(Source from);

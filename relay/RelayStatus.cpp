@@ -36,7 +36,10 @@ QString RelayController::Health() const
         return RunClock.elapsed() > NotRelayingMs ? QStringLiteral("not relaying") : QStringLiteral("degraded");
     const bool lineAway = SerialHandle < 0;
     const bool networkAway = server ? ListeningFlag == 0 : ConnectTimerId != 0;
-    if (lineAway || networkAway || LastValue.elapsed() > SilentMs)
+    // A spare in use, or a spare that is dead, leaves the relay one fault from relaying nothing.
+    const bool spareTrouble = Selector
+        && (Selector->InUse() != Source::Primary || (!SourceName(Source::Standby).isEmpty() && !StandbyAlive));
+    if (lineAway || networkAway || spareTrouble || LastValue.elapsed() > SilentMs)
         return QStringLiteral("degraded");
     return QStringLiteral("relaying");
 }
@@ -79,6 +82,31 @@ QJsonObject RelayController::StatusReport() const
         serverSide = peer;
     }
 
+    QJsonValue standby;
+    if (Selector) {
+        const QString name = SourceName(Source::Standby);
+        const bool connected = server ? StandbyHandle >= 0 : StandbySocket.IsConnected();
+        const QString state = name.isEmpty() ? QStringLiteral("none")
+            : !connected                     ? QStringLiteral("lost")
+            : StandbyAlive                   ? QStringLiteral("alive")
+                                             : QStringLiteral("silent");
+        const Source inUse = Selector->InUse();
+        QJsonObject spare {
+            {QStringLiteral("name"), name},
+            {QStringLiteral("state"), state},
+            {QStringLiteral("after"), Standby.AfterS},
+            {QStringLiteral("ownClock"), Standby.OwnClock},
+            {QStringLiteral("inUse"),
+             inUse == Source::Primary       ? QStringLiteral("primary")
+                 : inUse == Source::Standby ? QStringLiteral("standby")
+                                            : QStringLiteral("own clock")},
+        };
+        if (server)
+            spare.insert(QStringLiteral("device"), StandbyDevice);
+        else
+            spare.insert(QStringLiteral("port"), Standby.ServerPort);
+        standby = spare;
+    }
     const bool fresh = LastValue.isValid() && running;
     return {
         {QStringLiteral("pid"), QCoreApplication::applicationPid()},
@@ -94,6 +122,7 @@ QJsonObject RelayController::StatusReport() const
         {QStringLiteral("listening"), server && ListeningFlag != 0 ? QJsonValue(ServerPort) : QJsonValue()},
         {QStringLiteral("clients"), clients},
         {QStringLiteral("server"), serverSide},
+        {QStringLiteral("standby"), standby},
         {QStringLiteral("faults"), FaultCount},
         {QStringLiteral("lastFault"), LastFault.isEmpty() ? QJsonValue() : QJsonValue(LastFault)},
         {QStringLiteral("lastFaultAt"), Time(LastFaultAt)},

@@ -32,6 +32,8 @@ QStringList RelayController::ChangesTo(const RelayConfig& config, const AllowLis
         Compare(changes, QStringLiteral("ServerName"), ServerName, config.ServerName);
         Compare(changes, QStringLiteral("ServerPort"), QString::number(ClientPort), QString::number(config.ClientPort));
     }
+    if (config.Standby != Standby)
+        changes.append(QStringLiteral("[Standby]"));
     // The same name may stand for another device now: an adapter moved to another socket, say.
     if (PortName(side) == (server ? config.InComName : config.OutComName) && SerialHandle >= 0) {
         const QString device = QFileInfo(LineDevice(side)).canonicalFilePath();
@@ -56,9 +58,12 @@ void RelayController::Reload(const RelayConfig& config)
     const bool deviceMoved = SerialHandle >= 0 && QFileInfo(LineDevice(side)).canonicalFilePath() != device;
     const bool portChanged = config.ServerPort != ServerPort;
     const bool serverChanged = config.ServerName != ServerName || config.ClientPort != ClientPort;
+    const bool standbyChanged = config.Standby != Standby;
     TakeConfig(config);
     if (RunFlag == 0)
         return;
+    if (standbyChanged)
+        RestartStandby();
 
     if (server)
         ApplyAllowList(allowed);
@@ -110,4 +115,17 @@ void RelayController::ApplyAllowList(const AllowList& allowed)
     ClientsFlag = ClientList.isEmpty() ? 0 : 1;
     SetStatus(ClientList.isEmpty() ? QLatin1String(LoadString(IDS_CLIENTS_DISCONNECTED))
                                    : QStringLiteral("%1 Clients connected !").arg(ClientList.size()));
+}
+
+void RelayController::RestartStandby()
+{
+    StopStandby();
+    if (StandbyHandle >= 0) {
+        ReaderRunFlag = 0;
+        Reader.Stop();
+        CloseStandbyLine();
+        if (SerialHandle >= 0)
+            StartReader();
+    }
+    StartStandby();
 }

@@ -14,4 +14,12 @@ struct StandbyConfig
     int ServerPort = 6530;
     int AfterS = 3;
     bool OwnClock = false;
+
+    bool operator==(const StandbyConfig& other) const
+    {
+        return Present == other.Present && InComName == other.InComName && InComSpeed == other.InComSpeed
+            && ServerName == other.ServerName && ServerPort == other.ServerPort && AfterS == other.AfterS
+            && OwnClock == other.OwnClock;
+    }
+    bool operator!=(const StandbyConfig& other) const { return !(*this == other); }
 };

@@ -355,6 +355,9 @@ private slots:
         QVERIFY(only(Relayed(&primary, &spare, *peer, 2000), "11:11:11"));
         QVERIFY(Relayed(nullptr, &spare, *peer, 2000).contains("22:22:22"));
         QCOMPARE(Status(), QStringLiteral("Standby COM231 in use !"));
+        const QJsonObject covered = Relay->Controller.StatusReport();
+        QCOMPARE(covered[QStringLiteral("standby")][QStringLiteral("inUse")], QStringLiteral("standby"));
+        QCOMPARE(covered[QStringLiteral("health")], QStringLiteral("degraded"));
 
         // The primary is back: the standby's still, until the primary has sent for 10 s without a break.
         QVERIFY(only(Relayed(&primary, &spare, *peer, 9000), "22:22:22"));
@@ -366,6 +369,9 @@ private slots:
         QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("^standby COM231 lost: ")));
         spare.CloseMaster();
         QVERIFY(only(Relayed(&primary, nullptr, *peer, 1500), "11:11:11"));
+        const QJsonObject spareDead = Relay->Controller.StatusReport();
+        QCOMPARE(spareDead[QStringLiteral("standby")][QStringLiteral("state")], QStringLiteral("lost"));
+        QCOMPARE(spareDead[QStringLiteral("health")], QStringLiteral("degraded"));
 
         // Nobody speaks: this computer's time, until the first value of a source.
         const QList<QByteArray> own = Relayed(nullptr, nullptr, *peer, 3000);
