@@ -225,6 +225,14 @@ Horaline::Horaline(const HoralineSettings& settings)
         ini.setValue(QStringLiteral("ServerPort"), int(settings.port));
         ini.setValue(QStringLiteral("ProgMode"), settings.mode);
         ini.setValue(QStringLiteral("ProgRun"), 1);
+        ini.endGroup();
+        if (!settings.standbyDevice.isEmpty()) {
+            const QString spare = QStringLiteral("COM%1").arg(settings.com + 1);
+            ini.setValue(QStringLiteral("Ports/") + spare, settings.standbyDevice);
+            ini.setValue(QStringLiteral("Standby/InComName"), spare);
+            ini.setValue(QStringLiteral("Standby/InComSpeed"), QStringLiteral("38400"));
+            ini.setValue(QStringLiteral("Standby/After"), settings.afterS);
+        }
     }
     Process = Spawn(HoralineBinary(), settings.headless ? QStringList {QStringLiteral("--headless")} : QStringList(),
                     {"QT_QPA_PLATFORM=offscreen", "XDG_CONFIG_HOME=" + Config.path().toStdString(),

@@ -42,6 +42,8 @@ struct HoralineSettings
     QString device;
     uint16_t port = 0;
     bool headless = false; // --headless: the relay alone, no window
+    QString standbyDevice = QString(); // server mode: a standby input line, as COM<com + 1>; empty: no [Standby]
+    int afterS = 3;
 };
 
 // The real program, as an operator would leave it: its settings start the relay by itself.

@@ -83,7 +83,7 @@ void RelayController::OnLinkReceive(CLinkSocket* socket)
         return ClassifyReceivedText(message) != ReceivedKind::Clock;
     });
     // Of values that came together only the newest counts: a display never steps back in time.
-    if (word != messages.begin() && Offered(Source::Primary))
+    if (word != messages.begin() && Offered(Source::Primary, *std::prev(word)))
         TakeClockText(*std::prev(word));
     if (word != messages.end())
         TakeControlWord(*word);

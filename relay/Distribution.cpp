@@ -21,12 +21,9 @@ bool RelayController::event(QEvent* event)
             return true;
         const Source source = frame->Line == 0 ? Source::Primary : Source::Standby;
         const auto take = [this, source](const TimeCode& code) {
-            if (!Offered(source))
-                return;
-            StoreTimeCode(ClockBuffer, code);
-            LastValue.start();
-            OnValueArrived();
-            OnClockFrame();
+            const QByteArray digits(code.data(), int(code.size()));
+            if (Offered(source, digits))
+                RelayValue(digits);
         };
         take(frame->Code);
         if (newest)

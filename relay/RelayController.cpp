@@ -16,6 +16,9 @@ RelayController::RelayController(RelayView* view, QObject* parent)
     StandbySocket.SetOwner(this);
     SourceCheck = new QTimer(this);
     connect(SourceCheck, &QTimer::timeout, this, &RelayController::CheckSources);
+    SwitchCheck = new QTimer(this);
+    SwitchCheck->setSingleShot(true);
+    connect(SwitchCheck, &QTimer::timeout, this, &RelayController::CheckSources);
     OwnClockTick = new QTimer(this);
     OwnClockTick->setSingleShot(true);
     connect(OwnClockTick, &QTimer::timeout, this, &RelayController::SendOwnClock);

@@ -174,14 +174,17 @@ private:
     // [Standby] changed at a reload: the spare sources start afresh, the primary runs on.
     void RestartStandby();
     QString SourceName(Source source) const;
-    // A value came from this source: true when it is the one to relay.
-    bool Offered(Source from);
+    // A value came from this source: true when it is the one to relay; otherwise it is held back.
+    bool Offered(Source from, const QByteArray& value);
+    // One value goes out: six digits in server mode, a received text in client mode.
+    void RelayValue(const QByteArray& value);
+    void RelayHeld(Source source);
     void SourceLost(Source which);
     void CheckSources();
     // While a spare is in use the status line says which, whatever each value would say; empty otherwise.
     QString SpareInUse() const;
-    // The source in use changed since before: the status line and the log say so.
-    void NoteSource(Source before);
+    // The source in use changed since before: the status line and the log say so. Whether it changed.
+    bool NoteSource(Source before);
     // A standby that dies, or comes back, is said at once, whichever source is in use.
     void NoteStandbyAlive(bool alive, const QString& why);
     void ScheduleOwnClock();
@@ -239,6 +242,14 @@ private:
     std::optional<SourceSelector> Selector;
     QElapsedTimer SourceClock;
     QTimer* SourceCheck = nullptr;
+    QTimer* SwitchCheck = nullptr;
+    struct Held
+    {
+        QByteArray value;
+        qint64 at = 0;
+    };
+    Held HeldPrimary;
+    Held HeldStandby;
     QTimer* OwnClockTick = nullptr;
     CLinkSocket StandbySocket;
     MessageStream StandbyIncoming;

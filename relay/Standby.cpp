@@ -5,6 +5,7 @@
 #include <QTime>
 #include <QTimer>
 #include <algorithm>
+#include <utility>
 
 namespace {
 
@@ -13,6 +14,9 @@ constexpr int StandbyRejectedRetryMs = 10000;
 constexpr int SourceCheckMs = 1000;
 // Just after the second turns, as a source sends it.
 constexpr int OwnClockLagMs = 20;
+constexpr int SwitchCheckLagMs = 20;
+// A value held back from a source not in use can still be given when it takes over, while this young.
+constexpr qint64 HeldFreshMs = 1000;
 
 } // namespace
 
@@ -59,20 +63,56 @@ void RelayController::StopStandby()
     StandbyLineRetry.Stop();
     StandbySocket.Close();
     SourceCheck->stop();
+    SwitchCheck->stop();
     OwnClockTick->stop();
+    HeldPrimary.value.clear();
+    HeldStandby.value.clear();
     Selector.reset();
 }
 
-bool RelayController::Offered(Source from)
+bool RelayController::Offered(Source from, const QByteArray& value)
 {
     if (!Selector)
         return true;
     const Source before = Selector->InUse();
-    const bool relayed = Selector->Take(from, SourceClock.elapsed());
+    const qint64 now = SourceClock.elapsed();
+    const bool relayed = Selector->Take(from, now);
     NoteSource(before);
     if (from == Source::Standby)
         NoteStandbyAlive(true, QString());
+    Held& held = from == Source::Primary ? HeldPrimary : HeldStandby;
+    if (relayed) {
+        held.value.clear();
+        // The source in use is looked at again the moment its silence would count.
+        SwitchCheck->start(Standby.AfterS * 1000 + SwitchCheckLagMs);
+    } else {
+        held = {value, now};
+    }
     return relayed;
+}
+
+void RelayController::RelayValue(const QByteArray& value)
+{
+    if (RelayMode != 1)
+        return TakeClockText(value);
+    TimeCode code {};
+    std::copy_n(value.constData(), std::min<qsizetype>(value.size(), qsizetype(code.size())), code.begin());
+    StoreTimeCode(ClockBuffer, code);
+    LastValue.start();
+    OnValueArrived();
+    OnClockFrame();
+}
+
+void RelayController::RelayHeld(Source source)
+{
+    // A source that takes over without a value of its own coming gives the one it sent last, if that is
+    // still the time of now: the displays need not wait for its next.
+    Held& held = source == Source::Primary ? HeldPrimary : HeldStandby;
+    if (source == Source::OwnClock || held.value.isEmpty() || SourceClock.elapsed() - held.at > HeldFreshMs)
+        return;
+    const QByteArray value = std::exchange(held.value, QByteArray());
+    RelayValue(value);
+    SwitchCheck->start(Standby.AfterS * 1000 + SwitchCheckLagMs);
 }
 
 void RelayController::SourceLost(Source which)
@@ -81,7 +121,8 @@ void RelayController::SourceLost(Source which)
         return;
     const Source before = Selector->InUse();
     Selector->Lost(which, SourceClock.elapsed());
-    NoteSource(before);
+    if (NoteSource(before))
+        RelayHeld(Selector->InUse());
 }
 
 void RelayController::CheckSources()
@@ -91,7 +132,8 @@ void RelayController::CheckSources()
     const Source before = Selector->InUse();
     const qint64 now = SourceClock.elapsed();
     Selector->Update(now);
-    NoteSource(before);
+    if (NoteSource(before))
+        RelayHeld(Selector->InUse());
     if (!SourceName(Source::Standby).isEmpty() && !Selector->Alive(Source::Standby, now))
         NoteStandbyAlive(false, QStringLiteral("silent for %1 s").arg(Standby.AfterS));
 }
@@ -104,11 +146,11 @@ QString RelayController::SpareInUse() const
                                                 : QStringLiteral("No source: sending this computer's time !");
 }
 
-void RelayController::NoteSource(Source before)
+bool RelayController::NoteSource(Source before)
 {
     const Source now = Selector->InUse();
     if (now == before)
-        return;
+        return false;
     switch (now) {
     case Source::Standby:
         qCWarning(lcRelay).noquote() << "the standby" << SourceName(Source::Standby) << "takes over from"
@@ -127,6 +169,7 @@ void RelayController::NoteSource(Source before)
         SetStatus(SpareInUse());
         break;
     }
+    return true;
 }
 
 void RelayController::NoteStandbyAlive(bool alive, const QString& why)
@@ -155,19 +198,10 @@ void RelayController::SendOwnClock()
     ScheduleOwnClock();
     if (!Selector || Selector->InUse() != Source::OwnClock || RunFlag == 0)
         return;
-    const QByteArray now = QTime::currentTime().toString(QStringLiteral("hh:mm:ss")).toLatin1();
-    if (RelayMode == 1) {
-        TimeCode code {};
-        std::copy_n(now.constData(), 2, code.begin());
-        std::copy_n(now.constData() + 3, 2, code.begin() + 2);
-        std::copy_n(now.constData() + 6, 2, code.begin() + 4);
-        StoreTimeCode(ClockBuffer, code);
-        LastValue.start();
-        OnValueArrived();
-        OnClockFrame();
-    } else {
-        TakeClockText(now);
-    }
+    // As a source sends it: six digits on a line, the text on the wire.
+    RelayValue(QTime::currentTime()
+                   .toString(RelayMode == 1 ? QStringLiteral("hhmmss") : QStringLiteral("hh:mm:ss"))
+                   .toLatin1());
 }
 
 void RelayController::SeekStandby(int intervalMs)
@@ -200,7 +234,7 @@ void RelayController::OnStandbyReceive()
     const auto word = std::find_if(messages.begin(), messages.end(), [](const QByteArray& message) {
         return ClassifyReceivedText(message) != ReceivedKind::Clock;
     });
-    if (word != messages.begin() && Offered(Source::Standby))
+    if (word != messages.begin() && Offered(Source::Standby, *std::prev(word)))
         TakeClockText(*std::prev(word));
     if (word == messages.end())
         return;
