@@ -170,6 +170,7 @@ void RelayController::BroadcastClock(const QByteArray& message)
         }
         return;
     }
-    if (RunFlag != 0)
+    // A spare in use has the status line to itself.
+    if (RunFlag != 0 && SpareInUse().isEmpty())
         SetStatus(QLatin1String(LoadString(ListeningFlag != 0 ? IDS_CLIENTS_DISCONNECTED : IDS_NO_LISTENING)));
 }

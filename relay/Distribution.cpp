@@ -72,6 +72,10 @@ void RelayController::DistributeClock()
                 SetStatus(error == 0 && !SpareInUse().isEmpty() ? SpareInUse() : written);
         }
     }
-    if (RelayMode == 1)
+    if (RelayMode == 1) {
         BroadcastClock(FormatNetMessage(ClockBuffer));
+        // While a spare is in use the status line says so, whatever else it said in between.
+        if (RunFlag != 0 && !SpareInUse().isEmpty())
+            SetStatus(SpareInUse());
+    }
 }

@@ -1,4 +1,5 @@
 #include "relay/RelayController.h"
+#include "serial/ComNames.h"
 #include "serial/PortMessages.h"
 #include "settings/SettingsFile.h"
 
@@ -101,9 +102,13 @@ QJsonObject RelayController::StatusReport() const
                  : inUse == Source::Standby ? QStringLiteral("standby")
                                             : QStringLiteral("own clock")},
         };
-        if (server)
-            spare.insert(QStringLiteral("device"), StandbyDevice);
-        else
+        if (server) {
+            const std::optional<int> number = ParseComName(name);
+            spare.insert(QStringLiteral("device"),
+                         StandbyHandle >= 0 ? StandbyDevice
+                             : number       ? ComDevice(*number, LoadComDeviceMap())
+                                            : QString());
+        } else
             spare.insert(QStringLiteral("port"), Standby.ServerPort);
         standby = spare;
     }
