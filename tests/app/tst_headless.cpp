@@ -391,6 +391,9 @@ private slots:
         QTest::newRow("unlisted speed") << QByteArray("[Settaggi]\nProgRun=1\nProgMode=0\nOutComName=COM3\n"
                                                       "OutComSpeed=115200\n")
                                         << "[Settaggi] OutComSpeed=115200 is no speed: write one of 300,";
+        QTest::newRow("standby after 0")
+            << "[Settaggi]\nProgRun=1\n" + line + "[Standby]\nAfter=0\n"
+            << "[Standby] After=0 is no number of seconds from 1 to 60: write e.g. After=3";
         QTest::newRow("port no number") << "[Settaggi]\nProgRun=1\nServerPort=abc\n" + line
                                         << "[Settaggi] ServerPort=abc is no port number: write one from 1 to 60000";
     }
