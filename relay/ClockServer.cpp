@@ -132,7 +132,7 @@ void RelayController::OnLinkClose(CLinkSocket* socket)
         return;
     }
     if (socket == &StandbySocket)
-        return StandbyLost(QStringLiteral("lost"), 1000);
+        return StandbyLost(false);
     if (ClientsFlag != 0 && ClientList.contains(socket))
         DropClient(socket, QStringLiteral("closed"));
 }

@@ -189,11 +189,13 @@ private:
     void NoteStandbyAlive(bool alive, const QString& why);
     void ScheduleOwnClock();
     void SendOwnClock();
+    void ConnectStandby();
     void SeekStandby(int intervalMs);
     void OnStandbyConnected();
     void OnStandbyFailed(const QString& why);
     void OnStandbyReceive();
-    void StandbyLost(const QString& why, int retryMs);
+    // The standby server went away, or said "Rejected": sought again, a full one only every 10 s.
+    void StandbyLost(bool rejected);
     // The standby's input line, read by the same reader as the primary's.
     void OpenStandbyLine();
     bool ReopenStandbyLine();

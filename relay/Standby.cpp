@@ -1,19 +1,13 @@
-#include "net/NetLog.h"
 #include "relay/RelayController.h"
 #include "relay/RelayLog.h"
 
-#include <QTime>
 #include <QTimer>
 #include <algorithm>
 #include <utility>
 
 namespace {
 
-constexpr int StandbyRetryMs = 1000;
-constexpr int StandbyRejectedRetryMs = 10000;
 constexpr int SourceCheckMs = 1000;
-// Just after the second turns, as a source sends it.
-constexpr int OwnClockLagMs = 20;
 constexpr int SwitchCheckLagMs = 20;
 // A value held back from a source not in use can still be given when it takes over, while this young.
 constexpr qint64 HeldFreshMs = 1000;
@@ -48,8 +42,8 @@ void RelayController::StartStandby()
         Selector->Lost(Source::Standby, SourceClock.elapsed());
     else if (server)
         OpenStandbyLine();
-    else if (StandbySocket.Create() == 0)
-        SeekStandby(StandbyRetryMs);
+    else
+        ConnectStandby();
     qCInfo(lcRelay).noquote() << "standby:" << (standbyGiven ? SourceName(Source::Standby) : QStringLiteral("none"))
                               << QStringLiteral("after %1 s").arg(Standby.AfterS)
                               << (Standby.OwnClock ? "- then this computer's clock" : "");
@@ -184,71 +178,4 @@ void RelayController::NoteStandbyAlive(bool alive, const QString& why)
     }
     qCWarning(lcRelay).noquote() << "standby" << SourceName(Source::Standby) << why;
     RecordFault(QStringLiteral("standby %1 %2").arg(SourceName(Source::Standby), why));
-}
-
-void RelayController::ScheduleOwnClock()
-{
-    if (!Standby.OwnClock)
-        return;
-    OwnClockTick->start(1000 - QTime::currentTime().msec() + OwnClockLagMs);
-}
-
-void RelayController::SendOwnClock()
-{
-    ScheduleOwnClock();
-    if (!Selector || Selector->InUse() != Source::OwnClock || RunFlag == 0)
-        return;
-    // As a source sends it: six digits on a line, the text on the wire.
-    RelayValue(QTime::currentTime()
-                   .toString(RelayMode == 1 ? QStringLiteral("hhmmss") : QStringLiteral("hh:mm:ss"))
-                   .toLatin1());
-}
-
-void RelayController::SeekStandby(int intervalMs)
-{
-    StandbyRetry.Start(intervalMs, [this] {
-        StandbySocket.Connect(Standby.ServerName, quint16(Standby.ServerPort));
-        return false;
-    });
-}
-
-void RelayController::OnStandbyConnected()
-{
-    StandbyRetry.Stop();
-    StandbyIncoming.Clear();
-    StandbyFault.clear();
-    qCInfo(lcNet).noquote() << "connected to the standby server" << StandbySocket.PeerText();
-}
-
-void RelayController::OnStandbyFailed(const QString& why)
-{
-    if (why == StandbyFault)
-        return;
-    StandbyFault = why;
-    NoteStandbyAlive(false, QStringLiteral("port %1 does not answer: %2").arg(Standby.ServerPort).arg(why));
-}
-
-void RelayController::OnStandbyReceive()
-{
-    const QList<QByteArray> messages = StandbyIncoming.Feed(StandbySocket.Receive(StandbySocket.BytesAvailable()));
-    const auto word = std::find_if(messages.begin(), messages.end(), [](const QByteArray& message) {
-        return ClassifyReceivedText(message) != ReceivedKind::Clock;
-    });
-    if (word != messages.begin() && Offered(Source::Standby, *std::prev(word)))
-        TakeClockText(*std::prev(word));
-    if (word == messages.end())
-        return;
-    const bool rejected = ClassifyReceivedText(*word) == ReceivedKind::Rejected;
-    StandbyLost(rejected ? QStringLiteral("rejected this relay") : QStringLiteral("lost"),
-                rejected ? StandbyRejectedRetryMs : StandbyRetryMs);
-}
-
-void RelayController::StandbyLost(const QString& why, int retryMs)
-{
-    if (!Selector)
-        return;
-    StandbySocket.Disconnect();
-    SourceLost(Source::Standby);
-    NoteStandbyAlive(false, why);
-    SeekStandby(retryMs);
 }
