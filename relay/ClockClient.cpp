@@ -2,8 +2,6 @@
 #include "relay/Boxes.h"
 #include "relay/RelayController.h"
 
-#include <algorithm>
-
 void RelayController::StartConnectTimer(int intervalMs)
 {
     // Each tick is one attempt; the connection, or a stop, ends the ticks.
@@ -77,16 +75,11 @@ void RelayController::OnLinkReceive(CLinkSocket* socket)
         return OnStandbyReceive();
     if (socket != &ConnectSocket)
         return;
-    const QList<QByteArray> messages = Incoming.Feed(ConnectSocket.Receive(ConnectSocket.BytesAvailable()));
-    // A control word ends what the server says: values after it belong to no connection.
-    const auto word = std::find_if(messages.begin(), messages.end(), [](const QByteArray& message) {
-        return ClassifyReceivedText(message) != ReceivedKind::Clock;
-    });
-    // Of values that came together only the newest counts: a display never steps back in time.
-    if (word != messages.begin() && Offered(Source::Primary, *std::prev(word)))
-        TakeClockText(*std::prev(word));
-    if (word != messages.end())
-        TakeControlWord(*word);
+    const ServerSays says = ReadBatch(Incoming.Feed(ConnectSocket.Receive(ConnectSocket.BytesAvailable())));
+    if (says.newest && Offered(Source::Primary, *says.newest))
+        TakeClockText(*says.newest);
+    if (says.word)
+        TakeControlWord(*says.word);
 }
 
 void RelayController::TakeClockText(const QByteArray& text)

@@ -144,6 +144,27 @@ void RelayController::DropClient(CLinkSocket* client, const QString& why)
     ClientList.removeOne(client);
     client->Close();
     client->deleteLater();
+    TellClientCount();
+}
+
+void RelayController::ApplyAllowList(const AllowList& allowed)
+{
+    Allowed = allowed;
+    const QList<CLinkSocket*> clients = ClientList;
+    for (CLinkSocket* client : clients) {
+        if (Allowed.Admits(client->PeerAddress()))
+            continue;
+        qCWarning(lcNet).noquote() << "client" << client->PeerText() << "rejected: no longer in [Clients] Allow";
+        ClientList.removeOne(client);
+        client->SendAndClose(QByteArray(LoadString(IDS_REJECTED)));
+        client->deleteLater();
+    }
+    if (ClientList.size() != clients.size())
+        TellClientCount();
+}
+
+void RelayController::TellClientCount()
+{
     if (ClientList.isEmpty()) {
         ClientsFlag = 0;
         SetStatus(QLatin1String(LoadString(IDS_CLIENTS_DISCONNECTED)));

@@ -46,3 +46,16 @@ QList<QByteArray> MessageStream::Feed(const QByteArray& bytes)
     Pending.remove(0, start);
     return messages;
 }
+
+ServerSays ReadBatch(const QList<QByteArray>& messages)
+{
+    const auto word = std::find_if(messages.begin(), messages.end(), [](const QByteArray& message) {
+        return ClassifyReceivedText(message) != ReceivedKind::Clock;
+    });
+    ServerSays says;
+    if (word != messages.begin())
+        says.newest = *std::prev(word);
+    if (word != messages.end())
+        says.word = *word;
+    return says;
+}

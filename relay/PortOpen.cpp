@@ -54,8 +54,7 @@ std::optional<PortFault> RelayController::OpenLineDevice(const QString& name, co
     };
 
     // The map is read at every open, so a device re-plugged under a new path is found without a restart.
-    const std::optional<int> number = ParseComName(name);
-    const QString device = number ? ComDevice(*number, LoadComDeviceMap()) : QString();
+    const QString device = ComDevice(name);
     if (device.isEmpty())
         return fail(PortFailure::InvalidName, 0);
     const SerialOpenResult result = OpenSerialDevice(device);
@@ -82,8 +81,7 @@ std::optional<PortFault> RelayController::OpenLineDevice(const QString& name, co
 
 QString RelayController::LineDevice(PortSide side) const
 {
-    const std::optional<int> number = ParseComName(PortName(side));
-    return number ? ComDevice(*number, LoadComDeviceMap()) : QString();
+    return ComDevice(PortName(side));
 }
 
 const QString& RelayController::PortName(PortSide side) const

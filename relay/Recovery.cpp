@@ -54,8 +54,7 @@ void RelayController::OnLineLost(PortSide side, const QString& why, int error)
 {
     Silence.Stop();
     // The reader is gone before its port closes, so that no reader ever touches the port opened next.
-    ReaderRunFlag = 0;
-    Reader.Stop();
+    StopReader();
     CloseSerialPort();
     AwaitLine(side, why, error);
 }

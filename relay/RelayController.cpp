@@ -36,8 +36,7 @@ RelayController::RelayController(RelayView* view, QObject* parent)
 RelayController::~RelayController()
 {
     // Whatever its view did or did not stop: no reader outlives the port it reads.
-    ReaderRunFlag = 0;
-    Reader.Stop();
+    StopReader();
     CloseSerialPort();
     CloseStandbyLine();
 }

@@ -71,6 +71,8 @@ public:
     static std::optional<PortFault> OpenLineDevice(const QString& name, const QString& speed, int& handle,
                                                    QString& opened, termios& line);
     void StartReader();
+    // Returns once the reader has ended: only then may one of its lines close.
+    void StopReader();
 
     // Clock values.
     void OnClockFrame();
@@ -155,9 +157,13 @@ private:
     // The line is open again: what runs on it starts.
     void ResumeLine(PortSide side);
     // What differs from the configuration it runs, e.g. "InComName COM3 -> COM4".
-    QStringList ChangesTo(const RelayConfig& config, const AllowList& allowed) const;
+    // deviceNow: where the open line's name points now, nothing while it is not open.
+    QStringList ChangesTo(const RelayConfig& config, const AllowList& allowed,
+                          const std::optional<QString>& deviceNow) const;
     // Clients this list no longer admits are told "Rejected" and closed.
     void ApplyAllowList(const AllowList& allowed);
+    // After clients went: the status line says how many are left.
+    void TellClientCount();
     int ReportPortFault(PortSide side, const PortFault& fault);
     int OpenListener();
     void KeepListening();

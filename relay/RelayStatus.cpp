@@ -102,13 +102,9 @@ QJsonObject RelayController::StatusReport() const
                  : inUse == Source::Standby ? QStringLiteral("standby")
                                             : QStringLiteral("own clock")},
         };
-        if (server) {
-            const std::optional<int> number = ParseComName(name);
-            spare.insert(QStringLiteral("device"),
-                         StandbyHandle >= 0 ? StandbyDevice
-                             : number       ? ComDevice(*number, LoadComDeviceMap())
-                                            : QString());
-        } else
+        if (server)
+            spare.insert(QStringLiteral("device"), StandbyHandle >= 0 ? StandbyDevice : ComDevice(name));
+        else
             spare.insert(QStringLiteral("port"), Standby.ServerPort);
         standby = spare;
     }

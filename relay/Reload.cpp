@@ -1,7 +1,5 @@
-#include "net/NetLog.h"
 #include "relay/RelayController.h"
 #include "relay/RelayLog.h"
-#include "relay/Strings.h"
 #include "serial/PortMessages.h"
 
 #include <QFileInfo>
@@ -16,7 +14,8 @@ void Compare(QStringList& changes, const QString& name, const QString& before, c
 
 } // namespace
 
-QStringList RelayController::ChangesTo(const RelayConfig& config, const AllowList& allowed) const
+QStringList RelayController::ChangesTo(const RelayConfig& config, const AllowList& allowed,
+                                       const std::optional<QString>& deviceNow) const
 {
     QStringList changes;
     const bool server = RelayMode == 1;
@@ -34,28 +33,26 @@ QStringList RelayController::ChangesTo(const RelayConfig& config, const AllowLis
     }
     if (config.Standby != Standby)
         changes.append(QStringLiteral("[Standby]"));
-    // The same name may stand for another device now: an adapter moved to another socket, say.
-    if (PortName(side) == (server ? config.InComName : config.OutComName) && SerialHandle >= 0) {
-        const QString device = QFileInfo(LineDevice(side)).canonicalFilePath();
-        if (device != SerialDevice)
-            Compare(changes, QStringLiteral("[Ports] %1").arg(PortName(side)), SerialDevice, device);
-    }
+    if (PortName(side) == (server ? config.InComName : config.OutComName) && deviceNow)
+        Compare(changes, QStringLiteral("[Ports] %1").arg(PortName(side)), SerialDevice, *deviceNow);
     return changes;
 }
 
 void RelayController::Reload(const RelayConfig& config)
 {
+    const bool server = RelayMode == 1;
+    const PortSide side = server ? PortSide::Input : PortSide::Output;
+    // The same name may stand for another device now: an adapter moved to another socket, say.
+    const std::optional<QString> deviceNow
+        = SerialHandle >= 0 ? std::optional<QString>(QFileInfo(LineDevice(side)).canonicalFilePath()) : std::nullopt;
     const AllowList allowed = AllowList::Load();
-    const QStringList changes = ChangesTo(config, allowed);
+    const QStringList changes = ChangesTo(config, allowed, deviceNow);
     qCInfo(lcRelay).noquote() << "settings read again:"
                               << (changes.isEmpty() ? QStringLiteral("nothing changed")
                                                     : changes.join(QStringLiteral(", ")));
-    const bool server = RelayMode == 1;
-    const PortSide side = server ? PortSide::Input : PortSide::Output;
-    const QString& device = SerialDevice;
     const bool lineChanged = server ? config.InComName != InComName || config.InComSpeed != InComSpeed
                                     : config.OutComName != OutComName || config.OutComSpeed != OutComSpeed;
-    const bool deviceMoved = SerialHandle >= 0 && QFileInfo(LineDevice(side)).canonicalFilePath() != device;
+    const bool deviceMoved = deviceNow && *deviceNow != SerialDevice;
     const bool portChanged = config.ServerPort != ServerPort;
     const bool serverChanged = config.ServerName != ServerName || config.ClientPort != ClientPort;
     const bool standbyChanged = config.Standby != Standby;
@@ -88,8 +85,7 @@ void RelayController::Reload(const RelayConfig& config)
         return;
     if (server) {
         Silence.Stop();
-        ReaderRunFlag = 0;
-        Reader.Stop();
+        StopReader();
     }
     CloseSerialPort();
     if (const std::optional<PortFault> fault = TryOpenSerialPort(side))
@@ -98,31 +94,11 @@ void RelayController::Reload(const RelayConfig& config)
         ResumeLine(side);
 }
 
-void RelayController::ApplyAllowList(const AllowList& allowed)
-{
-    Allowed = allowed;
-    const QList<CLinkSocket*> clients = ClientList;
-    for (CLinkSocket* client : clients) {
-        if (Allowed.Admits(client->PeerAddress()))
-            continue;
-        qCWarning(lcNet).noquote() << "client" << client->PeerText() << "rejected: no longer in [Clients] Allow";
-        ClientList.removeOne(client);
-        client->SendAndClose(QByteArray(LoadString(IDS_REJECTED)));
-        client->deleteLater();
-    }
-    if (ClientList.size() == clients.size())
-        return;
-    ClientsFlag = ClientList.isEmpty() ? 0 : 1;
-    SetStatus(ClientList.isEmpty() ? QLatin1String(LoadString(IDS_CLIENTS_DISCONNECTED))
-                                   : QStringLiteral("%1 Clients connected !").arg(ClientList.size()));
-}
-
 void RelayController::RestartStandby()
 {
     StopStandby();
     if (StandbyHandle >= 0) {
-        ReaderRunFlag = 0;
-        Reader.Stop();
+        StopReader();
         CloseStandbyLine();
         if (SerialHandle >= 0)
             StartReader();

@@ -33,8 +33,7 @@ bool RelayController::ReopenStandbyLine()
 
 void RelayController::OnStandbyLineLost(int error)
 {
-    ReaderRunFlag = 0;
-    Reader.Stop();
+    StopReader();
     CloseStandbyLine();
     SourceLost(Source::Standby);
     NoteStandbyAlive(false, PortFaultLogText(QStringLiteral("lost"), QString(), error));

@@ -1,8 +1,6 @@
 #include "net/NetLog.h"
 #include "relay/RelayController.h"
 
-#include <algorithm>
-
 // The standby server of a client relay: connected beside the primary, sought again when lost, as the
 // primary is.
 namespace {
@@ -44,15 +42,11 @@ void RelayController::OnStandbyFailed(const QString& why)
 
 void RelayController::OnStandbyReceive()
 {
-    const QList<QByteArray> messages = StandbyIncoming.Feed(StandbySocket.Receive(StandbySocket.BytesAvailable()));
-    const auto word = std::find_if(messages.begin(), messages.end(), [](const QByteArray& message) {
-        return ClassifyReceivedText(message) != ReceivedKind::Clock;
-    });
-    if (word != messages.begin() && Offered(Source::Standby, *std::prev(word)))
-        TakeClockText(*std::prev(word));
-    if (word == messages.end())
-        return;
-    StandbyLost(ClassifyReceivedText(*word) == ReceivedKind::Rejected);
+    const ServerSays says = ReadBatch(StandbyIncoming.Feed(StandbySocket.Receive(StandbySocket.BytesAvailable())));
+    if (says.newest && Offered(Source::Standby, *says.newest))
+        TakeClockText(*says.newest);
+    if (says.word)
+        StandbyLost(ClassifyReceivedText(*says.word) == ReceivedKind::Rejected);
 }
 
 void RelayController::StandbyLost(bool rejected)

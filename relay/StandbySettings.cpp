@@ -1,19 +1,12 @@
 #include "relay/StandbySettings.h"
 
 #include "relay/PortEntry.h"
-#include "serial/ComNames.h"
-#include "serial/SerialDevice.h"
+#include "relay/SettingFaults.h"
 #include "settings/SettingsFile.h"
 
 namespace {
 
 constexpr int LongestAfterS = 60;
-
-QString Shown(const SettingsFile& file, const QString& name)
-{
-    return file.Contains(name) ? QStringLiteral("[Standby] %1=%2").arg(name, file.ReadText(name))
-                               : QStringLiteral("[Standby] %1 (not set)").arg(name);
-}
 
 std::optional<int> Number(const SettingsFile& file, const QString& name, int lowest, int highest, int fallback)
 {
@@ -32,17 +25,8 @@ std::optional<QString> LineFault(const SettingsFile& file, StandbyConfig& standb
     const QString speedKey = QStringLiteral("InComSpeed");
     standby.InComName = file.ReadText(nameKey).trimmed();
     standby.InComSpeed = file.ReadText(speedKey).trimmed();
-    const std::optional<int> number = ParseComName(standby.InComName);
-    if (!number)
-        return QStringLiteral("%1 names no serial port: write the COM name of the standby line, e.g. %2=COM4")
-            .arg(Shown(file, nameKey), nameKey);
-    if (ComDevice(*number, LoadComDeviceMap()).isEmpty())
-        return QStringLiteral("%1 has no device: write one under [Ports], e.g. %2=/dev/ttyUSB1")
-            .arg(Shown(file, nameKey), standby.InComName);
-    if (!SpeedFromText(standby.InComSpeed))
-        return QStringLiteral("%1 is no speed: write one of 300, 1200, 2400, 4800, 9600, 19200, 38400, e.g. %2=9600")
-            .arg(Shown(file, speedKey), speedKey);
-    return std::nullopt;
+    return LineSettingFault(file, nameKey, standby.InComName, speedKey, standby.InComSpeed,
+                            {QStringLiteral("standby line"), QStringLiteral("COM4"), QStringLiteral("/dev/ttyUSB1")});
 }
 
 std::optional<QString> ServerFault(const SettingsFile& file, StandbyConfig& standby)
@@ -52,14 +36,10 @@ std::optional<QString> ServerFault(const SettingsFile& file, StandbyConfig& stan
     standby.ServerName = file.ReadText(nameKey).trimmed();
     if (standby.ServerName.isEmpty())
         return QStringLiteral("%1 names no server: write the standby server's name or address, e.g. %2=clock2")
-            .arg(Shown(file, nameKey), nameKey);
-    const std::optional<int> port = Number(file, portKey, 1, MaxPort, standby.ServerPort);
-    if (!port)
-        return QStringLiteral("%1 is no port number: write one from 1 to %2, e.g. %3=6530")
-            .arg(Shown(file, portKey))
-            .arg(MaxPort)
-            .arg(portKey);
-    standby.ServerPort = *port;
+            .arg(ShownSetting(file, nameKey), nameKey);
+    if (const std::optional<QString> fault = PortSettingFault(file, portKey))
+        return fault;
+    standby.ServerPort = *Number(file, portKey, 1, MaxPort, standby.ServerPort);
     return std::nullopt;
 }
 
@@ -80,13 +60,13 @@ StoredStandby LoadStandbySettings(int relayMode)
     const std::optional<int> ownClock = Number(file, ownClockKey, 0, 1, 0);
     if (!after)
         stored.fault = QStringLiteral("%1 is no number of seconds from 1 to %2: write e.g. %3=3")
-                           .arg(Shown(file, afterKey))
+                           .arg(ShownSetting(file, afterKey))
                            .arg(LongestAfterS)
                            .arg(afterKey);
     else if (!ownClock)
         stored.fault = QStringLiteral("%1 is neither 0 nor 1: write %2=1 to send this computer's time when no "
                                       "source speaks, %2=0 not to")
-                           .arg(Shown(file, ownClockKey), ownClockKey);
+                           .arg(ShownSetting(file, ownClockKey), ownClockKey);
     else if (relayMode == 1 && file.Contains(QStringLiteral("InComName")))
         stored.fault = LineFault(file, standby);
     else if (relayMode != 1 && file.Contains(QStringLiteral("ServerName")))

@@ -6,3 +6,9 @@ void RelayController::StartReader()
     Reader.Start(SerialHandle, &ReaderRunFlag, this, ++ReaderRun, StandbyHandle);
     WatchForSilence();
 }
+
+void RelayController::StopReader()
+{
+    ReaderRunFlag = 0;
+    Reader.Stop();
+}

@@ -53,6 +53,12 @@ QString ComDevice(int number, const ComDeviceMap& explicitDevices)
     return explicitDevices.value(number, DefaultComDevice(number));
 }
 
+QString ComDevice(const QString& name)
+{
+    const std::optional<int> number = ParseComName(name);
+    return number ? ComDevice(*number, LoadComDeviceMap()) : QString();
+}
+
 bool IsComDevicePresent(const QString& device)
 {
     struct stat info

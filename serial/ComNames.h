@@ -20,6 +20,8 @@ ComDeviceMap LoadComDeviceMap();
 
 // The device a COM name stands for: an explicit entry first, then the default; empty when none.
 QString ComDevice(int number, const ComDeviceMap& explicitDevices);
+// The same for a name, with the Ports group as it stands now; empty for a name that is no COM name.
+QString ComDevice(const QString& name);
 
 // Present: the node is a character device, and a ttyS node has a real UART behind it (Linux keeps
 // nodes for absent ones). Nothing is opened.

@@ -136,6 +136,11 @@ QStringList SettingsFile::Names() const
     return Settings->childKeys();
 }
 
+QString SettingsFile::Group() const
+{
+    return Settings->group();
+}
+
 QString SettingsFile::Path()
 {
     return OpenStore()->fileName();

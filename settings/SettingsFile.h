@@ -28,6 +28,8 @@ public:
     void Write(const QString& name, const QString& value);
     void Write(const QString& name, int value);
 
+    // The group this access reads and writes.
+    QString Group() const;
     // Every name in the group, for groups that hold a free list of entries.
     QStringList Names() const;
 

@@ -1,0 +1,41 @@
+#include "relay/SettingFaults.h"
+
+#include "relay/PortEntry.h"
+#include "serial/ComNames.h"
+#include "serial/SerialDevice.h"
+#include "settings/SettingsFile.h"
+
+QString ShownSetting(const SettingsFile& file, const QString& name)
+{
+    return file.Contains(name) ? QStringLiteral("[%1] %2=%3").arg(file.Group(), name, file.ReadText(name))
+                               : QStringLiteral("[%1] %2 (not set)").arg(file.Group(), name);
+}
+
+std::optional<QString> LineSettingFault(const SettingsFile& file, const QString& nameKey, const QString& name,
+                                        const QString& speedKey, const QString& speed, const LineExample& example)
+{
+    if (!ParseComName(name))
+        return QStringLiteral("%1 names no serial port: write the COM name of the %2, e.g. %3=%4")
+            .arg(ShownSetting(file, nameKey), example.line, nameKey, example.name);
+    if (ComDevice(name).isEmpty())
+        return QStringLiteral("%1 has no device: write one under [Ports], e.g. %2=%3")
+            .arg(ShownSetting(file, nameKey), name, example.device);
+    if (!SpeedFromText(speed))
+        return QStringLiteral("%1 is no speed: write one of 300, 1200, 2400, 4800, 9600, 19200, 38400, e.g. %2=9600")
+            .arg(ShownSetting(file, speedKey), speedKey);
+    return std::nullopt;
+}
+
+std::optional<QString> PortSettingFault(const SettingsFile& file, const QString& key)
+{
+    if (!file.Contains(key))
+        return std::nullopt;
+    bool number = false;
+    const int value = file.ReadText(key).trimmed().toInt(&number);
+    if (number && value >= 1 && value <= MaxPort)
+        return std::nullopt;
+    return QStringLiteral("%1 is no port number: write one from 1 to %2, e.g. %3=6530")
+        .arg(ShownSetting(file, key))
+        .arg(MaxPort)
+        .arg(key);
+}
