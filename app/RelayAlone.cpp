@@ -36,11 +36,11 @@ void ReadSettingsAgain(RelayController& relay, UnattendedView& view, ServiceNoti
         return;
     }
     const RelayConfig config = LoadRelaySettings({}).config;
-    if (config.RelayMode == relay.RelayMode) {
+    if (config.RelayMode == relay.Config.RelayMode) {
         relay.Reload(config);
     } else {
         qCInfo(lcRelay).noquote() << QStringLiteral("settings read again: ProgMode %1 -> %2: the relay starts anew")
-                                         .arg(relay.RelayMode)
+                                         .arg(relay.Config.RelayMode)
                                          .arg(config.RelayMode);
         relay.Stop();
         view.SetMode(config.RelayMode);

@@ -1,5 +1,6 @@
 #include "app/SettingsCheck.h"
 
+#include "relay/RelayConfig.h"
 #include "relay/SettingFaults.h"
 #include "relay/StandbySettings.h"
 #include "settings/SettingsFile.h"
@@ -22,8 +23,15 @@ std::optional<QString> Fault(const SettingsFile& file)
     if (const std::optional<QString> port = PortSettingFault(file, QStringLiteral("ServerPort")))
         return port;
     const int mode = file.ReadInt(QStringLiteral("ProgMode"), 1);
-    if (const std::optional<QString> standby = LoadStandbySettings(mode).fault)
-        return standby;
+    RelayConfig config;
+    config.RelayMode = mode;
+    config.InComName = file.ReadText(QStringLiteral("InComName")).trimmed();
+    config.ServerName = file.ReadText(QStringLiteral("ServerName")).trimmed();
+    config.ClientPort = file.ReadInt(QStringLiteral("ServerPort"), config.ClientPort);
+    const StoredStandby standby = LoadStandbySettings(mode);
+    config.Standby = standby.config;
+    if (const std::optional<QString> fault = standby.fault ? standby.fault : StandbyClash(config))
+        return fault;
     if (mode == 1)
         return LineFault(file, QStringLiteral("InComName"), QStringLiteral("InComSpeed"));
     if (file.Contains(QStringLiteral("ServerName")) && file.ReadText(QStringLiteral("ServerName")).trimmed().isEmpty())

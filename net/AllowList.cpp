@@ -1,9 +1,5 @@
 #include "net/AllowList.h"
 
-#include "net/NetLog.h"
-#include "settings/SettingsFile.h"
-#include "settings/SettingsLog.h"
-
 AllowList AllowList::Parse(const QStringList& entries, QStringList* invalid)
 {
     AllowList list;
@@ -26,17 +22,6 @@ AllowList AllowList::Parse(const QStringList& entries, QStringList* invalid)
         else if (invalid != nullptr)
             invalid->append(entry);
     }
-    return list;
-}
-
-AllowList AllowList::Load()
-{
-    QStringList invalid;
-    const AllowList list = Parse(SettingsFile(QStringLiteral("Clients")).ReadList(QStringLiteral("Allow")), &invalid);
-    for (const QString& entry : std::as_const(invalid))
-        qCWarning(lcSettings).noquote() << "[Clients] Allow: not an address or range, left out:" << entry;
-    if (!list.IsOpen())
-        qCInfo(lcNet).noquote() << "clients admitted only from" << list.Text();
     return list;
 }
 

@@ -14,8 +14,6 @@ public:
     // Entries that do not parse are left out and listed in invalid; a list given but with no valid
     // entry admits nobody, since its writer meant to keep others out.
     static AllowList Parse(const QStringList& entries, QStringList* invalid = nullptr);
-    // The list of the settings file, read afresh.
-    static AllowList Load();
 
     bool Admits(const QHostAddress& peer) const;
     bool IsOpen() const { return Open; }

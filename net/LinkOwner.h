@@ -11,7 +11,8 @@ public:
     virtual void OnLinkAccept() = 0;
     virtual void OnLinkConnect(CLinkSocket* socket) = 0;
     virtual void OnLinkReceive(CLinkSocket* socket) = 0;
-    virtual void OnLinkSend() = 0;
+    // Values are never held back for a slow peer: it simply misses those it could not take.
+    virtual void OnLinkSend() { }
     virtual void OnLinkClose(CLinkSocket* socket) = 0;
     // An attempt of the client's own connection failed: the system's words, and whether the name given
     // is known at all.

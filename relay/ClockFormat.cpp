@@ -57,3 +57,23 @@ ReceivedKind ClassifyReceivedText(const ClockChars& buffer)
 {
     return ClassifyReceivedText(QByteArray(buffer.data(), qsizetype(strnlen(buffer.data(), buffer.size()))));
 }
+
+std::optional<int> SecondOfDay(const QByteArray& value)
+{
+    const bool text = value.size() >= NetMessageSize && value[2] == ':' && value[5] == ':';
+    if (!text && value.size() < TimeCodeSize)
+        return std::nullopt;
+    const int step = text ? 3 : 2;
+    int fields[3] = {};
+    for (int field = 0; field < 3; ++field) {
+        for (int at = field * step; at < field * step + 2; ++at) {
+            const char c = value[at] == ' ' ? '0' : value[at];
+            if (c < '0' || c > '9')
+                return std::nullopt;
+            fields[field] = fields[field] * 10 + (c - '0');
+        }
+    }
+    if (fields[0] > 23 || fields[1] > 59 || fields[2] > 59)
+        return std::nullopt;
+    return (fields[0] * 60 + fields[1]) * 60 + fields[2];
+}

@@ -8,7 +8,7 @@
 #include <optional>
 
 // Every byte format a clock value passes through. A clock value is six characters HHMMSS that are
-// moved and rearranged, never interpreted as a number.
+// moved and rearranged; only the switch between sources reads it as a time, to keep the displays in order.
 
 constexpr char ETX = 0x03;
 
@@ -53,3 +53,7 @@ enum class ReceivedKind
 // Only the whole text counts: a control word that arrives together with other bytes is a clock text.
 ReceivedKind ClassifyReceivedText(const QByteArray& text);
 ReceivedKind ClassifyReceivedText(const ClockChars& buffer);
+
+// The second of the day a value names: six characters HHMMSS (a space for a leading zero) or a text
+// HH:MM:SS; nothing for any other text or for a time no day has.
+std::optional<int> SecondOfDay(const QByteArray& value);

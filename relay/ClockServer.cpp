@@ -1,6 +1,9 @@
+#include "relay/ClockServer.h"
+
 #include "net/NetLog.h"
 #include "relay/Boxes.h"
-#include "relay/RelayController.h"
+#include "relay/RelayHost.h"
+#include "relay/SettingsLists.h"
 #include "relay/Strings.h"
 
 namespace {
@@ -8,8 +11,6 @@ namespace {
 constexpr int MaxClients = 5;
 constexpr int ListenBacklog = 5;
 constexpr int ListenRetryMs = 2000;
-// A source sends a value a second; older than this, the value is no longer the time of now.
-constexpr qint64 FreshValueMs = 2000;
 // A few hundred values: past this a client is not reading, and what is meant for it is dropped.
 constexpr qint64 ClientBacklogLimit = 4096;
 
@@ -22,68 +23,92 @@ QString ClientsText(qsizetype count, bool atAdmission)
 
 } // namespace
 
-bool RelayController::SetListening(bool listen)
+ClockServer::ClockServer(RelayHost& host, LinkOwner& router, std::function<void()> admitted)
+    : Host(host)
+    , Admitted(std::move(admitted))
 {
-    // Only the mode is needed here; a box about a port entry would stop a shutdown.
-    RefreshRelayMode();
+    ListenSocket.SetOwner(&router);
+}
+
+ClockServer::~ClockServer()
+{
+    CloseClients();
+}
+
+void ClockServer::SetListening(bool listen, int port, bool restartAtLaunch)
+{
     if (!listen) {
+        ListenRetry.Stop();
         CloseClients();
         if (ListeningFlag != 0) {
             ListenSocket.Close();
             ListeningFlag = 0;
         }
-        return true;
+        return;
     }
     if (ListeningFlag != 0) {
-        SetStatus(QLatin1String(LoadString(IDS_READY)));
-        return true;
+        Host.SetStatus(QLatin1String(LoadString(IDS_READY)));
+        return;
     }
+    ListenPort = port;
     if (const int error = OpenListener(); error != 0) {
-        qCWarning(lcNet).noquote() << "cannot listen on port" << ServerPort << "-" << SocketFailureText(error);
-        RecordFault(QStringLiteral("cannot listen on port %1: %2").arg(ServerPort).arg(SocketFailureText(error)));
-        SetStatus(QLatin1String(LoadString(IDS_NO_LISTENING)));
+        qCWarning(lcNet).noquote() << "cannot listen on port" << ListenPort << "-" << SocketFailureText(error);
+        Host.RecordFault(QStringLiteral("cannot listen on port %1: %2").arg(ListenPort).arg(SocketFailureText(error)));
+        Host.SetStatus(QLatin1String(LoadString(IDS_NO_LISTENING)));
         // At the restart at launch the port may still be held by a program that is ending: it is tried
         // again while the server runs, and nobody is asked.
-        if (!RestartAtLaunch)
-            MessageBox(QStringLiteral("Error <%1> listening on port %2:\n%3")
-                           .arg(error)
-                           .arg(ServerPort)
-                           .arg(SocketFailureText(error)),
-                       QStringLiteral("Horaline error:"), MB_OK | MB_ICONSTOP);
-        return true;
+        if (!restartAtLaunch)
+            Host.MessageBox(QStringLiteral("Error <%1> listening on port %2:\n%3")
+                                .arg(error)
+                                .arg(ListenPort)
+                                .arg(SocketFailureText(error)),
+                            QStringLiteral("Horaline error:"), MB_OK | MB_ICONSTOP);
+        return;
     }
-    SetStatus(QLatin1String(LoadString(IDS_WAITING_CLIENTS)));
-    return true;
+    Host.SetStatus(QLatin1String(LoadString(IDS_WAITING_CLIENTS)));
 }
 
-int RelayController::OpenListener()
+int ClockServer::OpenListener()
 {
     ListeningFlag = 1;
-    const int error = ListenSocket.Listen(quint16(ServerPort), ListenBacklog);
+    const int error = ListenSocket.Listen(quint16(ListenPort), ListenBacklog);
     // A listener that failed is not counted as one, so that a retry or the next START tries again.
     if (error != 0) {
         ListeningFlag = 0;
         return error;
     }
-    qCInfo(lcNet) << "listening on port" << ServerPort;
+    qCInfo(lcNet) << "listening on port" << ListenPort;
     // Read when there is someone to admit, not at every attempt of a retry.
-    Allowed = AllowList::Load();
+    Allow = LoadAllowList();
     return 0;
 }
 
-void RelayController::KeepListening()
+void ClockServer::KeepListening()
 {
     if (ListeningFlag != 0)
         return;
-    qCWarning(lcNet) << "not listening on port" << ServerPort << "- trying again every" << ListenRetryMs / 1000 << "s";
+    qCWarning(lcNet) << "not listening on port" << ListenPort << "- trying again every" << ListenRetryMs / 1000 << "s";
     ListenRetry.Start(ListenRetryMs, [this] {
         const bool listening = OpenListener() == 0;
-        SetStatus(QLatin1String(LoadString(listening ? IDS_WAITING_CLIENTS : IDS_NO_LISTENING)));
+        Host.SetStatus(QLatin1String(LoadString(listening ? IDS_WAITING_CLIENTS : IDS_NO_LISTENING)));
         return listening;
     });
 }
 
-void RelayController::CloseClients()
+void ClockServer::MoveTo(int port)
+{
+    ListenPort = port;
+    // A retry under way listens on the port as it stands now. Connected displays keep their
+    // connections: only the listener moves.
+    if (ListenRetry.IsActive())
+        return;
+    ListenSocket.Close();
+    ListeningFlag = 0;
+    if (OpenListener() != 0)
+        KeepListening();
+}
+
+void ClockServer::CloseClients()
 {
     if (ClientsFlag == 0)
         return;
@@ -96,50 +121,42 @@ void RelayController::CloseClients()
     ClientsFlag = 0;
 }
 
-void RelayController::OnLinkAccept()
+void ClockServer::OnLinkAccept()
 {
     CLinkSocket* client = ListenSocket.Accept();
     if (client == nullptr)
         return;
     const QString address = client->PeerAddress().toString();
     const auto refuse = [this, client, &address](const QString& kind, const QString& why) {
-        if (LogAllows(lcNet(), kind, address))
+        if (Host.LogAllows(lcNet(), kind, address))
             qCWarning(lcNet).noquote() << "client" << client->PeerText() << "rejected:" << why;
         client->SendAndClose(QByteArray(LoadString(IDS_REJECTED)));
         client->deleteLater();
     };
     // A stranger is turned away before it is counted, so that it can never take a display's place.
-    if (!Allowed.Admits(client->PeerAddress()))
+    if (!Allow.Admits(client->PeerAddress()))
         return refuse(QStringLiteral("connections turned away by [Clients] Allow"),
                       QStringLiteral("not in [Clients] Allow"));
     if (ClientList.size() >= MaxClients)
         return refuse(QStringLiteral("connections refused"), QStringLiteral("all %1 places taken").arg(MaxClients));
-    if (LogAllows(lcNet(), QStringLiteral("clients admitted"), address))
+    if (Host.LogAllows(lcNet(), QStringLiteral("clients admitted"), address))
         qCInfo(lcNet).noquote() << "client" << client->PeerText() << "admitted";
-    client->setParent(this);
+    client->setParent(&ListenSocket);
     ClientList.append(client);
     ClientsFlag = 1;
-    SetStatus(ClientsText(ClientList.size(), true));
-    // A value from before the source fell silent is no time to give anyone: the client waits for the next.
-    if (LastValue.isValid() && LastValue.elapsed() <= FreshValueMs)
-        DistributeClock();
+    Host.SetStatus(ClientsText(ClientList.size(), true));
+    Admitted();
 }
 
-void RelayController::OnLinkClose(CLinkSocket* socket)
+void ClockServer::OnLinkClose(CLinkSocket* socket)
 {
-    if (socket == &ConnectSocket) {
-        OnServerLost();
-        return;
-    }
-    if (socket == &StandbySocket)
-        return StandbyLost(false);
     if (ClientsFlag != 0 && ClientList.contains(socket))
         DropClient(socket, QStringLiteral("closed"));
 }
 
-void RelayController::DropClient(CLinkSocket* client, const QString& why)
+void ClockServer::DropClient(CLinkSocket* client, const QString& why)
 {
-    if (LogAllows(lcNet(), QStringLiteral("clients closed"), client->PeerAddress().toString()))
+    if (Host.LogAllows(lcNet(), QStringLiteral("clients closed"), client->PeerAddress().toString()))
         qCInfo(lcNet).noquote() << "client" << client->PeerText() << why;
     ClientList.removeOne(client);
     client->Close();
@@ -147,12 +164,12 @@ void RelayController::DropClient(CLinkSocket* client, const QString& why)
     TellClientCount();
 }
 
-void RelayController::ApplyAllowList(const AllowList& allowed)
+void ClockServer::ApplyAllowList(const AllowList& allowed)
 {
-    Allowed = allowed;
+    Allow = allowed;
     const QList<CLinkSocket*> clients = ClientList;
     for (CLinkSocket* client : clients) {
-        if (Allowed.Admits(client->PeerAddress()))
+        if (Allow.Admits(client->PeerAddress()))
             continue;
         qCWarning(lcNet).noquote() << "client" << client->PeerText() << "rejected: no longer in [Clients] Allow";
         ClientList.removeOne(client);
@@ -163,22 +180,17 @@ void RelayController::ApplyAllowList(const AllowList& allowed)
         TellClientCount();
 }
 
-void RelayController::TellClientCount()
+void ClockServer::TellClientCount()
 {
     if (ClientList.isEmpty()) {
         ClientsFlag = 0;
-        SetStatus(QLatin1String(LoadString(IDS_CLIENTS_DISCONNECTED)));
+        Host.SetStatus(QLatin1String(LoadString(IDS_CLIENTS_DISCONNECTED)));
     } else {
-        SetStatus(ClientsText(ClientList.size(), false));
+        Host.SetStatus(ClientsText(ClientList.size(), false));
     }
 }
 
-void RelayController::OnLinkSend()
-{
-    // Values are never held back for a slow client: it simply misses those it could not take.
-}
-
-void RelayController::BroadcastClock(const QByteArray& message)
+void ClockServer::BroadcastClock(const QByteArray& message, bool quiet)
 {
     if (ClientsFlag != 0) {
         for (CLinkSocket* client : std::as_const(ClientList))
@@ -191,7 +203,6 @@ void RelayController::BroadcastClock(const QByteArray& message)
         }
         return;
     }
-    // A spare in use has the status line to itself.
-    if (RunFlag != 0 && SpareInUse().isEmpty())
-        SetStatus(QLatin1String(LoadString(ListeningFlag != 0 ? IDS_CLIENTS_DISCONNECTED : IDS_NO_LISTENING)));
+    if (!quiet)
+        Host.SetStatus(QLatin1String(LoadString(ListeningFlag != 0 ? IDS_CLIENTS_DISCONNECTED : IDS_NO_LISTENING)));
 }

@@ -1,44 +1,38 @@
 #include "relay/RelayController.h"
 
 #include "relay/Boxes.h"
+#include "relay/LineSource.h"
 #include "relay/RelayLog.h"
 #include "relay/RelayView.h"
-
-#include <QTimer>
+#include "relay/ServerSource.h"
 
 RelayController::RelayController(RelayView* view, QObject* parent)
     : QObject(parent)
+    , Clients(*this, *this,
+              [this] {
+                  // A value from before the source fell silent is no time to give anyone: the client waits
+                  // for the next.
+                  if (Health.Fresh(2000))
+                      DistributeClock();
+              })
     , View(view)
+    , Choice(*this, [this](const QByteArray& value) { RelayValue(value); })
+    , Display(*this,
+              [this] {
+                  SetStatus(ConnectTimerId() == 0 ? QStringLiteral("Connected to Server")
+                                                  : QStringLiteral("Connecting to Server ..."));
+              })
     , Silence([this] { OnSilence(); })
-{
-    ListenSocket.SetOwner(this);
-    ConnectSocket.SetOwner(this);
-    StandbySocket.SetOwner(this);
-    SourceCheck = new QTimer(this);
-    connect(SourceCheck, &QTimer::timeout, this, &RelayController::CheckSources);
-    SwitchCheck = new QTimer(this);
-    SwitchCheck->setSingleShot(true);
-    connect(SwitchCheck, &QTimer::timeout, this, &RelayController::CheckSources);
-    OwnClockTick = new QTimer(this);
-    OwnClockTick->setSingleShot(true);
-    connect(OwnClockTick, &QTimer::timeout, this, &RelayController::SendOwnClock);
-    LogClock.start();
-    LogSummaries = new QTimer(this);
-    LogSummaries->setInterval(10000);
-    connect(LogSummaries, &QTimer::timeout, this, [this] {
-        for (const LogThrottle::Summary& summary : Throttle.TakeSummaries(LogClock.elapsed()))
-            qCWarning((*summary.category)).noquote() << summary.line;
-        if (Throttle.Idle())
-            LogSummaries->stop();
-    });
-}
+{ }
 
 RelayController::~RelayController()
 {
-    // Whatever its view did or did not stop: no reader outlives the port it reads.
-    StopReader();
-    CloseSerialPort();
-    CloseStandbyLine();
+    // Whatever its view did or did not stop: no reader outlives the line it reads.
+    StopSources();
+    Reading.StopReader();
+    for (std::unique_ptr<TimeSource>& source : Sources)
+        source.reset();
+    Display.Close();
 }
 
 int RelayController::MessageBox(const QString& text, const QString& title, unsigned type)
@@ -47,11 +41,6 @@ int RelayController::MessageBox(const QString& text, const QString& title, unsig
     qCWarning(lcRelay).noquote() << "box" << title << QString(text).replace(QLatin1Char('\n'), QLatin1Char(' '));
     // While the program ends nobody is asked anything more: a box now would hold the end for good.
     return Ending ? DefaultAnswer(type) : View->MessageBox(text, title, type);
-}
-
-void RelayController::RefreshRelayMode()
-{
-    RelayMode = View->ExchangeMode();
 }
 
 void RelayController::SetStatus(const QString& text)
@@ -72,8 +61,60 @@ void RelayController::SetClock(const QString& text)
 
 bool RelayController::LogAllows(const QLoggingCategory& category, const QString& kind, const QString& source)
 {
-    // Running while anything is counted, so that a summary is told and the counts never pile up.
-    if (!LogSummaries->isActive())
-        LogSummaries->start();
-    return Throttle.Admit(category, kind, source, LogClock.elapsed());
+    return Log.Allows(category, kind, source);
+}
+
+void RelayController::RecordFault(const QString& text)
+{
+    Health.RecordFault(text);
+}
+
+int RelayController::SerialHandle() const
+{
+    if (Display.Line.IsOpen())
+        return Display.Line.SerialHandle;
+    const auto* line = dynamic_cast<const LineSource*>(Sources[size_t(Source::Primary)].get());
+    return line != nullptr ? line->Line.SerialHandle : -1;
+}
+
+int RelayController::ConnectTimerId() const
+{
+    const auto* server = dynamic_cast<const ServerSource*>(Sources[size_t(Source::Primary)].get());
+    return server != nullptr ? server->TimerId() : 0;
+}
+
+void RelayController::OnLinkAccept()
+{
+    Clients.OnLinkAccept();
+}
+
+LinkOwner& RelayController::OwnerOf(const CLinkSocket* socket)
+{
+    for (const std::unique_ptr<TimeSource>& source : Sources) {
+        if (LinkOwner* owner = source ? source->LinkOf(socket) : nullptr)
+            return *owner;
+    }
+    return Clients;
+}
+
+void RelayController::OnLinkConnect(CLinkSocket* socket)
+{
+    OwnerOf(socket).OnLinkConnect(socket);
+}
+
+void RelayController::OnLinkReceive(CLinkSocket* socket)
+{
+    // Clients of this protocol send nothing; what a stray one sends is left to the system, which holds
+    // the sender back once its buffer is full.
+    OwnerOf(socket).OnLinkReceive(socket);
+}
+
+void RelayController::OnLinkClose(CLinkSocket* socket)
+{
+    OwnerOf(socket).OnLinkClose(socket);
+}
+
+void RelayController::OnLinkConnectFailed(CLinkSocket* socket, const QString& why, bool nameUnknown)
+{
+    OwnerOf(socket).OnLinkConnectFailed(socket, why, nameUnknown);
 }

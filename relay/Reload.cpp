@@ -1,6 +1,8 @@
+#include "relay/LineSource.h"
 #include "relay/RelayController.h"
 #include "relay/RelayLog.h"
-#include "serial/PortMessages.h"
+#include "relay/ServerSource.h"
+#include "relay/SettingsLists.h"
 
 #include <QFileInfo>
 
@@ -12,96 +14,93 @@ void Compare(QStringList& changes, const QString& name, const QString& before, c
         changes.append(QStringLiteral("%1 %2 -> %3").arg(name, before, after));
 }
 
-} // namespace
-
-QStringList RelayController::ChangesTo(const RelayConfig& config, const AllowList& allowed,
-                                       const std::optional<QString>& deviceNow) const
+// What differs from the configuration it runs, e.g. "InComName COM3 -> COM4". The line's device: where
+// its name pointed when it opened, and where it points now (nothing while it is not open).
+QStringList ChangesTo(const RelayConfig& now, const RelayConfig& next, const QString& allowedNow,
+                      const QString& allowedNext, const QString& device, const std::optional<QString>& deviceNext)
 {
     QStringList changes;
-    const bool server = RelayMode == 1;
-    const PortSide side = server ? PortSide::Input : PortSide::Output;
+    const bool server = now.RelayMode == 1;
     if (server) {
-        Compare(changes, QStringLiteral("InComName"), InComName, config.InComName);
-        Compare(changes, QStringLiteral("InComSpeed"), InComSpeed, config.InComSpeed);
-        Compare(changes, QStringLiteral("ServerPort"), QString::number(ServerPort), QString::number(config.ServerPort));
-        Compare(changes, QStringLiteral("[Clients] Allow"), Allowed.Text(), allowed.Text());
+        Compare(changes, QStringLiteral("InComName"), now.InComName, next.InComName);
+        Compare(changes, QStringLiteral("InComSpeed"), now.InComSpeed, next.InComSpeed);
+        Compare(changes, QStringLiteral("ServerPort"), QString::number(now.ServerPort),
+                QString::number(next.ServerPort));
+        Compare(changes, QStringLiteral("[Clients] Allow"), allowedNow, allowedNext);
     } else {
-        Compare(changes, QStringLiteral("OutComName"), OutComName, config.OutComName);
-        Compare(changes, QStringLiteral("OutComSpeed"), OutComSpeed, config.OutComSpeed);
-        Compare(changes, QStringLiteral("ServerName"), ServerName, config.ServerName);
-        Compare(changes, QStringLiteral("ServerPort"), QString::number(ClientPort), QString::number(config.ClientPort));
+        Compare(changes, QStringLiteral("OutComName"), now.OutComName, next.OutComName);
+        Compare(changes, QStringLiteral("OutComSpeed"), now.OutComSpeed, next.OutComSpeed);
+        Compare(changes, QStringLiteral("ServerName"), now.ServerName, next.ServerName);
+        Compare(changes, QStringLiteral("ServerPort"), QString::number(now.ClientPort),
+                QString::number(next.ClientPort));
     }
-    if (config.Standby != Standby)
+    if (next.Standby != now.Standby)
         changes.append(QStringLiteral("[Standby]"));
-    if (PortName(side) == (server ? config.InComName : config.OutComName) && deviceNow)
-        Compare(changes, QStringLiteral("[Ports] %1").arg(PortName(side)), SerialDevice, *deviceNow);
+    const QString& name = server ? now.InComName : now.OutComName;
+    if (name == (server ? next.InComName : next.OutComName) && deviceNext)
+        Compare(changes, QStringLiteral("[Ports] %1").arg(name), device, *deviceNext);
     return changes;
 }
 
+} // namespace
+
 void RelayController::Reload(const RelayConfig& config)
 {
-    const bool server = RelayMode == 1;
-    const PortSide side = server ? PortSide::Input : PortSide::Output;
+    const bool server = Config.RelayMode == 1;
+    auto* input = server ? static_cast<LineSource*>(Sources[size_t(Source::Primary)].get()) : nullptr;
+    SerialLine* line = server ? (input != nullptr ? &input->Line : nullptr) : &Display.Line;
     // The same name may stand for another device now: an adapter moved to another socket, say.
-    const std::optional<QString> deviceNow
-        = SerialHandle >= 0 ? std::optional<QString>(QFileInfo(LineDevice(side)).canonicalFilePath()) : std::nullopt;
-    const AllowList allowed = AllowList::Load();
-    const QStringList changes = ChangesTo(config, allowed, deviceNow);
+    const std::optional<QString> deviceNow = line != nullptr && line->IsOpen()
+        ? std::optional<QString>(QFileInfo(ComDeviceNow(line->Name)).canonicalFilePath())
+        : std::nullopt;
+    const AllowList allowed = LoadAllowList();
+    const QStringList changes = ChangesTo(Config, config, Clients.Allowed().Text(), allowed.Text(),
+                                          line != nullptr ? line->Device : QString(), deviceNow);
     qCInfo(lcRelay).noquote() << "settings read again:"
                               << (changes.isEmpty() ? QStringLiteral("nothing changed")
                                                     : changes.join(QStringLiteral(", ")));
-    const bool lineChanged = server ? config.InComName != InComName || config.InComSpeed != InComSpeed
-                                    : config.OutComName != OutComName || config.OutComSpeed != OutComSpeed;
-    const bool deviceMoved = deviceNow && *deviceNow != SerialDevice;
-    const bool portChanged = config.ServerPort != ServerPort;
-    const bool serverChanged = config.ServerName != ServerName || config.ClientPort != ClientPort;
-    const bool standbyChanged = config.Standby != Standby;
-    TakeConfig(config);
+    const bool lineChanged = server
+        ? config.InComName != Config.InComName || config.InComSpeed != Config.InComSpeed
+        : config.OutComName != Config.OutComName || config.OutComSpeed != Config.OutComSpeed;
+    const bool deviceMoved = deviceNow && line != nullptr && *deviceNow != line->Device;
+    const bool portChanged = config.ServerPort != Config.ServerPort;
+    const bool serverChanged = config.ServerName != Config.ServerName || config.ClientPort != Config.ClientPort;
+    const bool standbyChanged = config.Standby != Config.Standby;
+    Config = config;
     if (RunFlag == 0)
         return;
-    if (standbyChanged)
-        RestartStandby();
-
-    if (server)
-        ApplyAllowList(allowed);
-    // A retry under way listens on the port as it stands now. Connected displays keep their
-    // connections: only the listener moves.
-    if (server && portChanged && !ListenRetry.IsActive()) {
-        ListenSocket.Close();
-        ListeningFlag = 0;
-        if (OpenListener() != 0)
-            KeepListening();
+    if (standbyChanged) {
+        for (const Source spare : {Source::Standby, Source::OwnClock}) {
+            if (Sources[size_t(spare)])
+                Sources[size_t(spare)]->Stop();
+            Sources[size_t(spare)].reset();
+        }
+        StartSources();
     }
+    if (server) {
+        Clients.ApplyAllowList(allowed);
+        if (portChanged)
+            Clients.MoveTo(config.ServerPort);
+    }
+    TimeSource& primary = *Sources[size_t(Source::Primary)];
     if (!server && serverChanged) {
-        ConnectSocket.Disconnect();
         Silence.Stop();
-        ServerFault.clear();
-        RejectedByServer = false;
-        ConnectArmed = 1;
-        StartConnectTimer(1000);
+        primary.Stop();
+        static_cast<ServerSource&>(primary).Configure(config.ServerName, config.ClientPort);
+        primary.Open();
     }
     // A line being retried is tried next under its new name; an open one is reopened only if it changed.
-    if (LineRetry.IsActive() || !(lineChanged || deviceMoved))
+    line->Configure(server ? config.InComName : config.OutComName, server ? config.InComSpeed : config.OutComSpeed);
+    if (line->Reopening() || !(lineChanged || deviceMoved))
         return;
-    if (server) {
-        Silence.Stop();
-        StopReader();
+    if (!server) {
+        Display.Close();
+        if (OpenOutputPort() != 0 && Display.Line.IsOpen())
+            SetStatus(ConnectTimerId() == 0 ? QStringLiteral("Connected to Server")
+                                            : QStringLiteral("Connecting to Server ..."));
+        return;
     }
-    CloseSerialPort();
-    if (const std::optional<PortFault> fault = TryOpenSerialPort(side))
-        AwaitLine(side, PortFailureMessage(side, *fault, PortName(side)).text, fault->error);
-    else
-        ResumeLine(side);
-}
-
-void RelayController::RestartStandby()
-{
-    StopStandby();
-    if (StandbyHandle >= 0) {
-        StopReader();
-        CloseStandbyLine();
-        if (SerialHandle >= 0)
-            StartReader();
-    }
-    StartStandby();
+    Silence.Stop();
+    primary.Stop();
+    OpenInputPort();
 }

@@ -1,7 +1,7 @@
 #include "relay/SettingFaults.h"
 
 #include "relay/PortEntry.h"
-#include "serial/ComNames.h"
+#include "relay/SettingsLists.h"
 #include "serial/SerialDevice.h"
 #include "settings/SettingsFile.h"
 
@@ -17,7 +17,7 @@ std::optional<QString> LineSettingFault(const SettingsFile& file, const QString&
     if (!ParseComName(name))
         return QStringLiteral("%1 names no serial port: write the COM name of the %2, e.g. %3=%4")
             .arg(ShownSetting(file, nameKey), example.line, nameKey, example.name);
-    if (ComDevice(name).isEmpty())
+    if (ComDeviceNow(name).isEmpty())
         return QStringLiteral("%1 has no device: write one under [Ports], e.g. %2=%3")
             .arg(ShownSetting(file, nameKey), name, example.device);
     if (!SpeedFromText(speed))

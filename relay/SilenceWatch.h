@@ -13,11 +13,16 @@ public:
     SilenceWatch(const SilenceWatch&) = delete;
     SilenceWatch& operator=(const SilenceWatch&) = delete;
 
-    // Values are expected from now on; a silence as long as the limit is told once.
-    void Watch(int limitMs);
+    // Values are expected from now on; a silence as long as the limit is told once. A source sends a
+    // value a second: five missed are a silence.
+    void Watch(int limitMs = 5000);
     // A value came: true when it ends a silence that was told.
     bool Fed();
     void Stop();
+    int Limit() const { return LimitMs; }
+
+    // What the status said when the silence was told, to say again when values come back.
+    QString StatusBefore;
 
 private:
     QTimer Check;

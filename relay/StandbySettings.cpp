@@ -1,8 +1,12 @@
 #include "relay/StandbySettings.h"
 
 #include "relay/PortEntry.h"
+#include "relay/RelayConfig.h"
 #include "relay/SettingFaults.h"
+#include "relay/SettingsLists.h"
 #include "settings/SettingsFile.h"
+
+#include <QFileInfo>
 
 namespace {
 
@@ -74,4 +78,30 @@ StoredStandby LoadStandbySettings(int relayMode)
     standby.AfterS = after.value_or(standby.AfterS);
     standby.OwnClock = ownClock.value_or(0) == 1;
     return stored;
+}
+
+std::optional<QString> StandbyClash(const RelayConfig& config)
+{
+    const StandbyConfig& standby = config.Standby;
+    if (!standby.Present)
+        return std::nullopt;
+    if (config.RelayMode == 1) {
+        const auto node = [](const QString& name) {
+            return QFileInfo(ComDeviceNow(name)).canonicalFilePath();
+        };
+        if (standby.InComName.isEmpty()
+            || (standby.InComName.compare(config.InComName, Qt::CaseInsensitive) != 0
+                && (node(standby.InComName).isEmpty() || node(standby.InComName) != node(config.InComName))))
+            return std::nullopt;
+        return QStringLiteral("[Standby] InComName=%1 is the primary's own line %2: name another line for the "
+                              "standby, e.g. InComName=COM4")
+            .arg(standby.InComName, config.InComName);
+    }
+    if (standby.ServerName.isEmpty() || standby.ServerName.compare(config.ServerName, Qt::CaseInsensitive) != 0
+        || standby.ServerPort != config.ClientPort)
+        return std::nullopt;
+    return QStringLiteral("[Standby] ServerName=%1 with ServerPort=%2 is the primary's own server: name another "
+                          "server for the standby, e.g. ServerName=clock2")
+        .arg(standby.ServerName)
+        .arg(standby.ServerPort);
 }

@@ -14,3 +14,9 @@ struct StoredStandby
 };
 
 StoredStandby LoadStandbySettings(int relayMode);
+
+struct RelayConfig;
+
+// A standby that is the primary itself (the same line, or the same device under another name; the same
+// server at the same port) would stand in for nothing: what to write instead.
+std::optional<QString> StandbyClash(const RelayConfig& config);

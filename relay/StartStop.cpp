@@ -1,40 +1,35 @@
 #include "relay/Boxes.h"
+#include "relay/LineNotes.h"
+#include "relay/LineSource.h"
+#include "relay/OwnClockSource.h"
 #include "relay/RelayController.h"
 #include "relay/RelayLog.h"
-#include "serial/PortMessages.h"
+#include "relay/RelayView.h"
+#include "relay/ServerSource.h"
+#include "relay/SettingsLists.h"
+#include "relay/StandbySettings.h"
+#include "serial/SerialLog.h"
 
-void RelayController::TakeConfig(const RelayConfig& config)
-{
-    RelayMode = config.RelayMode;
-    InComName = config.InComName;
-    InComSpeed = config.InComSpeed;
-    OutComName = config.OutComName;
-    OutComSpeed = config.OutComSpeed;
-    ServerName = config.ServerName;
-    ServerPort = config.ServerPort;
-    ClientPort = config.ClientPort;
-    Standby = config.Standby;
-}
+namespace {
+
+// A client's first attempt comes two seconds after the start, and a server's first value up to a
+// second after it answers: its silence counts from then.
+constexpr qint64 ClientGraceMs = 3000;
+
+} // namespace
 
 int RelayController::Start(const RelayConfig& config, bool restartAtLaunch)
 {
-    TakeConfig(config);
+    Config = config;
     RestartAtLaunch = restartAtLaunch;
-    RunSince = QDateTime::currentDateTimeUtc();
-    RunClock.start();
-    FaultCount = 0;
-    LastFault.clear();
-    LastFaultAt = QDateTime();
-    LastValueText.clear();
+    Health.Restart();
     qCInfo(lcRelay).noquote() << (RestartAtLaunch ? "restart at launch -" : "START -") << RunDescription();
-    if (config.StandbyFault) {
-        MessageBox(*config.StandbyFault, QStringLiteral("Please ..."), MB_OK | MB_ICONEXCLAMATION);
+    if (const std::optional<QString> fault = config.StandbyFault ? config.StandbyFault : StandbyClash(config)) {
+        MessageBox(*fault, QStringLiteral("Please ..."), MB_OK | MB_ICONEXCLAMATION);
         return RunFlag = 0;
     }
-    RunFlag = RelayMode == 1 ? StartServer() : StartClient();
+    RunFlag = Config.RelayMode == 1 ? StartServer() : StartClient();
     RestartAtLaunch = false;
-    if (RunFlag != 0)
-        StartStandby();
     if (RunFlag == 0)
         qCWarning(lcRelay) << "the start failed";
     return RunFlag;
@@ -42,29 +37,80 @@ int RelayController::Start(const RelayConfig& config, bool restartAtLaunch)
 
 QString RelayController::RunDescription() const
 {
-    const auto line = [this](PortSide side, const QString& speed) {
-        const QString device = LineDevice(side);
+    const auto line = [](const QString& name, const QString& speed) {
+        const QString device = ComDeviceNow(name);
         return QStringLiteral("%1 = %2 at %3")
-            .arg(PortName(side), device.isEmpty() ? QStringLiteral("no device") : device, speed);
+            .arg(name, device.isEmpty() ? QStringLiteral("no device") : device, speed);
     };
-    if (RelayMode == 1)
-        return QStringLiteral("server: %1, listening on %2").arg(line(PortSide::Input, InComSpeed)).arg(ServerPort);
+    if (Config.RelayMode == 1)
+        return QStringLiteral("server: %1, listening on %2")
+            .arg(line(Config.InComName, Config.InComSpeed))
+            .arg(Config.ServerPort);
     return QStringLiteral("client: server %1 port %2, %3")
-        .arg(ServerName)
-        .arg(ClientPort)
-        .arg(line(PortSide::Output, OutComSpeed));
+        .arg(Config.ServerName)
+        .arg(Config.ClientPort)
+        .arg(line(Config.OutComName, Config.OutComSpeed));
 }
 
 void RelayController::Stop()
 {
     // The mode as the controls hold it now decides which sequence stops the relay.
-    RefreshRelayMode();
+    Config.RelayMode = View->ExchangeMode();
     qCInfo(lcRelay) << "STOP";
-    if (RelayMode == 1)
+    if (Config.RelayMode == 1)
         StopServer();
     else
         StopClient();
     RunFlag = 0;
+}
+
+void RelayController::StartSources()
+{
+    const bool server = Config.RelayMode == 1;
+    const StandbyConfig& spare = Config.Standby;
+    const auto source = [this, server](int place, const QString& name, const QString& speed,
+                                       int port) -> std::unique_ptr<TimeSource> {
+        if (server) {
+            auto line = std::make_unique<LineSource>(*this, Reading, place);
+            line->Configure(name, speed);
+            return line;
+        }
+        auto link = std::make_unique<ServerSource>(*this, *this);
+        link->Configure(name, port);
+        return link;
+    };
+    // At a reload the primary runs on and only the spares start afresh.
+    if (!Sources[size_t(Source::Primary)])
+        Sources[size_t(Source::Primary)] = server ? source(0, Config.InComName, Config.InComSpeed, 0)
+                                                  : source(0, Config.ServerName, QString(), Config.ClientPort);
+    const QString standbyName = server ? spare.InComName : spare.ServerName;
+    if (spare.Present && !standbyName.isEmpty())
+        Sources[size_t(Source::Standby)] = source(1, standbyName, spare.InComSpeed, spare.ServerPort);
+    if (spare.Present && spare.OwnClock)
+        Sources[size_t(Source::OwnClock)]
+            = std::make_unique<OwnClockSource>(*this, server ? QStringLiteral("hhmmss") : QStringLiteral("hh:mm:ss"));
+    Choice.Restart(spare, Sources[size_t(Source::Primary)]->Name(), standbyName, server ? 0 : ClientGraceMs);
+    if (spare.Present)
+        qCInfo(lcRelay).noquote() << "standby:" << (standbyName.isEmpty() ? QStringLiteral("none") : standbyName)
+                                  << QStringLiteral("after %1 s").arg(spare.AfterS)
+                                  << (spare.OwnClock ? "- then this computer's clock" : "");
+    for (const Source spareSource : {Source::Standby, Source::OwnClock}) {
+        if (Sources[size_t(spareSource)])
+            Sources[size_t(spareSource)]->Start();
+    }
+}
+
+void RelayController::StopSources()
+{
+    Silence.Stop();
+    Choice.Stop();
+    // The reader is gone before its lines close, so no reader ever touches a later run's line.
+    Reading.StopReader();
+    for (std::unique_ptr<TimeSource>& source : Sources) {
+        if (source)
+            source->Stop();
+        source.reset();
+    }
 }
 
 int RelayController::StartServer()
@@ -73,63 +119,88 @@ int RelayController::StartServer()
     // The end of the program may have come while a box of the listener was open.
     if (Ending)
         return 0;
-    switch (OpenLine(PortSide::Input)) {
-    case LineOpening::Failed:
+    StartSources();
+    if (OpenInputPort() == 0) {
+        StopSources();
         return 0;
-    case LineOpening::Open:
-        SetStatus(QStringLiteral("Started Server mode !"));
-        StartReader();
-        break;
-    case LineOpening::Awaited:
-        break;
     }
-    KeepListening();
+    Reading.StartReader();
+    Clients.KeepListening();
     return 1;
 }
 
 int RelayController::StartClient()
 {
-    if (OutComName == QLatin1String("<Port>")) {
+    if (Config.OutComName == QLatin1String("<Port>")) {
         MessageBox(QStringLiteral("Select Output!"), QStringLiteral("Please:"), MB_OK | MB_ICONEXCLAMATION);
         return 0;
     }
-    const LineOpening line = OpenLine(PortSide::Output);
-    if (line == LineOpening::Failed)
+    if (OpenOutputPort() == 0)
         return 0;
-    if (line == LineOpening::Open)
+    if (Display.Line.IsOpen())
         SetStatus(QStringLiteral("Connecting to Server ..."));
-    if (!CreateConnectSocket()) {
-        StopRecovery();
-        CloseSerialPort();
+    StartSources();
+    if (const std::optional<SourceFault> fault = Sources[size_t(Source::Primary)]->Open()) {
+        MessageBox(fault->text, fault->title, MB_OK | fault->icon);
+        SetStatus(QStringLiteral("Error <%1> creating the Socket !").arg(fault->error));
+        StopSources();
+        Display.Close();
         return 0;
     }
-    ConnectArmed = 0;
-    StartConnectTimer(1000);
     return 1;
 }
 
 void RelayController::StopServer()
 {
-    ReaderRunFlag = 0;
     RunFlag = 0;
-    StopRecovery();
-    StopStandby();
+    StopSources();
     SetStatus(QStringLiteral("Server stopped !"));
     SetClock(QStringLiteral("- -:- -:- -"));
-    LastValue.invalidate();
-    // The reader is gone before its port closes, so no reader ever touches a later run's port.
-    Reader.Stop();
-    CloseSerialPort();
-    CloseStandbyLine();
+    Health.Forget();
     SetListening(false);
 }
 
 void RelayController::StopClient()
 {
     RunFlag = 0;
-    StopRecovery();
-    StopStandby();
+    StopSources();
     SetStatus(QStringLiteral("Client stopped !"));
-    ConnectSocket.Close();
-    CloseSerialPort();
+    Display.Close();
+}
+
+int RelayController::OpenInputPort()
+{
+    auto& primary = static_cast<LineSource&>(*Sources[size_t(Source::Primary)]);
+    const std::optional<SourceFault> fault = primary.Open();
+    if (!fault) {
+        SetStatus(QStringLiteral("Started Server mode !"));
+        Silence.Watch();
+        return 1;
+    }
+    if ((RestartAtLaunch && fault->heals) || RunFlag != 0) {
+        TellLineAway(*this, primary.Line, fault->text, fault->error, true);
+        primary.Seek();
+        Choice.Lost(Source::Primary);
+        return 1;
+    }
+    qCWarning(lcSerial).noquote() << PortFaultLogText(fault->text, primary.Line.DeviceNow(), fault->error);
+    MessageBox(fault->text, fault->title, MB_OK | fault->icon);
+    return 0;
+}
+
+int RelayController::OpenOutputPort()
+{
+    Display.Line.Configure(Config.OutComName, Config.OutComSpeed);
+    const std::optional<PortFault> fault = Display.Open();
+    if (!fault)
+        return 1;
+    const PortMessage message = PortFailureMessage(PortSide::Output, *fault, Display.Line.Name);
+    if ((RestartAtLaunch && HealsByItself(fault->failure)) || RunFlag != 0) {
+        Display.Await(message.text, fault->error);
+        return 1;
+    }
+    qCWarning(lcSerial).noquote() << PortFaultLogText(message.text, Display.Line.DeviceNow(), fault->error);
+    SetStatus(message.text);
+    MessageBox(message.text, message.title, MB_OK | IconOf(message.severity));
+    return 0;
 }

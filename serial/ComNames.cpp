@@ -1,7 +1,5 @@
 #include "serial/ComNames.h"
 
-#include "settings/SettingsFile.h"
-
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
@@ -35,28 +33,9 @@ QString DefaultComDevice(int number)
     return QString();
 }
 
-ComDeviceMap LoadComDeviceMap()
-{
-    ComDeviceMap devices;
-    const SettingsFile file(QStringLiteral("Ports"));
-    for (const QString& name : file.Names()) {
-        const std::optional<int> number = ParseComName(name);
-        const QString device = file.ReadString(name, QString());
-        if (number && !device.isEmpty())
-            devices.insert(*number, device);
-    }
-    return devices;
-}
-
 QString ComDevice(int number, const ComDeviceMap& explicitDevices)
 {
     return explicitDevices.value(number, DefaultComDevice(number));
-}
-
-QString ComDevice(const QString& name)
-{
-    const std::optional<int> number = ParseComName(name);
-    return number ? ComDevice(*number, LoadComDeviceMap()) : QString();
 }
 
 bool IsComDevicePresent(const QString& device)

@@ -14,14 +14,11 @@ std::optional<int> ParseComName(const QString& name);
 // COM1-32 are ttyS0-31, COM33-64 ttyUSB0-31, COM65-96 ttyACM0-31; other numbers have no default.
 QString DefaultComDevice(int number);
 
-// Explicit devices by COM number, from the "Ports" group of the settings (COM3=/dev/serial/by-id/...).
+// Explicit devices by COM number, as the operator maps them (COM3=/dev/serial/by-id/...).
 using ComDeviceMap = QMap<int, QString>;
-ComDeviceMap LoadComDeviceMap();
 
 // The device a COM name stands for: an explicit entry first, then the default; empty when none.
 QString ComDevice(int number, const ComDeviceMap& explicitDevices);
-// The same for a name, with the Ports group as it stands now; empty for a name that is no COM name.
-QString ComDevice(const QString& name);
 
 // Present: the node is a character device, and a ttyS node has a real UART behind it (Linux keeps
 // nodes for absent ones). Nothing is opened.

@@ -1,4 +1,4 @@
-#include "serial/ComNames.h"
+#include "relay/SettingsLists.h"
 #include "ui/CRelayDlg.h"
 
 #include <QComboBox>

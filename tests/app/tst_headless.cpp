@@ -234,8 +234,9 @@ private slots:
         QCOMPARE(newcomer.state(), QAbstractSocket::ConnectedState);
         QVERIFY(line.Write("\x02"
                            "141414"));
-        QCOMPARE(ReadUntil(display, 8), QByteArray("14:14:14"));
-        QCOMPARE(ReadUntil(newcomer, 8), QByteArray("14:14:14"));
+        // The newcomer's admission may come after the value, which every client is then sent once more.
+        QCOMPARE(ReadUntil(display, 8).left(8), QByteArray("14:14:14"));
+        QCOMPARE(ReadUntil(newcomer, 8).left(8), QByteArray("14:14:14"));
         QTcpSocket late;
         late.connectToHost(QHostAddress::LocalHost, port);
         QVERIFY(!late.waitForConnected(2000));

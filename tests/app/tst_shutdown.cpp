@@ -168,8 +168,8 @@ private slots:
         QCOMPARE(boxes, 1);
         QVERIFY(!window.isVisible());
         QCOMPARE(window.Relay().RunFlag, 0);
-        QCOMPARE(window.Relay().SerialHandle, -1);
-        QCOMPARE(window.Relay().ListeningFlag, 0);
+        QCOMPARE(window.Relay().SerialHandle(), -1);
+        QCOMPARE(window.Relay().Clients.ListeningFlag, 0);
     }
 
     void aSecondWindowBringsTheFirstForwardAndEnds()
@@ -188,6 +188,12 @@ private slots:
                 && said.contains(QStringLiteral("(pid %1): its window is brought to the front").arg(first.processId())),
             qPrintable(said));
         QCOMPARE(first.state(), QProcess::Running);
+        // A window whose relay is stopped answers a status query as not relaying, not as none running.
+        QProcess query;
+        query.start(QStringLiteral(HORALINE_BINARY), {QStringLiteral("--status")});
+        QVERIFY(query.waitForFinished(20000));
+        const QByteArray report = query.readAllStandardOutput();
+        QVERIFY2(query.exitCode() == 2 && report.contains(": not relaying"), report.constData());
         ::kill(pid_t(first.processId()), SIGTERM);
         QVERIFY(first.waitForFinished(20000));
     }

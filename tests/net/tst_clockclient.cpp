@@ -6,7 +6,6 @@
 #include <QSignalSpy>
 #include <QTcpServer>
 #include <QTime>
-#include <algorithm>
 
 namespace {
 
@@ -47,24 +46,24 @@ private:
         return Server.nextPendingConnection();
     }
 
-    // What the display line shows over a while, each server sending its own value twice a second or
-    // not at all; with the time each came.
-    QList<QPair<qint64, QByteArray>> Displayed(QTcpSocket* primary, QTcpSocket* standby, int ms)
+    // What the display line shows over a while, each server sending the time of now twice a second or
+    // nothing.
+    QList<QByteArray> Displayed(QTcpSocket* primary, QTcpSocket* standby, int ms)
     {
-        QList<QPair<qint64, QByteArray>> shown;
+        QList<QByteArray> shown;
         QElapsedTimer timer;
         timer.start();
         for (qint64 next = 0; timer.elapsed() < ms;) {
             if (timer.elapsed() >= next) {
-                if (primary != nullptr)
-                    primary->write("11:11:11");
-                if (standby != nullptr)
-                    standby->write("22:22:22");
+                for (QTcpSocket* server : {primary, standby}) {
+                    if (server != nullptr)
+                        server->write(TimeNow(QStringLiteral("hh:mm:ss")));
+                }
                 next += 500;
             }
             const QByteArray frame = Relay->Line.Read(10, 20);
             if (frame.size() == 10)
-                shown.append({timer.elapsed(), frame.mid(1, 6)});
+                shown.append(frame.mid(1, 6));
         }
         return shown;
     }
@@ -89,7 +88,7 @@ private slots:
         QTest::qWait(1100);
         QVERIFY(AcceptedPeer() != nullptr);
         QTRY_COMPARE_WITH_TIMEOUT(Status(), QStringLiteral("Connected to Server"), 5000);
-        QCOMPARE(Relay->Controller.ConnectTimerId, 0);
+        QCOMPARE(Relay->Controller.ConnectTimerId(), 0);
         QVERIFY(Relay->Boxes.Boxes.isEmpty());
     }
 
@@ -154,7 +153,11 @@ private slots:
         QTcpSocket* server = AcceptedPeer();
         QVERIFY(server != nullptr);
         QTRY_COMPARE_WITH_TIMEOUT(Status(), QStringLiteral("Connected to Server"), 5000);
-        server->write(word);
+        // The word comes in two pieces, its first behind a value.
+        server->write("12:34:56" + word.left(3));
+        server->flush();
+        QCOMPARE(Relay->Line.Read(10), Frame123456);
+        server->write(word.mid(3));
         server->disconnectFromHost();
         QTRY_COMPARE(Relay->Clock(), QString::fromLatin1(word));
         QCOMPARE(Status(), status);
@@ -171,7 +174,7 @@ private slots:
             SettingsFile standby(QStringLiteral("Standby"));
             standby.Write(QStringLiteral("ServerName"), QStringLiteral("localhost"));
             standby.Write(QStringLiteral("ServerPort"), int(standbyServer.serverPort()));
-            standby.Write(QStringLiteral("After"), 1);
+            standby.Write(QStringLiteral("After"), 4);
             standby.Write(QStringLiteral("OwnClock"), 1);
         }
         StartClient();
@@ -179,40 +182,50 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(standbyServer.hasPendingConnections(), 5000);
         QVERIFY(primary != nullptr);
         QTcpSocket* standby = standbyServer.nextPendingConnection();
-        const auto only = [](const QList<QPair<qint64, QByteArray>>& shown, const QByteArray& value) {
-            return !shown.isEmpty() && std::all_of(shown.begin(), shown.end(), [&value](const auto& frame) {
-                return frame.second == value;
-            });
-        };
+        const RelayController& controller = Relay->Controller;
+        QList<QByteArray> shown;
 
-        // Both speak: the primary's values alone. It falls silent: the standby's within After + 1 s.
-        QVERIFY(only(Displayed(primary, standby, 2000), "111111"));
-        const auto takenOver = Displayed(nullptr, standby, 3000);
-        QVERIFY(!takenOver.isEmpty() && takenOver.last().second == "222222");
-        QVERIFY(
-            std::find_if(takenOver.begin(), takenOver.end(), [](const auto& frame) { return frame.second == "222222"; })
-                ->first
-            <= 2000);
+        // Both speak: the primary in use. It falls silent: the standby's values after After.
+        shown += Displayed(primary, standby, 2000);
+        QCOMPARE(StandbyReport(controller, QStringLiteral("inUse")), QStringLiteral("primary"));
+        shown += Displayed(nullptr, standby, 5500);
+        QCOMPARE(StandbyReport(controller, QStringLiteral("inUse")), QStringLiteral("standby"));
         QCOMPARE(Status(), QStringLiteral("Standby localhost in use !"));
 
         // The primary is back: the standby's still, until the primary has sent for 10 s without a break.
-        QVERIFY(only(Displayed(primary, standby, 9000), "222222"));
-        const auto handedBack = Displayed(primary, standby, 2500);
-        QVERIFY(!handedBack.isEmpty() && handedBack.last().second == "111111");
+        shown += Displayed(primary, standby, 9000);
+        QCOMPARE(StandbyReport(controller, QStringLiteral("inUse")), QStringLiteral("standby"));
+        shown += Displayed(primary, standby, 2500);
+        QCOMPARE(StandbyReport(controller, QStringLiteral("inUse")), QStringLiteral("primary"));
         QCOMPARE(Status(), QStringLiteral("COM201 is transmitting"));
 
-        // The standby dies while the primary works: said at once, and nothing changes for the display.
+        // The primary's connection drops: the standby at once, not After later.
+        primary->abort();
+        QTRY_COMPARE_WITH_TIMEOUT(StandbyReport(controller, QStringLiteral("inUse")), QStringLiteral("standby"), 3000);
+        shown += Displayed(nullptr, standby, 1000);
+        // It comes back, and the standby dies before the primary is steady: the primary at once.
+        primary = AcceptedPeer();
+        QVERIFY(primary != nullptr);
+        shown += Displayed(primary, standby, 2000);
         QTest::ignoreMessage(QtWarningMsg, "standby localhost lost");
         standby->abort();
-        QVERIFY(only(Displayed(primary, nullptr, 1500), "111111"));
+        QTRY_COMPARE_WITH_TIMEOUT(StandbyReport(controller, QStringLiteral("inUse")), QStringLiteral("primary"), 3000);
+        const qsizetype before = shown.size();
+        shown += Displayed(primary, nullptr, 1500);
+        QVERIFY(shown.size() > before);
 
         // Nobody speaks: this computer's time, until the first value of a source.
-        const auto own = Displayed(nullptr, nullptr, 3000);
+        const QList<QByteArray> own = Displayed(nullptr, nullptr, 6000);
         QVERIFY(!own.isEmpty());
-        const QTime shownTime = QTime::fromString(QString::fromLatin1(own.last().second), QStringLiteral("hhmmss"));
-        QVERIFY(qAbs(shownTime.secsTo(QTime::currentTime())) <= 2);
+        QVERIFY(qAbs(QTime::fromString(QString::fromLatin1(own.last()), QStringLiteral("hhmmss"))
+                         .secsTo(QTime::currentTime()))
+                <= 1);
         QCOMPARE(Status(), QStringLiteral("No source: sending this computer's time !"));
-        QVERIFY(only(Displayed(primary, nullptr, 1000), "111111"));
+        shown += own;
+        shown += Displayed(primary, nullptr, 1500);
+        QCOMPARE(StandbyReport(controller, QStringLiteral("inUse")), QStringLiteral("primary"));
+        // Through every switch each second reached the display once, in order.
+        QVERIFY2(InOrder(shown), shown.join(' ').constData());
     }
 
     void anUnresolvableNameIsWaitedForQuietly()
@@ -233,8 +246,8 @@ private slots:
                                   4000);
         Relay->Start();
         QCOMPARE(Status(), QStringLiteral("Client stopped !"));
-        QCOMPARE(Relay->Controller.ConnectTimerId, 0);
-        QCOMPARE(Relay->Controller.SerialHandle, -1);
+        QCOMPARE(Relay->Controller.ConnectTimerId(), 0);
+        QCOMPARE(Relay->Controller.SerialHandle(), -1);
         QTest::qWait(1200);
         QCOMPARE(Status(), QStringLiteral("Client stopped !"));
         Relay->Start();

@@ -58,7 +58,7 @@ private:
         QTRY_COMPARE(Relay->Clock(), shown);
     }
 
-    // What a client receives over a while, each line sending its own value twice a second or not at all.
+    // What a client receives over a while, each line sending the time of now twice a second or nothing.
     QList<QByteArray> Relayed(const PtyPair* primary, const PtyPair* standby, QTcpSocket& peer, int ms)
     {
         QList<QByteArray> received;
@@ -67,12 +67,10 @@ private:
         timer.start();
         for (qint64 next = 0; timer.elapsed() < ms;) {
             if (timer.elapsed() >= next) {
-                if (primary != nullptr)
-                    primary->Write("\x02"
-                                   "111111");
-                if (standby != nullptr)
-                    standby->Write("\x02"
-                                   "222222");
+                for (const PtyPair* line : {primary, standby}) {
+                    if (line != nullptr)
+                        line->Write("\x02" + TimeNow(QStringLiteral("hhmmss")));
+                }
                 next += 500;
             }
             QTest::qWait(20);
@@ -100,12 +98,12 @@ private slots:
         Peer sixth = Connect(Relay->Port);
         QCOMPARE(ReadUntil(*sixth, 8), QByteArray("Rejected"));
         QVERIFY(ClosedByServer(*sixth));
-        QCOMPARE(Relay->Controller.ClientList.size(), 5);
+        QCOMPARE(Relay->Controller.Clients.ClientList.size(), 5);
         QCOMPARE(Status(), QStringLiteral("5 Clients connected (MAX) !"));
-        QCOMPARE(Relay->Controller.ClientsFlag, 1);
+        QCOMPARE(Relay->Controller.Clients.ClientsFlag, 1);
         QVERIFY(Relay->Boxes.Boxes.isEmpty());
         // A display that vanished without a word is found within about a minute: 30 s idle, 3 probes of 10 s.
-        const int fd = int(Relay->Controller.ClientList.first()->Descriptor());
+        const int fd = int(Relay->Controller.Clients.ClientList.first()->Descriptor());
         const auto option = [fd](int level, int name) {
             int value = 0;
             socklen_t size = sizeof value;
@@ -158,8 +156,8 @@ private slots:
             QCOMPARE(ReadUntil(*peer, 8), QByteArray("Srv lost"));
             QVERIFY(ClosedByServer(*peer));
         }
-        QCOMPARE(Relay->Controller.ListeningFlag, 0);
-        QCOMPARE(Relay->Controller.ClientsFlag, 0);
+        QCOMPARE(Relay->Controller.Clients.ListeningFlag, 0);
+        QCOMPARE(Relay->Controller.Clients.ClientsFlag, 0);
         Peer late = Connect(Relay->Port);
         QVERIFY(late->state() != QAbstractSocket::ConnectedState);
     }
@@ -181,8 +179,8 @@ private slots:
         QTRY_COMPARE(Status(), QStringLiteral("1 Clients connected !"));
         c->disconnectFromHost();
         QTRY_COMPARE(Status(), QStringLiteral(" Clients disconnected !"));
-        QCOMPARE(Relay->Controller.ClientsFlag, 0);
-        QVERIFY(Relay->Controller.ClientList.isEmpty());
+        QCOMPARE(Relay->Controller.Clients.ClientsFlag, 0);
+        QVERIFY(Relay->Controller.Clients.ClientList.isEmpty());
         SendTime("010101");
         QCOMPARE(Status(), QStringLiteral(" Clients disconnected !"));
     }
@@ -204,7 +202,7 @@ private slots:
         QVERIFY(Relay->Boxes.Boxes.isEmpty());
         QCOMPARE(Status(), QStringLiteral("2 Clients connected !"));
         // What it sent waits in the system: the program holds no more of it than a few bytes.
-        for (CLinkSocket* client : std::as_const(Relay->Controller.ClientList))
+        for (CLinkSocket* client : std::as_const(Relay->Controller.Clients.ClientList))
             QVERIFY(client->BytesAvailable() <= 64);
     }
 
@@ -236,12 +234,12 @@ private slots:
         }
         received += ReadUntil(*reader, Values * 8 - int(received.size()));
         QCOMPARE(received.size(), Values * 8);
-        for (CLinkSocket* client : std::as_const(controller.ClientList))
+        for (CLinkSocket* client : std::as_const(controller.Clients.ClientList))
             QVERIFY(client->Unsent() <= 4096 + 8);
 
         // Taking nothing for the time allowed, it gives its place up; the display that reads keeps its own.
-        controller.ClientStallLimitMs = 300;
-        QTRY_VERIFY_WITH_TIMEOUT((controller.DistributeClock(), controller.ClientList.size() == 1), 5000);
+        controller.Clients.ClientStallLimitMs = 300;
+        QTRY_VERIFY_WITH_TIMEOUT((controller.DistributeClock(), controller.Clients.ClientList.size() == 1), 5000);
         QCOMPARE(Status(), QStringLiteral("1 Clients connected !"));
         reader->readAll();
         controller.DistributeClock();
@@ -262,17 +260,17 @@ private slots:
                 QStringLiteral("Error <%1> listening on port %2:\nAddress already in use").arg(EADDRINUSE).arg(port)});
         QCOMPARE(Relay->Boxes.Boxes[0].title, QStringLiteral("Horaline error:"));
         QCOMPARE(Relay->Boxes.Boxes[0].type, unsigned(MB_ICONSTOP));
-        QCOMPARE(Relay->Controller.ListeningFlag, 0);
+        QCOMPARE(Relay->Controller.Clients.ListeningFlag, 0);
         // The serial side still runs, and the port is tried again while it does.
         QCOMPARE(Status(), QStringLiteral("Started Server mode !"));
         QCOMPARE(Relay->Controller.RunFlag, 1);
         squatter.close();
-        QTRY_COMPARE_WITH_TIMEOUT(Relay->Controller.ListeningFlag, 1, 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(Relay->Controller.Clients.ListeningFlag, 1, 5000);
 
         Relay->Start();
         Relay->Start();
         QCOMPARE(Relay->Boxes.Boxes.size(), 1);
-        QCOMPARE(Relay->Controller.ListeningFlag, 1);
+        QCOMPARE(Relay->Controller.Clients.ListeningFlag, 1);
         Peer peer = Connect(Relay->Port);
         QTRY_COMPARE(Status(), QStringLiteral("1 Clients connected !"));
     }
@@ -284,7 +282,7 @@ private slots:
         Peer stranger = Connect(Relay->Port);
         QCOMPARE(ReadUntil(*stranger, 8), QByteArray("Rejected"));
         QVERIFY(ClosedByServer(*stranger));
-        QVERIFY(Relay->Controller.ClientList.isEmpty());
+        QVERIFY(Relay->Controller.Clients.ClientList.isEmpty());
 
         // Allowed at the next start, loopback takes its place; the same listener takes IPv6 as well.
         Relay->Start();
@@ -292,14 +290,15 @@ private slots:
             .Write(QStringLiteral("Allow"), QStringLiteral("10.1.2.0/24, 127.0.0.1, ::1"));
         Relay->Start();
         Peer display = Connect(Relay->Port);
-        QTRY_COMPARE(Relay->Controller.ClientList.size(), 1);
+        QTRY_COMPARE(Relay->Controller.Clients.ClientList.size(), 1);
         QTcpSocket display6;
         display6.connectToHost(QHostAddress::LocalHostIPv6, Relay->Port);
         QVERIFY(display6.waitForConnected(5000));
-        QTRY_COMPARE(Relay->Controller.ClientList.size(), 2);
-        QCOMPARE(Relay->Controller.ClientList.first()->PeerText(),
+        QTRY_COMPARE(Relay->Controller.Clients.ClientList.size(), 2);
+        QCOMPARE(Relay->Controller.Clients.ClientList.first()->PeerText(),
                  QStringLiteral("127.0.0.1:%1").arg(display->localPort()));
-        QCOMPARE(Relay->Controller.ClientList.last()->PeerText(), QStringLiteral("[::1]:%1").arg(display6.localPort()));
+        QCOMPARE(Relay->Controller.Clients.ClientList.last()->PeerText(),
+                 QStringLiteral("[::1]:%1").arg(display6.localPort()));
 
         const AllowList list = AllowList::Parse({QStringLiteral(" 192.168.1.0/24"), QStringLiteral("10.0.0.7 "),
                                                  QStringLiteral("2001:db8::/32"), QStringLiteral("300.1.1.1")});
@@ -321,7 +320,7 @@ private slots:
         Relay->Start();
         QCOMPARE(Relay->Boxes.Texts(), QStringList {"Select a valid Port in Settings!"});
         QCOMPARE(Relay->Controller.RunFlag, 0);
-        QCOMPARE(Relay->Controller.ListeningFlag, 1);
+        QCOMPARE(Relay->Controller.Clients.ListeningFlag, 1);
         QCOMPARE(Status(), QStringLiteral(" Waiting for Clients ..."));
         Peer peer = Connect(Relay->Port);
         QTRY_COMPARE(Status(), QStringLiteral("1 Clients connected !"));
@@ -341,46 +340,51 @@ private slots:
             SettingsFile standby(QStringLiteral("Standby"));
             standby.Write(QStringLiteral("InComName"), QStringLiteral("COM231"));
             standby.Write(QStringLiteral("InComSpeed"), QStringLiteral("9600"));
-            standby.Write(QStringLiteral("After"), 1);
+            standby.Write(QStringLiteral("After"), 4);
             standby.Write(QStringLiteral("OwnClock"), 1);
         }
         StartServer();
         const Peer peer = Connect(Relay->Port);
-        const PtyPair& primary = Relay->Line;
-        const auto only = [](const QList<QByteArray>& received, const QByteArray& value) {
-            return !received.isEmpty() && received.count(value) == received.size();
-        };
+        PtyPair& primary = Relay->Line;
+        const RelayController& controller = Relay->Controller;
+        QList<QByteArray> shown;
 
-        // Both speak: the primary's values alone. It falls silent: the standby's within After + 1 s.
-        QVERIFY(only(Relayed(&primary, &spare, *peer, 2000), "11:11:11"));
-        QVERIFY(Relayed(nullptr, &spare, *peer, 2000).contains("22:22:22"));
+        // Both speak: the primary in use. It falls silent: the standby's values after After.
+        shown += Relayed(&primary, &spare, *peer, 2000);
+        QCOMPARE(StandbyReport(controller, QStringLiteral("inUse")), QStringLiteral("primary"));
+        shown += Relayed(nullptr, &spare, *peer, 5500);
+        QCOMPARE(StandbyReport(controller, QStringLiteral("inUse")), QStringLiteral("standby"));
         QCOMPARE(Status(), QStringLiteral("Standby COM231 in use !"));
-        const QJsonObject covered = Relay->Controller.StatusReport();
-        QCOMPARE(covered[QStringLiteral("standby")][QStringLiteral("inUse")], QStringLiteral("standby"));
-        QCOMPARE(covered[QStringLiteral("health")], QStringLiteral("degraded"));
+        QCOMPARE(controller.StatusReport()[QStringLiteral("health")], QStringLiteral("degraded"));
 
         // The primary is back: the standby's still, until the primary has sent for 10 s without a break.
-        QVERIFY(only(Relayed(&primary, &spare, *peer, 9000), "22:22:22"));
-        const QList<QByteArray> handedBack = Relayed(&primary, &spare, *peer, 2500);
-        QVERIFY(!handedBack.isEmpty() && handedBack.last() == "11:11:11");
+        shown += Relayed(&primary, &spare, *peer, 9000);
+        QCOMPARE(StandbyReport(controller, QStringLiteral("inUse")), QStringLiteral("standby"));
+        shown += Relayed(&primary, &spare, *peer, 2500);
+        QCOMPARE(StandbyReport(controller, QStringLiteral("inUse")), QStringLiteral("primary"));
         QCOMPARE(Status(), QStringLiteral("COM200 in use again !"));
 
         // The standby line dies while the primary works: said at once, nothing changes for the clients.
         QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("^standby COM231 lost: ")));
         spare.CloseMaster();
-        QVERIFY(only(Relayed(&primary, nullptr, *peer, 1500), "11:11:11"));
-        const QJsonObject spareDead = Relay->Controller.StatusReport();
-        QCOMPARE(spareDead[QStringLiteral("standby")][QStringLiteral("state")], QStringLiteral("lost"));
-        QCOMPARE(spareDead[QStringLiteral("health")], QStringLiteral("degraded"));
+        const qsizetype before = shown.size();
+        shown += Relayed(&primary, nullptr, *peer, 1500);
+        QVERIFY(shown.size() > before);
+        QCOMPARE(StandbyReport(controller, QStringLiteral("state")), QStringLiteral("lost"));
+        QCOMPARE(controller.StatusReport()[QStringLiteral("health")], QStringLiteral("degraded"));
 
-        // Nobody speaks: this computer's time, until the first value of a source.
-        const QList<QByteArray> own = Relayed(nullptr, nullptr, *peer, 3000);
-        QVERIFY(!own.isEmpty());
+        // The primary's adapter is pulled: this computer's time at once, not After later.
+        primary.CloseMaster();
+        QTRY_COMPARE_WITH_TIMEOUT(Status(), QStringLiteral("No source: sending this computer's time !"), 3000);
+        const QList<QByteArray> own = Relayed(nullptr, nullptr, *peer, 2500);
+        QVERIFY(own.size() >= 2);
         QVERIFY(qAbs(QTime::fromString(QString::fromLatin1(own.last()), QStringLiteral("hh:mm:ss"))
                          .secsTo(QTime::currentTime()))
-                <= 2);
-        QVERIFY(only(Relayed(&primary, nullptr, *peer, 1000), "11:11:11"));
-        QCOMPARE(Relay->Controller.ClientList.size(), 1);
+                <= 1);
+        shown += own;
+        // Through every switch each second reached the client once, in order.
+        QVERIFY2(InOrder(shown), shown.join(' ').constData());
+        QCOMPARE(controller.Clients.ClientList.size(), 1);
     }
 
     void socketErrorTexts()

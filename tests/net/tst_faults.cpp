@@ -60,14 +60,14 @@ private slots:
         Peer b = Connect(relay.Port);
         Peer c = Connect(relay.Port);
         Peer leaving = Connect(relay.Port);
-        QTRY_COMPARE(controller.ClientList.size(), 4);
+        QTRY_COMPARE(controller.Clients.ClientList.size(), 4);
         leaving->disconnectFromHost();
         Peer reset = Connect(relay.Port);
-        QTRY_COMPARE(controller.ClientList.size(), 4);
+        QTRY_COMPARE(controller.Clients.ClientList.size(), 4);
         const linger abortive {1, 0};
         ::setsockopt(int(reset->socketDescriptor()), SOL_SOCKET, SO_LINGER, &abortive, sizeof abortive);
         reset->abort();
-        QTRY_COMPARE(controller.ClientList.size(), 3);
+        QTRY_COMPARE(controller.Clients.ClientList.size(), 3);
 
         Peer flooding = Connect(relay.Port);
         const QByteArray noise(256 * 1024, 'z');
@@ -80,7 +80,7 @@ private slots:
         address.sin_port = htons(relay.Port);
         address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
         QCOMPARE(::connect(stuck, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-        QTRY_COMPARE(controller.ClientList.size(), 5);
+        QTRY_COMPARE(controller.Clients.ClientList.size(), 5);
         Peer sixth = Connect(relay.Port);
         Peer seventh = Connect(relay.Port);
         QCOMPARE(ReadUntil(*sixth, 8).right(8), QByteArray("Rejected"));
@@ -90,9 +90,9 @@ private slots:
         // One leaves in good order: the count shown must be the connections really open.
         c->disconnectFromHost();
         QTRY_COMPARE(relay.Status(), QStringLiteral("4 Clients connected !"));
-        QCOMPARE(controller.ClientList.size(), 4);
-        QCOMPARE(controller.ClientsFlag, 1);
-        QCOMPARE(controller.ListeningFlag, 1);
+        QCOMPARE(controller.Clients.ClientList.size(), 4);
+        QCOMPARE(controller.Clients.ClientsFlag, 1);
+        QCOMPARE(controller.Clients.ListeningFlag, 1);
         QVERIFY(relay.Boxes.Boxes.isEmpty());
 
         // From here on every value reaches every client that reads.

@@ -1,9 +1,10 @@
 #include "relay/ClockFormat.h"
 #include "relay/LogThrottle.h"
-#include "relay/SourceSelector.h"
+#include "relay/SourceSwitch.h"
 
 #include <QLoggingCategory>
 #include <QTest>
+#include <QTime>
 
 namespace {
 
@@ -27,6 +28,12 @@ QList<QByteArray> Synchronise(const QByteArray& stream)
             codes.append(QByteArray(code->data(), int(code->size())));
     }
     return codes;
+}
+
+// A value as an input line sends it: six digits HHMMSS of a second of the day.
+QByteArray Time(int second)
+{
+    return QTime::fromMSecsSinceStartOfDay(second * 1000).toString(QStringLiteral("hhmmss")).toLatin1();
 }
 
 } // namespace
@@ -218,31 +225,99 @@ private slots:
 
     void theSourceInUseFollowsWhoSpeaks()
     {
-        SourceSelector selector(3000, true);
-        selector.Restart(-SourceSelector::StartGraceMs);
-        qint64 t = 0;
-        // Both speak: only the primary is relayed.
-        for (; t <= 5000; t += 1000)
-            QVERIFY(selector.Take(Source::Primary, t) && !selector.Take(Source::Standby, t));
-        // The primary falls silent: the first standby value past After is relayed, and the next ones.
-        for (t = 6000; t <= 8000; t += 1000)
-            QVERIFY(!selector.Take(Source::Standby, t));
-        QVERIFY(selector.Take(Source::Standby, 9000));
-        // The primary comes back, with one break: relayed only after 10 s without one.
-        QVERIFY(!selector.Take(Source::Primary, 9500));
-        for (t = 10000; t <= 12000; t += 1000)
-            QVERIFY(selector.Take(Source::Standby, t));
-        QVERIFY(!selector.Take(Source::Primary, 12000));
-        for (t = 13000; t < 22000; t += 1000)
-            QVERIFY(!selector.Take(Source::Primary, t) && selector.Take(Source::Standby, t));
-        QVERIFY(selector.Take(Source::Primary, 22000) && !selector.Take(Source::Standby, 22000));
-        // Both gone: the computer's own clock after After, ended by the first value of either.
-        selector.Lost(Source::Primary, 22500);
-        selector.Lost(Source::Standby, 22500);
-        QCOMPARE(selector.Update(24900), Source::Standby);
-        QCOMPARE(selector.Update(25000), Source::OwnClock);
-        QVERIFY(selector.Take(Source::Standby, 26000));
-        QCOMPARE(selector.InUse(), Source::Standby);
+        SourceSwitch sw(3000, true, true);
+        sw.Restart(0);
+        // Both speak, the standby 300 ms after the primary: only the primary's values go out.
+        for (int n = 0; n <= 5; ++n) {
+            QCOMPARE(sw.Offer(Source::Primary, Time(100 + n), n * 1000), Time(100 + n));
+            QCOMPARE(sw.Offer(Source::Standby, Time(100 + n), n * 1000 + 300), std::nullopt);
+        }
+        // The primary falls silent: the standby takes over the moment the silence reaches After, with the
+        // value it holds if that is newer than the last one relayed.
+        QCOMPARE(sw.Offer(Source::Standby, Time(106), 6300), std::nullopt);
+        QCOMPARE(sw.Offer(Source::Standby, Time(107), 7300), std::nullopt);
+        QCOMPARE(sw.NextCheck(7300), 8001);
+        QCOMPARE(sw.Update(8000), std::nullopt);
+        QCOMPARE(sw.Update(8001), Time(107));
+        QCOMPARE(sw.InUse(), Source::Standby);
+        // The primary is back: the standby's still, until the primary has sent for 10 s without a break.
+        for (int n = 9; n < 19; ++n) {
+            QCOMPARE(sw.Offer(Source::Primary, Time(100 + n), n * 1000), std::nullopt);
+            QCOMPARE(sw.Offer(Source::Standby, Time(100 + n), n * 1000 + 300), Time(100 + n));
+        }
+        QCOMPARE(sw.Offer(Source::Primary, Time(119), 19000), Time(119));
+        QCOMPARE(sw.Offer(Source::Standby, Time(119), 19300), std::nullopt);
+        // Both gone: this computer's clock at once; the first value of a source ends it.
+        sw.Lost(Source::Standby, 19500);
+        QCOMPARE(sw.InUse(), Source::Primary);
+        QCOMPARE(sw.Lost(Source::Primary, 19600), std::nullopt);
+        QCOMPARE(sw.InUse(), Source::OwnClock);
+        QCOMPARE(sw.Offer(Source::OwnClock, Time(120), 20002), Time(120));
+        QCOMPARE(sw.Offer(Source::Standby, Time(121), 21000), Time(121));
+        QCOMPARE(sw.InUse(), Source::Standby);
+        QCOMPARE(sw.Offer(Source::OwnClock, Time(122), 22002), std::nullopt);
+    }
+
+    void aLostSourceHandsOverAtOnce()
+    {
+        SourceSwitch sw(10000, true, false);
+        sw.Restart(0);
+        QCOMPARE(sw.Offer(Source::Primary, Time(0), 0), Time(0));
+        QCOMPARE(sw.Offer(Source::Standby, Time(0), 500), std::nullopt);
+        // Lost, not silent: no waiting for After. The standby's held second was shown already.
+        QCOMPARE(sw.Lost(Source::Primary, 1100), std::nullopt);
+        QCOMPARE(sw.InUse(), Source::Standby);
+        QCOMPARE(sw.Offer(Source::Standby, Time(1), 1500), Time(1));
+        // The primary is back but not steady when the standby goes: the primary at once, not nothing.
+        QCOMPARE(sw.Offer(Source::Primary, Time(2), 2000), std::nullopt);
+        QCOMPARE(sw.Offer(Source::Standby, Time(2), 2500), Time(2));
+        QCOMPARE(sw.Lost(Source::Standby, 2700), std::nullopt);
+        QCOMPARE(sw.InUse(), Source::Primary);
+        QCOMPARE(sw.Offer(Source::Primary, Time(3), 3000), Time(3));
+    }
+
+    void theDisplaysNeverSeeASecondTwiceOrBehind()
+    {
+        // The primary sends 50 ms after each second, the standby 300 ms after; the primary drops 150 ms
+        // after a second turns. Midnight is a step forward.
+        SourceSwitch sw(3000, true, false);
+        sw.Restart(0);
+        QList<QByteArray> shown;
+        const auto show = [&shown](const std::optional<QByteArray>& value) {
+            if (value)
+                shown.append(*value);
+        };
+        const int last = 24 * 3600 - 1;
+        for (int n = 0; n < 4; ++n) {
+            show(sw.Offer(Source::Primary, Time((last + n) % 86400), n * 1000 + 50));
+            show(sw.Offer(Source::Standby, Time((last + n) % 86400), n * 1000 + 300));
+        }
+        show(sw.Lost(Source::Primary, 3150));
+        show(sw.Offer(Source::Standby, Time(3), 4300));
+        QCOMPARE(shown, (QList<QByteArray> {Time(last), Time(0), Time(1), Time(2), Time(3)}));
+
+        // This computer's clock in use, the primary returns within the same second: once only.
+        SourceSwitch own(2000, false, true);
+        own.Restart(0);
+        QCOMPARE(own.Offer(Source::Primary, Time(100), 0), Time(100));
+        QCOMPARE(own.Update(2001), std::nullopt);
+        QCOMPARE(own.Offer(Source::OwnClock, Time(102), 2002), Time(102));
+        QCOMPARE(own.Offer(Source::Primary, Time(102), 2051), std::nullopt);
+        QCOMPARE(own.InUse(), Source::Primary);
+        // A clock set back is followed only once it has insisted for 10 s; a text that is no time passes.
+        QCOMPARE(own.Offer(Source::Primary, Time(50), 3000), std::nullopt);
+        QCOMPARE(own.Offer(Source::Primary, Time(59), 12000), std::nullopt);
+        QCOMPARE(own.Offer(Source::Primary, Time(60), 12002), Time(60));
+        QCOMPARE(own.Offer(Source::Primary, "ab:cd:ef", 13000), QByteArray("ab:cd:ef"));
+
+        // A relay of one source passes each value as its source sends it, twice or behind.
+        SourceSwitch alone(3000, false, false);
+        alone.Restart(0);
+        for (const int second : {5, 5, 4})
+            QCOMPARE(alone.Offer(Source::Primary, Time(second), 0), Time(second));
+        QCOMPARE(SecondOfDay("23:59:59"), 86399);
+        QCOMPARE(SecondOfDay(" 90507"), 9 * 3600 + 5 * 60 + 7);
+        QCOMPARE(SecondOfDay("246000"), std::nullopt);
     }
 };
 

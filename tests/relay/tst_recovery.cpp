@@ -81,7 +81,7 @@ private slots:
         QVERIFY(second.Write(InputFrame("111111")));
         // The same connection, never dropped meanwhile, gets the values again.
         QCOMPARE(ReadUntil(peer, 8), QByteArray("11:11:11"));
-        QCOMPARE(relay.Controller.ClientList.size(), 1);
+        QCOMPARE(relay.Controller.Clients.ClientList.size(), 1);
         QCOMPARE(relay.Controller.RunFlag, 1);
         QVERIFY(relay.Boxes.Boxes.isEmpty());
     }
@@ -97,7 +97,7 @@ private slots:
         display4.connectToHost(QHostAddress::LocalHost, relay.Port);
         display6.connectToHost(QHostAddress::LocalHostIPv6, relay.Port);
         QVERIFY(display4.waitForConnected(5000) && display6.waitForConnected(5000));
-        QTRY_COMPARE(relay.Controller.ClientList.size(), 2);
+        QTRY_COMPARE(relay.Controller.Clients.ClientList.size(), 2);
 
         // The adapter moved to another device, and only the settings say so.
         PtyPair second;
@@ -115,7 +115,13 @@ private slots:
         QCOMPARE(ReadUntil(display4, 8), QByteArray("Rejected"));
         QVERIFY(second.Write(InputFrame("131313")));
         QCOMPARE(ReadUntil(display6, 8), QByteArray("13:13:13"));
-        QCOMPARE(relay.Controller.ClientList.size(), 1);
+        QCOMPARE(relay.Controller.Clients.ClientList.size(), 1);
+        // The list holds for those who come later too.
+        QTcpSocket late4;
+        late4.connectToHost(QHostAddress::LocalHost, relay.Port);
+        QVERIFY(late4.waitForConnected(5000));
+        QCOMPARE(ReadUntil(late4, 8), QByteArray("Rejected"));
+        QCOMPARE(relay.Controller.Clients.ClientList.size(), 1);
         QVERIFY(relay.Boxes.Boxes.isEmpty());
     }
 
@@ -197,14 +203,15 @@ private slots:
         // The relay counts as running, and says what it waits for.
         QCOMPARE(relay.Status(), QStringLiteral("COM230 doesn't exist !"));
         QCOMPARE(relay.Controller.RunFlag, 1);
-        QCOMPARE(relay.Controller.ListeningFlag, 0);
+        QCOMPARE(relay.Controller.Clients.ListeningFlag, 0);
 
         // The line appears and the port frees once a retry has met them away: both are found by themselves.
         QTest::qWait(2500);
         squatter.reset();
         PtyPair line;
         link.PointTo(line);
-        QTRY_VERIFY_WITH_TIMEOUT(relay.Controller.ListeningFlag == 1 && relay.Controller.SerialHandle >= 0, 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(relay.Controller.Clients.ListeningFlag == 1 && relay.Controller.SerialHandle() >= 0,
+                                 5000);
         QTcpSocket peer;
         peer.connectToHost(QHostAddress::LocalHost, relay.Port);
         QVERIFY(peer.waitForConnected(5000));
@@ -221,7 +228,7 @@ private slots:
 
         // STOP lets the line go again.
         relay.Start();
-        QCOMPARE(relay.Controller.SerialHandle, -1);
+        QCOMPARE(relay.Controller.SerialHandle(), -1);
     }
 };
 

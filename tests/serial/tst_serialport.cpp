@@ -68,8 +68,8 @@ private:
     {
         Launch(0);
         QVERIFY(Window->DoDataExchange(true));
-        Window->Relay().OutComName = ComName;
-        Window->Relay().OutComSpeed = QStringLiteral("9600");
+        Window->Relay().Config.OutComName = ComName;
+        Window->Relay().Config.OutComSpeed = QStringLiteral("9600");
         QCOMPARE(Window->Relay().OpenOutputPort(), 1);
         Window->Relay().RunFlag = 1;
         StoreReceivedText(Window->Relay().ClockBuffer, "12:34:56");
@@ -200,7 +200,7 @@ private slots:
         QCOMPARE(Ui().Status->text(), QStringLiteral("Server stopped !"));
         QCOMPARE(Clock(), QStringLiteral("- -:- -:- -"));
         QCOMPARE(Window->Relay().RunFlag, 0);
-        QCOMPARE(Window->Relay().SerialHandle, -1);
+        QCOMPARE(Window->Relay().SerialHandle(), -1);
         QVERIFY(LineIsFree(*Line));
         // A frame sent after the stop shows nowhere.
         QVERIFY(Line->Write(QByteArray("\x02"
@@ -262,7 +262,7 @@ private slots:
         // The server side listens before it opens its line, and says so.
         QCOMPARE(Ui().Status->text(), mode == 0 ? text : QStringLiteral(" Waiting for Clients ..."));
         QVERIFY(!Ui().Start->isChecked());
-        QCOMPARE(Window->Relay().SerialHandle, -1);
+        QCOMPARE(Window->Relay().SerialHandle(), -1);
     }
 
     void secondWindowFindsTheLineBusy()
@@ -299,7 +299,7 @@ private slots:
         Launch();
         Ui().Start->click();
         QCOMPARE(Boxes.Texts(), QStringList {"Error 25 reading COM200 state !"});
-        QCOMPARE(Window->Relay().SerialHandle, -1);
+        QCOMPARE(Window->Relay().SerialHandle(), -1);
     }
 
     void speedPlaceholderIsRefusedAfterTheOpen_data()
@@ -324,7 +324,7 @@ private slots:
         QCOMPARE(Boxes.Boxes[0].title, title);
         QCOMPARE(Boxes.Boxes[0].type, unsigned(MB_ICONEXCLAMATION));
         QVERIFY(LineIsFree(*Line));
-        QCOMPARE(Window->Relay().SerialHandle, -1);
+        QCOMPARE(Window->Relay().SerialHandle(), -1);
     }
 
     void lineSettingsAfterAnOpen()
@@ -342,7 +342,7 @@ private slots:
         Launch(1, QStringLiteral("19200"));
         Ui().Start->click();
         termios line {};
-        QCOMPARE(::tcgetattr(Window->Relay().SerialHandle, &line), 0);
+        QCOMPARE(::tcgetattr(Window->Relay().SerialHandle(), &line), 0);
         QCOMPARE(::cfgetispeed(&line), speed_t(B19200));
         QCOMPARE(::cfgetospeed(&line), speed_t(B19200));
         QCOMPARE(line.c_cflag & CSIZE, tcflag_t(CS8));
@@ -375,7 +375,7 @@ private slots:
         Ui().Start->click();
         // Never run at a speed left over from another program: the line is refused, as with no speed.
         QCOMPARE(Boxes.Texts(), QStringList {"Select Speed!"});
-        QCOMPARE(Window->Relay().SerialHandle, -1);
+        QCOMPARE(Window->Relay().SerialHandle(), -1);
         auto [slave, line] = lineSpeed();
         ::close(slave);
         QCOMPARE(::cfgetospeed(&line), speed_t(B4800));
@@ -425,7 +425,7 @@ private slots:
                      QByteArray("\x02"
                                 "123456\x03\x00\x00",
                                 10));
-        Window->Relay().CloseSerialPort();
+        Window->Relay().StopClient();
     }
 };
 

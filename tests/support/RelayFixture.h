@@ -11,6 +11,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QTcpSocket>
+#include <QTime>
 
 // Settings for a relay on COM<com> and a port: the COM name stands for the line given, or for the
 // device when one is given; run 1 makes it start as a relay left running does at launch.
@@ -100,4 +101,30 @@ inline QByteArray ReadUntil(QTcpSocket& peer, int size, int timeoutMs = 5000)
         QCoreApplication::processEvents();
     }
     return received;
+}
+
+// The time of now as a source sends it: "hhmmss" on a line, "hh:mm:ss" over the network.
+inline QByteArray TimeNow(const QString& format)
+{
+    return QTime::currentTime().toString(format).toLatin1();
+}
+
+// Whether each value is a later second than the one before it, as a display must see them: none twice,
+// none behind (midnight is a step forward).
+inline bool InOrder(const QList<QByteArray>& values)
+{
+    for (qsizetype i = 1; i < values.size(); ++i) {
+        const std::optional<int> before = SecondOfDay(values[i - 1]);
+        const std::optional<int> after = SecondOfDay(values[i]);
+        const int ahead = before && after ? (*after - *before + 86400) % 86400 : 0;
+        if (ahead == 0 || ahead >= 43200)
+            return false;
+    }
+    return true;
+}
+
+// The standby's part of the status report: which source is in use, its state.
+inline QString StandbyReport(const RelayController& controller, const QString& field)
+{
+    return controller.StatusReport()[QStringLiteral("standby")][field].toString();
 }

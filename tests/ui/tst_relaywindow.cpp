@@ -280,8 +280,7 @@ private slots:
         QVERIFY(!Ui().Start->isChecked());
         QCOMPARE(Ui().Start->text(), QStringLiteral("START"));
         QCOMPARE(EnabledControls(Ui()), ServerControls);
-        QCOMPARE(Window->Relay().ReaderRunFlag.load(), 0);
-        QCOMPARE(Window->Relay().SerialHandle, -1);
+        QCOMPARE(Window->Relay().SerialHandle(), -1);
         QCOMPARE(Window->InComName, QStringLiteral("<Port>"));
         QCOMPARE(Window->InComSpeed, QStringLiteral("<Speed>"));
     }
@@ -297,7 +296,7 @@ private slots:
         QCOMPARE(Ui().Status->text(), QStringLiteral("Client mode selected"));
         QVERIFY(!Ui().Start->isChecked());
         QCOMPARE(EnabledControls(Ui()), ClientControls);
-        QCOMPARE(Window->Relay().ConnectTimerId, 0);
+        QCOMPARE(Window->Relay().ConnectTimerId(), 0);
     }
 
     void startWithAnInvalidPortEntryDoesNotStart_data()

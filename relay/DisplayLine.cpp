@@ -1,0 +1,56 @@
+#include "relay/DisplayLine.h"
+
+#include "relay/LineNotes.h"
+
+#include <cerrno>
+
+namespace {
+
+// About three frames' time at the slowest speed: longer, and a held-back port would hold the relay up.
+constexpr int SerialWriteTimeoutMs = 1000;
+
+} // namespace
+
+std::optional<PortFault> DisplayLine::Open()
+{
+    Writer.Forget();
+    return Line.Open();
+}
+
+void DisplayLine::Close()
+{
+    Line.StopReopening();
+    Line.Close();
+    Writer.Forget();
+}
+
+void DisplayLine::Await(const QString& why, int error)
+{
+    Line.Close();
+    Writer.Forget();
+    LineFault = why;
+    TellLineAway(Host, Line, why, error, true);
+    Line.Reopen(
+        [this](const PortFault& fault) {
+            // Said once, and again only when the reason changes: the retry meets it every two seconds.
+            const QString now = PortFailureMessage(PortSide::Output, fault, Line.Name).text;
+            if (now == LineFault)
+                return;
+            LineFault = now;
+            TellLineAway(Host, Line, now, fault.error, false);
+        },
+        [this] {
+            LineFault.clear();
+            TellLineBack(Line);
+            Back();
+        });
+}
+
+int DisplayLine::Write(const OutputBytes& frame)
+{
+    const int error = Writer.Write(Line.SerialHandle, frame.data(), frame.size(), SerialWriteTimeoutMs);
+    // A line held back by flow control is still there; any other failure is a line gone.
+    if (error != 0 && error != ETIMEDOUT)
+        Await(QStringLiteral("Error %1 writing to %2 !").arg(error).arg(Line.Name), error);
+    return error;
+}

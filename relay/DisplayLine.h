@@ -1,0 +1,41 @@
+#pragma once
+
+#include "relay/ClockFormat.h"
+#include "relay/SerialLine.h"
+#include "serial/FrameWriter.h"
+
+#include <functional>
+
+class RelayHost;
+
+// The display line of a client relay: each frame written whole or not at all, and once the line is
+// lost, reopened every 2 s by its COM name. While it is away frames are dropped, never queued: a
+// display shows the time now, not then.
+class DisplayLine
+{
+public:
+    // `back` runs each time the line is open again after it was away.
+    DisplayLine(RelayHost& host, std::function<void()> back)
+        : Host(host)
+        , Back(std::move(back))
+    { }
+
+    // Opens it without a word; the fault for the caller to say.
+    std::optional<PortFault> Open();
+    // It is away: said, and reopened every 2 s.
+    void Await(const QString& why, int error);
+    void Close();
+    // 0 when the frame went out, ETIMEDOUT when flow control held it back; any other errno and the
+    // line is gone, and awaited again.
+    int Write(const OutputBytes& frame);
+    // Why it is away, as last said.
+    const QString& Fault() const { return LineFault; }
+
+    SerialLine Line;
+
+private:
+    RelayHost& Host;
+    std::function<void()> Back;
+    FrameWriter Writer;
+    QString LineFault;
+};

@@ -1,0 +1,62 @@
+#include "relay/RelayHealth.h"
+
+namespace {
+
+// Nothing relayed for this long is no relay, whatever else runs.
+constexpr qint64 NotRelayingMs = 30000;
+// Past this a source that is still there is silent.
+constexpr qint64 SilentMs = 5000;
+
+QJsonValue Time(const QDateTime& time)
+{
+    return time.isValid() ? QJsonValue(time.toString(Qt::ISODate)) : QJsonValue();
+}
+
+} // namespace
+
+void RelayHealth::Restart()
+{
+    RunSince = QDateTime::currentDateTimeUtc();
+    RunClock.start();
+    FaultCount = 0;
+    LastFault.clear();
+    LastFaultAt = QDateTime();
+    LastValue.invalidate();
+    LastValueText.clear();
+}
+
+void RelayHealth::RecordFault(const QString& text)
+{
+    ++FaultCount;
+    LastFault = text.trimmed();
+    LastFaultAt = QDateTime::currentDateTimeUtc();
+}
+
+void RelayHealth::Relayed(const QString& text)
+{
+    LastValue.start();
+    LastValueText = text;
+}
+
+QString RelayHealth::Health(bool running, bool somethingAway) const
+{
+    if (!running)
+        return QStringLiteral("not relaying");
+    // A relay just started has had no time to relay yet: it is waited for, not given up on.
+    if (!Fresh(NotRelayingMs))
+        return RunClock.elapsed() > NotRelayingMs ? QStringLiteral("not relaying") : QStringLiteral("degraded");
+    return somethingAway || !Fresh(SilentMs) ? QStringLiteral("degraded") : QStringLiteral("relaying");
+}
+
+QJsonObject RelayHealth::Report(bool running) const
+{
+    const bool fresh = LastValue.isValid() && running;
+    return {
+        {QStringLiteral("since"), running ? Time(RunSince) : QJsonValue()},
+        {QStringLiteral("lastValue"), fresh ? QJsonValue(LastValueText) : QJsonValue()},
+        {QStringLiteral("lastValueAge"), fresh ? QJsonValue(double(LastValue.elapsed()) / 1000.0) : QJsonValue()},
+        {QStringLiteral("faults"), FaultCount},
+        {QStringLiteral("lastFault"), LastFault.isEmpty() ? QJsonValue() : QJsonValue(LastFault)},
+        {QStringLiteral("lastFaultAt"), Time(LastFaultAt)},
+    };
+}

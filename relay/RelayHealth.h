@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QDateTime>
+#include <QElapsedTimer>
+#include <QJsonObject>
+#include <QString>
+
+// What a relay has done since its start, as a status query is told it: since when it runs, the faults
+// it healed from and the last of them, and the last value it relayed and when.
+class RelayHealth
+{
+public:
+    // A run starts: nothing relayed, no fault yet.
+    void Restart();
+    void RecordFault(const QString& text);
+    void Relayed(const QString& text);
+    // A stopped relay has no value of now.
+    void Forget() { LastValue.invalidate(); }
+    // The last value came at most this long ago.
+    bool Fresh(qint64 ms) const { return LastValue.isValid() && LastValue.elapsed() <= ms; }
+
+    // "relaying", "degraded" or "not relaying", given whether it runs and whether anything it runs on is
+    // away (a line, the listener or the server, a spare in use or dead).
+    QString Health(bool running, bool somethingAway) const;
+    // The fields of the status report that these figures make.
+    QJsonObject Report(bool running) const;
+
+private:
+    QDateTime RunSince;
+    QElapsedTimer RunClock;
+    int FaultCount = 0;
+    QString LastFault;
+    QDateTime LastFaultAt;
+    // When the last value went out, and what it was.
+    QElapsedTimer LastValue;
+    QString LastValueText;
+};

@@ -1,0 +1,68 @@
+#include "relay/SerialLine.h"
+
+#include "relay/SettingsLists.h"
+#include "serial/SerialDevice.h"
+
+#include <QFileInfo>
+#include <cerrno>
+
+void SerialLine::Configure(const QString& name, const QString& speed)
+{
+    Name = name;
+    Speed = speed;
+}
+
+QString SerialLine::DeviceNow() const
+{
+    return ComDeviceNow(Name);
+}
+
+std::optional<PortFault> SerialLine::Open()
+{
+    Close();
+    const auto fail = [this](PortFailure failure, int error) {
+        Close();
+        return PortFault {failure, error};
+    };
+    const QString device = DeviceNow();
+    if (device.isEmpty())
+        return fail(PortFailure::InvalidName, 0);
+    const SerialOpenResult result = OpenSerialDevice(device);
+    if (result.fd < 0)
+        return fail(OpenFailure(result.error), result.error);
+    SerialHandle = result.fd;
+    const QString node = QFileInfo(device).canonicalFilePath();
+    Device = node.isEmpty() ? device : node;
+
+    if (::tcgetattr(SerialHandle, &SerialDcb) != 0)
+        return fail(PortFailure::ReadState, errno);
+    // A speed the list does not offer is no choice either: the line must never run at a speed left
+    // over from another program.
+    const std::optional<speed_t> baud = SpeedFromText(Speed);
+    if (!baud)
+        return fail(PortFailure::NoSpeed, 0);
+    ConfigureLine(SerialDcb, baud);
+    if (::tcsetattr(SerialHandle, TCSANOW, &SerialDcb) != 0)
+        return fail(PortFailure::SetState, errno);
+    return std::nullopt;
+}
+
+void SerialLine::Close()
+{
+    if (SerialHandle >= 0)
+        CloseSerialDevice(SerialHandle, Device);
+    SerialHandle = -1;
+    Device.clear();
+}
+
+void SerialLine::Reopen(std::function<void(const PortFault&)> failed, std::function<void()> back)
+{
+    Retry.Start(ReopenMs, [this, failed = std::move(failed), back = std::move(back)] {
+        if (const std::optional<PortFault> fault = Open()) {
+            failed(*fault);
+            return false;
+        }
+        back();
+        return true;
+    });
+}

@@ -1,0 +1,46 @@
+#pragma once
+
+#include "relay/RetryTimer.h"
+#include "serial/PortMessages.h"
+
+#include <QString>
+#include <functional>
+#include <optional>
+#include <termios.h>
+
+// A serial line by its COM name, held exclusively at its speed. The name is looked up afresh at every
+// open, so that an adapter plugged in again under a new node is found; while it is away it is tried
+// again every 2 s, as often as a GPS daemon looks for its device.
+class SerialLine
+{
+public:
+    SerialLine() = default;
+    SerialLine(const SerialLine&) = delete;
+    SerialLine& operator=(const SerialLine&) = delete;
+    ~SerialLine() { Close(); }
+
+    void Configure(const QString& name, const QString& speed);
+    // Opens and sets up the line; on failure nothing stays open.
+    std::optional<PortFault> Open();
+    void Close();
+    bool IsOpen() const { return SerialHandle >= 0; }
+    // The device the name stands for now; empty for none.
+    QString DeviceNow() const;
+    // Tries to open it every 2 s until it opens or the tries stop: each failure is handed to `failed`,
+    // the success to `back`.
+    void Reopen(std::function<void(const PortFault&)> failed, std::function<void()> back);
+    void StopReopening() { Retry.Stop(); }
+    bool Reopening() const { return Retry.IsActive(); }
+
+    static constexpr int ReopenMs = 2000;
+
+    QString Name;
+    QString Speed;
+    int SerialHandle = -1;
+    termios SerialDcb {};
+    // The node that was opened, not a link to it: the lock file to remove is that node's.
+    QString Device;
+
+private:
+    RetryTimer Retry;
+};

@@ -1,0 +1,11 @@
+#pragma once
+
+#include "net/AllowList.h"
+#include "serial/ComNames.h"
+
+// What the serial and network sides are handed from the settings file, read afresh at each call: the
+// [Ports] map of COM names to devices and the [Clients] allow-list.
+ComDeviceMap LoadComDeviceMap();
+// The device a COM name stands for with [Ports] as it stands now; empty for a name that is no COM name.
+QString ComDeviceNow(const QString& name);
+AllowList LoadAllowList();

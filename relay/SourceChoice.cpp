@@ -1,0 +1,163 @@
+#include "relay/SourceChoice.h"
+
+#include "relay/RelayHost.h"
+#include "relay/RelayLog.h"
+#include "relay/TimeSource.h"
+
+SourceChoice::SourceChoice(RelayHost& host, std::function<void(const QByteArray&)> relay)
+    : Host(host)
+    , Relay(std::move(relay))
+{
+    Check.setSingleShot(true);
+    Check.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&Check, &QTimer::timeout, &Check, [this] { Look(); });
+}
+
+void SourceChoice::Restart(const StandbyConfig& spare, const QString& primary, const QString& standby, qint64 graceMs)
+{
+    Spare = spare;
+    PrimaryName = primary;
+    StandbyName = standby;
+    StandbyAlive = true;
+    StandbyFault.clear();
+    Switch = SourceSwitch(qint64(spare.AfterS) * 1000, !standby.isEmpty(), spare.Present && spare.OwnClock);
+    Switch.Restart(SourceClockMs(), graceMs);
+    Look();
+}
+
+void SourceChoice::Stop()
+{
+    Check.stop();
+    Spare = StandbyConfig();
+    Switch = SourceSwitch(0, false, false);
+}
+
+QString SourceChoice::NameOf(Source source) const
+{
+    switch (source) {
+    case Source::Primary:
+        return PrimaryName;
+    case Source::Standby:
+        return StandbyName;
+    case Source::OwnClock:
+        break;
+    }
+    return QStringLiteral("this computer's clock");
+}
+
+void SourceChoice::Offer(Source from, const QByteArray& value, qint64 at)
+{
+    if (from == Source::Standby)
+        StandbyBack();
+    const Source before = Switch.InUse();
+    Take(before, Switch.Offer(from, value, at));
+}
+
+void SourceChoice::Lost(Source from)
+{
+    const Source before = Switch.InUse();
+    Take(before, Switch.Lost(from, SourceClockMs()));
+}
+
+void SourceChoice::Look()
+{
+    if (!Spare.Present)
+        return;
+    const qint64 now = SourceClockMs();
+    const Source before = Switch.InUse();
+    Take(before, Switch.Update(now));
+    if (!StandbyName.isEmpty() && !Switch.Alive(Source::Standby, now) && StandbyAlive) {
+        StandbyAlive = false;
+        qCWarning(lcRelay).noquote() << "standby" << StandbyName << "silent for" << Spare.AfterS << "s";
+        Host.RecordFault(QStringLiteral("standby %1 silent for %2 s").arg(StandbyName).arg(Spare.AfterS));
+    }
+    // Looked at again the moment a silence would count, or the primary is steady.
+    const qint64 next = Switch.NextCheck(now);
+    if (next >= 0)
+        Check.start(int(next - now));
+}
+
+void SourceChoice::Take(Source before, const std::optional<QByteArray>& value)
+{
+    const Source now = Switch.InUse();
+    if (now != before) {
+        switch (now) {
+        case Source::Standby:
+            qCWarning(lcRelay).noquote() << "the standby" << StandbyName << "takes over from" << PrimaryName;
+            Host.RecordFault(QStringLiteral("%1 lost or silent: standby %2 in use").arg(PrimaryName, StandbyName));
+            Host.SetStatus(SpareInUse());
+            break;
+        case Source::Primary:
+            qCInfo(lcRelay).noquote() << PrimaryName << "is in use again";
+            Host.SetStatus(QStringLiteral("%1 in use again !").arg(PrimaryName));
+            break;
+        case Source::OwnClock:
+            qCWarning(lcRelay) << "no source gives a value: sending this computer's time";
+            Host.RecordFault(QStringLiteral("no source: this computer's time in use"));
+            Host.SetStatus(SpareInUse());
+            break;
+        }
+    }
+    if (value)
+        Relay(*value);
+    if (Spare.Present && (now != before || value))
+        Look();
+}
+
+void SourceChoice::StandbyAway(const QString& why)
+{
+    if (why == StandbyFault)
+        return;
+    StandbyFault = why;
+    StandbyAlive = false;
+    // Said while the primary still works, so that a dead spare is known before it is needed.
+    qCWarning(lcRelay).noquote() << "standby" << StandbyName << why;
+    Host.RecordFault(QStringLiteral("standby %1 %2").arg(StandbyName, why));
+}
+
+void SourceChoice::StandbyBack()
+{
+    StandbyFault.clear();
+    if (StandbyAlive)
+        return;
+    StandbyAlive = true;
+    qCInfo(lcRelay).noquote() << "standby" << StandbyName << "is back";
+}
+
+QString SourceChoice::SpareInUse() const
+{
+    switch (Switch.InUse()) {
+    case Source::Primary:
+        break;
+    case Source::Standby:
+        return QStringLiteral("Standby %1 in use !").arg(StandbyName);
+    case Source::OwnClock:
+        return QStringLiteral("No source: sending this computer's time !");
+    }
+    return QString();
+}
+
+bool SourceChoice::InTrouble() const
+{
+    return Spare.Present && (Switch.InUse() != Source::Primary || (!StandbyName.isEmpty() && !StandbyAlive));
+}
+
+QJsonObject SourceChoice::Report(QJsonObject standby) const
+{
+    const bool connected = standby.value(QStringLiteral("state")) == QLatin1String("open")
+        || standby.value(QStringLiteral("state")) == QLatin1String("connected");
+    const QString state = StandbyName.isEmpty() ? QStringLiteral("none")
+        : !connected                            ? QStringLiteral("lost")
+        : StandbyAlive                          ? QStringLiteral("alive")
+                                                : QStringLiteral("silent");
+    const Source inUse = Switch.InUse();
+    standby.insert(QStringLiteral("name"), StandbyName);
+    standby.insert(QStringLiteral("state"), state);
+    standby.insert(QStringLiteral("after"), Spare.AfterS);
+    standby.insert(QStringLiteral("ownClock"), Spare.OwnClock);
+    standby.insert(QStringLiteral("inUse"),
+                   inUse == Source::Primary       ? QStringLiteral("primary")
+                       : inUse == Source::Standby ? QStringLiteral("standby")
+                                                  : QStringLiteral("own clock"));
+    return standby;
+}

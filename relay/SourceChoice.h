@@ -1,0 +1,54 @@
+#pragma once
+
+#include "relay/SourceSwitch.h"
+#include "relay/StandbyConfig.h"
+
+#include <QJsonObject>
+#include <QTimer>
+#include <functional>
+
+class RelayHost;
+
+// The switch at work in a running relay: it is given every value and every loss, looks again the moment
+// a silence would count, relays what the switch lets through, and tells the operator which source is in
+// use and when the standby dies or comes back.
+class SourceChoice
+{
+public:
+    SourceChoice(RelayHost& host, std::function<void(const QByteArray&)> relay);
+    SourceChoice(const SourceChoice&) = delete;
+    SourceChoice& operator=(const SourceChoice&) = delete;
+
+    // A run starts with the primary in use; no source counts as silent before graceMs from now.
+    void Restart(const StandbyConfig& spare, const QString& primary, const QString& standby, qint64 graceMs);
+    void Stop();
+    void Offer(Source from, const QByteArray& value, qint64 at);
+    void Lost(Source from);
+    // The standby cannot be reached (said once for each reason), or is there again.
+    void StandbyAway(const QString& why);
+    void StandbyBack();
+
+    Source InUse() const { return Switch.InUse(); }
+    // While a spare is in use the status line says which, whatever each value would say; empty otherwise.
+    QString SpareInUse() const;
+    // A spare in use, or a standby that is dead: one fault from relaying nothing.
+    bool InTrouble() const;
+    // The standby's part of the status report, with its own report as the source gives it.
+    QJsonObject Report(QJsonObject standby) const;
+    QString NameOf(Source source) const;
+
+private:
+    void Look();
+    void Take(Source before, const std::optional<QByteArray>& value);
+
+    RelayHost& Host;
+    std::function<void(const QByteArray&)> Relay;
+    SourceSwitch Switch {0, false, false};
+    StandbyConfig Spare;
+    QString PrimaryName;
+    QString StandbyName;
+    QTimer Check;
+    // Whether the standby was last said to be alive, and the reason last said when it was not.
+    bool StandbyAlive = true;
+    QString StandbyFault;
+};

@@ -1,0 +1,121 @@
+#include "net/NetLog.h"
+#include "relay/LineNotes.h"
+#include "relay/LineSource.h"
+#include "relay/RelayController.h"
+#include "relay/RelayLog.h"
+#include "relay/ServerSource.h"
+#include "serial/PortMessages.h"
+
+#include <algorithm>
+
+namespace {
+
+QString SilenceText(int mode, const QString& source)
+{
+    return mode == 1 ? QStringLiteral("No time code on %1 !").arg(source)
+                     : QStringLiteral("No time code from %1 !").arg(source);
+}
+
+} // namespace
+
+// What each source says is told as its part in the relay asks: the primary's on the status line, the
+// standby's in the log and the status report; every value goes to the choice between them.
+
+void RelayController::OnSourceValue(TimeSource& source, const QByteArray& value, qint64 at)
+{
+    const auto role = Source(
+        std::find_if(Sources.begin(), Sources.end(), [&source](const auto& each) { return each.get() == &source; })
+        - Sources.begin());
+    // Only a source that really speaks ends a silence: this computer's clock never does.
+    if (role != Source::OwnClock && Silence.Fed()) {
+        qCInfo(lcRelay) << "time codes come again";
+        if (StatusText == SilenceText(Config.RelayMode, Choice.NameOf(Source::Primary)))
+            SetStatus(Silence.StatusBefore);
+    }
+    Choice.Offer(role, value, at);
+}
+
+void RelayController::OnSourceLost(TimeSource& source, const SourceFault& fault)
+{
+    const bool server = Config.RelayMode == 1;
+    if (&source != Sources[size_t(Source::Primary)].get()) {
+        Choice.Lost(Source::Standby);
+        const bool rejected = !server && static_cast<ServerSource&>(source).Rejected();
+        Choice.StandbyAway(server         ? PortFaultLogText(QStringLiteral("lost"), QString(), fault.error)
+                               : rejected ? QStringLiteral("rejected this relay")
+                                          : QStringLiteral("lost"));
+        return;
+    }
+    Silence.Stop();
+    // Told first, so that a spare taking over has the status line after it.
+    if (server) {
+        TellLineAway(*this, static_cast<LineSource&>(source).Line, fault.text, fault.error, true);
+        return Choice.Lost(Source::Primary);
+    }
+    const auto& link = static_cast<ServerSource&>(source);
+    if (!fault.word.isEmpty()) {
+        // A control word is no time: shown as it came, never written to the display.
+        StoreReceivedText(ClockBuffer, fault.word);
+        SetClock(ControlText(ClockBuffer.data(), ClockBuffer.size()));
+    }
+    SetStatus(fault.text);
+    RecordFault(fault.text);
+    const int retryMs = link.Rejected() ? ServerSource::RejectedRetryMs : ServerSource::RetryMs;
+    if (LogAllows(lcNet(),
+                  link.Rejected() ? QStringLiteral("rejections by the server")
+                                  : QStringLiteral("losses of the server")))
+        qCWarning(lcNet).noquote() << (link.Rejected() ? "rejected by" : "lost") << "the server" << link.Name()
+                                   << "port" << Config.ClientPort << "- asking again every" << retryMs / 1000 << "s";
+    Choice.Lost(Source::Primary);
+}
+
+void RelayController::OnSourceAway(TimeSource& source, const SourceFault& fault)
+{
+    if (&source != Sources[size_t(Source::Primary)].get())
+        return Choice.StandbyAway(QStringLiteral("cannot be reached: %1").arg(fault.text.trimmed()));
+    if (Config.RelayMode == 1)
+        return TellLineAway(*this, static_cast<LineSource&>(source).Line, fault.text, fault.error, false);
+    RecordFault(fault.text);
+    qCWarning(lcNet).noquote() << fault.text;
+}
+
+void RelayController::OnSourceSought(TimeSource& source)
+{
+    if (&source == Sources[size_t(Source::Primary)].get())
+        SetStatus(QStringLiteral("waiting Server %1 on port %2").arg(source.Name()).arg(Config.ClientPort));
+}
+
+void RelayController::OnSourceBack(TimeSource& source)
+{
+    const bool server = Config.RelayMode == 1;
+    if (&source != Sources[size_t(Source::Primary)].get()) {
+        if (server)
+            qCInfo(lcRelay).noquote() << "standby" << source.Name() << "open, on"
+                                      << static_cast<LineSource&>(source).Line.Device;
+        else
+            qCInfo(lcNet).noquote() << "connected to the standby server"
+                                    << static_cast<ServerSource&>(source).Socket.PeerText();
+        return Choice.StandbyBack();
+    }
+    if (server) {
+        TellLineBack(static_cast<LineSource&>(source).Line);
+        SetStatus(QStringLiteral("Started Server mode !"));
+    } else {
+        SetStatus(QStringLiteral("Connected to Server"));
+        if (LogAllows(lcNet(), QStringLiteral("connections to the server")))
+            qCInfo(lcNet).noquote() << "connected to the server"
+                                    << static_cast<ServerSource&>(source).Socket.PeerText();
+    }
+    Silence.Watch();
+}
+
+void RelayController::OnSilence()
+{
+    Silence.StatusBefore = StatusText;
+    const QString text = SilenceText(Config.RelayMode, Choice.NameOf(Source::Primary));
+    RecordFault(text);
+    qCWarning(lcRelay) << "no time code for" << Silence.Limit() / 1000 << "s";
+    // A spare in use has the status line to itself.
+    if (Choice.SpareInUse().isEmpty())
+        SetStatus(text);
+}

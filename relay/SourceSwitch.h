@@ -1,0 +1,72 @@
+#pragma once
+
+#include <QByteArray>
+#include <optional>
+
+enum class Source
+{
+    Primary,
+    Standby,
+    OwnClock,
+};
+
+// Decides which values reach the displays, from what each source gave and when. The primary's values
+// while it is alive; the standby's the moment the primary is lost, or once it has sent nothing for
+// After; the primary's again once it has sent for 10 s without a break, or at once if the standby goes;
+// this computer's clock, where allowed, when neither can serve. With a spare to switch to, the displays
+// never get the same second twice in a row nor one behind the last (behind: less than 12 h behind, so
+// midnight is a step forward); a source that insists on a time behind for 10 s has had its clock set
+// back, and is followed. A relay of one source passes each value as its source sends it. Times are
+// milliseconds of one monotonic clock.
+class SourceSwitch
+{
+public:
+    SourceSwitch(qint64 afterMs, bool standby, bool ownClock);
+
+    // A run starts with the primary in use; no source counts as silent before graceMs from now.
+    void Restart(qint64 now, qint64 graceMs = 0);
+    // A value came; what goes to the displays now, if anything. A value of a source not in use is
+    // held: it goes out if its source takes over while it is still the time of now.
+    std::optional<QByteArray> Offer(Source from, const QByteArray& value, qint64 now);
+    // The source is gone: nothing of it is waited for, and the other takes over at once.
+    std::optional<QByteArray> Lost(Source from, qint64 now);
+    // A silence that has lasted After hands over; to be called at NextCheck.
+    std::optional<QByteArray> Update(qint64 now);
+    // When Update may next change something (a silence reaching After, the primary steady); -1 never.
+    qint64 NextCheck(qint64 now) const;
+
+    Source InUse() const { return Current; }
+    // Gave a value within After and is not lost; this computer's clock always, where allowed.
+    bool Alive(Source from, qint64 now) const;
+
+    static constexpr qint64 BreakMs = 2000;
+    static constexpr qint64 SteadyMs = 10000;
+    static constexpr qint64 HeldFreshMs = 1000;
+    static constexpr qint64 StepBackMs = 10000;
+
+private:
+    struct Feed
+    {
+        qint64 last = 0;
+        qint64 steadySince = -1;
+        bool lost = false;
+        QByteArray held;
+        qint64 heldAt = 0;
+    };
+    Feed& FeedOf(Source from) { return from == Source::Primary ? PrimaryFeed : StandbyFeed; }
+    const Feed& FeedOf(Source from) const { return from == Source::Primary ? PrimaryFeed : StandbyFeed; }
+    void Choose(qint64 now);
+    // The source that took over gives the value it holds, if that is still the time of now.
+    std::optional<QByteArray> HandOver(Source before, qint64 now);
+    // The order the displays must see: nothing twice, nothing behind.
+    std::optional<QByteArray> Admit(const QByteArray& value, qint64 now);
+
+    qint64 AfterMs;
+    bool StandbyGiven;
+    bool OwnClockAllowed;
+    Source Current = Source::Primary;
+    Feed PrimaryFeed;
+    Feed StandbyFeed;
+    std::optional<int> LastSecond;
+    qint64 LastRelayedAt = 0;
+};

@@ -1,0 +1,81 @@
+#pragma once
+
+#include <QByteArray>
+#include <QJsonObject>
+#include <QString>
+#include <chrono>
+#include <optional>
+
+class CLinkSocket;
+class LinkOwner;
+class TimeSource;
+
+// The moment a value came, and every time the switch is given: milliseconds of the monotonic clock.
+inline qint64 SourceClockMs()
+{
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
+// Why a source is away, as the status line and the log say it: the text, the system's errno where there
+// is one, the server's last word where it said one, and for a box at START its title and icon.
+struct SourceFault
+{
+    explicit SourceFault(QString text_, int error_ = 0, QByteArray word_ = QByteArray())
+        : text(std::move(text_))
+        , error(error_)
+        , word(std::move(word_))
+    { }
+
+    QString text;
+    int error = 0;
+    QByteArray word;
+    // Comes back by itself (a line unplugged, a server away): waited for rather than given up on.
+    bool heals = true;
+    QString title;
+    unsigned icon = 0;
+};
+
+// Who a source tells: each value with the moment it came, its loss, a new reason it cannot be reached
+// while it is sought again, each attempt to reach it, and its return.
+class SourceListener
+{
+public:
+    virtual void OnSourceValue(TimeSource& source, const QByteArray& value, qint64 at) = 0;
+    virtual void OnSourceLost(TimeSource& source, const SourceFault& fault) = 0;
+    virtual void OnSourceAway(TimeSource& source, const SourceFault& fault) = 0;
+    virtual void OnSourceSought(TimeSource& source) = 0;
+    virtual void OnSourceBack(TimeSource& source) = 0;
+
+protected:
+    ~SourceListener() = default;
+};
+
+// Where clock values come from: an input line, a server, this computer's clock. Opened, it delivers
+// values until stopped; lost, it seeks itself again and says so.
+class TimeSource
+{
+public:
+    virtual ~TimeSource() = default;
+
+    // One attempt without a word; what failed, for the caller to say.
+    virtual std::optional<SourceFault> Open() = 0;
+    // Tried again by itself from now on, until it is back or stopped.
+    virtual void Seek() = 0;
+    virtual void Stop() = 0;
+    // Open and able to deliver: a line open, a server connected.
+    virtual bool IsOpen() const = 0;
+    // "COM3", "clock2", "this computer's clock".
+    virtual QString Name() const = 0;
+    // Where it is now, for the status query: the device or the port, its state and what is wrong.
+    virtual QJsonObject Report() const = 0;
+    // The source that this socket belongs to handles what it reports; none by default.
+    virtual LinkOwner* LinkOf(const CLinkSocket*) { return nullptr; }
+
+    // Opened, or sought when it cannot be.
+    void Start()
+    {
+        if (Open())
+            Seek();
+    }
+};
