@@ -83,12 +83,16 @@ QString ReportText(const QJsonObject& report)
         add(QStringLiteral("server"), peerText);
     }
     if (const QJsonObject spare = report[QStringLiteral("standby")].toObject(); !spare.isEmpty()) {
-        const QString where = spare.contains(QStringLiteral("port"))
+        // Only this computer's clock as a spare has no line or server to name.
+        const QString name = spare[QStringLiteral("name")].toString();
+        const QString where = name.isEmpty() ? QString()
+            : spare.contains(QStringLiteral("port"))
             ? QStringLiteral(" port %1").arg(spare[QStringLiteral("port")].toInt())
             : QStringLiteral(" = %1").arg(spare[QStringLiteral("device")].toString());
         add(QStringLiteral("standby"),
             QStringLiteral("%1%2, %3; after %4 s%5")
-                .arg(spare[QStringLiteral("name")].toString(), where, spare[QStringLiteral("state")].toString())
+                .arg(name.isEmpty() ? QStringLiteral("no line or server") : name, where,
+                     spare[QStringLiteral("state")].toString())
                 .arg(spare[QStringLiteral("after")].toInt())
                 .arg(spare[QStringLiteral("ownClock")].toBool() ? QStringLiteral(", then this computer's clock")
                                                                 : QString()));

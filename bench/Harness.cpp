@@ -231,7 +231,10 @@ Horaline::Horaline(const HoralineSettings& settings)
             ini.setValue(QStringLiteral("Ports/") + spare, settings.standbyDevice);
             ini.setValue(QStringLiteral("Standby/InComName"), spare);
             ini.setValue(QStringLiteral("Standby/InComSpeed"), QStringLiteral("38400"));
+        }
+        if (!settings.standbyDevice.isEmpty() || settings.ownClock) {
             ini.setValue(QStringLiteral("Standby/After"), settings.afterS);
+            ini.setValue(QStringLiteral("Standby/OwnClock"), settings.ownClock ? 1 : 0);
         }
     }
     Process = Spawn(HoralineBinary(), settings.headless ? QStringList {QStringLiteral("--headless")} : QStringList(),

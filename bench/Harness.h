@@ -44,6 +44,7 @@ struct HoralineSettings
     bool headless = false; // --headless: the relay alone, no window
     QString standbyDevice = QString(); // server mode: a standby input line, as COM<com + 1>; empty: no [Standby]
     int afterS = 3;
+    bool ownClock = false; // [Standby] OwnClock=1: this computer's time when no source serves
 };
 
 // The real program, as an operator would leave it: its settings start the relay by itself.

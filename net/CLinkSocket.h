@@ -32,7 +32,7 @@ public:
     // Connection of client mode: makes the socket, then one attempt at a time.
     int Create();
     // Starts an attempt unless one is under way or the socket is connected; the name is resolved in
-    // the background, so the window never waits on it.
+    // the background, so the relay never waits on it.
     void Connect(const QString& host, quint16 port);
     // Ends the connection and keeps the socket for the next attempt; no close is reported for it.
     void Disconnect();

@@ -48,6 +48,7 @@ private:
     QString PrimaryName;
     QString StandbyName;
     QTimer Check;
+    qint64 CheckDue = 0;
     // Whether the standby was last said to be alive, and the reason last said when it was not.
     bool StandbyAlive = true;
     QString StandbyFault;

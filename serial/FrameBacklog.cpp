@@ -17,7 +17,7 @@ bool FrameBacklog::Admit(const TimeCode& code)
     const std::lock_guard<std::mutex> guard(NewestLock);
     Newest = code;
     HasNewest = true;
-    // The window may have taken every waiting frame meanwhile, and would then never look here again.
+    // The relay may have taken every waiting frame meanwhile, and would then never look here again.
     if (Waiting.load() != 0)
         return false;
     HasNewest = false;

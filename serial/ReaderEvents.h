@@ -16,23 +16,23 @@ constexpr QEvent::Type WM_CLOCKFRAME = QEvent::Type(0x8002);
 // Posted once when the reader ends on a read error.
 constexpr QEvent::Type WM_READERROR = QEvent::Type(0x8003);
 
-// Qt's event queue orders what the reader wrote before posting ahead of what the window reads, but Qt
+// Qt's event queue orders what the reader wrote before posting ahead of what the relay reads, but Qt
 // is not built with ThreadSanitizer, which would take the hand-over for a data race. These tell it.
-inline void HandOverTo(const QObject* window)
+inline void HandOverTo(const QObject* receiver)
 {
 #if defined(__SANITIZE_THREAD__)
-    __tsan_release(const_cast<QObject*>(window));
+    __tsan_release(const_cast<QObject*>(receiver));
 #else
-    Q_UNUSED(window);
+    Q_UNUSED(receiver);
 #endif
 }
 
-inline void TakeOverIn(const QObject* window)
+inline void TakeOverIn(const QObject* receiver)
 {
 #if defined(__SANITIZE_THREAD__)
-    __tsan_acquire(const_cast<QObject*>(window));
+    __tsan_acquire(const_cast<QObject*>(receiver));
 #else
-    Q_UNUSED(window);
+    Q_UNUSED(receiver);
 #endif
 }
 

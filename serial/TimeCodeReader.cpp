@@ -14,7 +14,7 @@ TimeCodeReader::~TimeCodeReader()
     Stop();
 }
 
-void TimeCodeReader::Start(int fd, const std::atomic<int>* runFlag, QObject* window, int run, int standbyFd)
+void TimeCodeReader::Start(int fd, const std::atomic<int>* runFlag, QObject* receiver, int run, int standbyFd)
 {
     Stop();
     // Purged here, before the thread exists: what arrives once START has returned is never lost.
@@ -23,7 +23,7 @@ void TimeCodeReader::Start(int fd, const std::atomic<int>* runFlag, QObject* win
             ::tcflush(line, TCIFLUSH);
     }
     WakeFd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-    Thread = std::thread(ReadTimeCodes, std::array<int, 2> {fd, standbyFd}, WakeFd, runFlag, window, run);
+    Thread = std::thread(ReadTimeCodes, std::array<int, 2> {fd, standbyFd}, WakeFd, runFlag, receiver, run);
 }
 
 void TimeCodeReader::Stop()
@@ -39,8 +39,8 @@ void TimeCodeReader::Stop()
     WakeFd = -1;
 }
 
-void TimeCodeReader::ReadTimeCodes(std::array<int, 2> fds, int wakeFd, const std::atomic<int>* runFlag, QObject* window,
-                                   int run)
+void TimeCodeReader::ReadTimeCodes(std::array<int, 2> fds, int wakeFd, const std::atomic<int>* runFlag,
+                                   QObject* receiver, int run)
 {
     std::array<FrameSync, 2> sync;
     const std::array<std::shared_ptr<FrameBacklog>, 2> backlog {std::make_shared<FrameBacklog>(BacklogLimit),
@@ -66,16 +66,16 @@ void TimeCodeReader::ReadTimeCodes(std::array<int, 2> fds, int wakeFd, const std
                 // An unplugged adapter or a vanished device: said once, and the line is read no more.
                 const int error = count == 0 ? EIO : errno;
                 port.fd = -1;
-                HandOverTo(window);
-                QCoreApplication::postEvent(window, new ReadErrorEvent(error, run, line));
+                HandOverTo(receiver);
+                QCoreApplication::postEvent(receiver, new ReadErrorEvent(error, run, line));
                 continue;
             }
             for (ssize_t i = 0; i < count; ++i) {
                 if (const std::optional<TimeCode> code = sync[line].Feed(bytes[i]);
                     code && backlog[line]->Admit(*code)) {
                     auto* frame = new ClockFrameEvent(*code, run, line, backlog[line]);
-                    HandOverTo(window);
-                    QCoreApplication::postEvent(window, frame);
+                    HandOverTo(receiver);
+                    QCoreApplication::postEvent(receiver, frame);
                 }
             }
         }

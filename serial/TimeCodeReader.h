@@ -20,16 +20,16 @@ public:
 
     // Bytes already received are discarded before it returns; the reader goes on while runFlag is 1 and a
     // line is left to read. Either line may be -1, none: frames and errors name their line, 0 or 1.
-    void Start(int fd, const std::atomic<int>* runFlag, QObject* window, int run, int standbyFd = -1);
+    void Start(int fd, const std::atomic<int>* runFlag, QObject* receiver, int run, int standbyFd = -1);
     // Returns once the reader has ended, so that the port may be closed and reused.
     void Stop();
 
-    // Enough for the window to fall behind by more than a second at the highest rates it keeps up with,
+    // Enough for the relay to fall behind by more than a second at the highest rates it keeps up with,
     // and by two minutes at the line's own rate; some six megabytes of events at the most.
     static constexpr int BacklogLimit = 65536;
 
 private:
-    static void ReadTimeCodes(std::array<int, 2> fds, int wakeFd, const std::atomic<int>* runFlag, QObject* window,
+    static void ReadTimeCodes(std::array<int, 2> fds, int wakeFd, const std::atomic<int>* runFlag, QObject* receiver,
                               int run);
 
     std::thread Thread;

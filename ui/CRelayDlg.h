@@ -2,19 +2,18 @@
 
 #include "relay/RelayController.h"
 #include "relay/RelayView.h"
+#include "ui/ClockField.h"
 #include "ui/MessageBox.h"
 #include "ui/RelayTemplate.h"
+#include "ui/TrayArea.h"
 
 #include <QDialog>
-#include <QFont>
 #include <QString>
 #include <functional>
+#include <memory>
 #include <vector>
 
 class QLineEdit;
-class QMenu;
-class QTimer;
-class QSystemTrayIcon;
 
 // Mouse messages of the notification area, as the tray icon reports them to the window.
 constexpr unsigned WM_LBUTTONDBLCLK = 0x0203;
@@ -57,7 +56,6 @@ public:
     // A command from a button or the tray menu: 2 asks to exit, 3 shows the About box.
     void OnCommand(int id);
     void SetStatus(const QString& text);
-    void SetClock(const QString& text);
     const RelayControls& Controls() const { return Ui; }
 
     // The port lists, filled once from the ports found at start-up.
@@ -69,9 +67,6 @@ public:
     void OnTrayNotify(unsigned id, unsigned mouseMessage);
     // Shown, restored and in front, from the tray or minimised.
     void BringToFront();
-    QMenu* TrayMenu() const { return TrayMenuPopup; }
-    // Where the desktop has no notification area, minimising must not hide the window for good.
-    void SetTrayAvailability(std::function<bool()> available);
 
     // Settings.
     void LoadSettings();
@@ -91,6 +86,7 @@ public:
     // The running state the settings held at launch; a relay left running starts again.
     int LaunchRunFlag = 0;
     std::vector<int> ComPortList;
+    TrayArea Tray;
 
 protected:
     void done(int result) override;
@@ -102,34 +98,33 @@ protected:
 private:
     void OnInitDialog();
     void SetDefaults();
-    void CreateClockFont();
     void ApplyFieldColours();
     void AddToolTips();
     void OnOK();
-    void AddTrayIcon();
-    void RemoveTrayIcon();
     void OnDestroy();
-    void CentreInWorkArea();
     bool ExchangePort(QLineEdit* field, int& port);
-    void WriteModeButtons();
-    int ReadModeButtons() const;
-    RelayConfig Configuration() const;
-    int RunState() const;
+    // What the settings are to hold as the running state: until the restart at launch has its outcome,
+    // the state stored.
+    int RunState() const { return LaunchRestart ? LaunchRunFlag : Controller.RunFlag; }
 
     RelayControls Ui;
     RelayController Controller;
-    QFont ClockFont;
     MessageBoxPrompter Prompter;
-    QSystemTrayIcon* Tray = nullptr;
-    QMenu* TrayMenuPopup = nullptr;
-    std::function<bool()> TrayAvailable;
+    std::unique_ptr<ClockField> Clock;
     // The window manager's frame is known only once the window is shown: it is centred again then.
     bool CentredInFrame = false;
     bool Initialised = false;
     bool Destroyed = false;
     // The start that a relay left running gets at launch: what heals by itself is waited for.
     bool LaunchRestart = false;
-    // The clock field is repainted at most this often; the newest value always ends up shown.
-    QTimer* ClockRefresh = nullptr;
-    QString ClockText;
 };
+
+// The window's data as the configuration the controller starts on, [Standby] as the file holds it.
+RelayConfig Configuration(const CRelayDlg& window);
+
+// The mode radio pair: 0 client, 1 server, -1 neither.
+void WriteModeButtons(const RelayControls& ui, int mode);
+int ReadModeButtons(const RelayControls& ui);
+
+// The window in the middle of the desktop's work area, its title bar always reachable.
+void CentreInWorkArea(QWidget* window);

@@ -5,15 +5,40 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+void WriteModeButtons(const RelayControls& ui, int mode)
+{
+    // An exclusive pair refuses to uncheck its last checked button; a stored mode that is neither
+    // value must still show both unchecked.
+    for (QPushButton* button : {ui.ModeClient, ui.ModeServer}) {
+        button->setAutoExclusive(false);
+        button->setChecked(false);
+    }
+    if (mode == 0)
+        ui.ModeClient->setChecked(true);
+    else if (mode == 1)
+        ui.ModeServer->setChecked(true);
+    for (QPushButton* button : {ui.ModeClient, ui.ModeServer})
+        button->setAutoExclusive(true);
+}
+
+int ReadModeButtons(const RelayControls& ui)
+{
+    if (ui.ModeClient->isChecked())
+        return 0;
+    if (ui.ModeServer->isChecked())
+        return 1;
+    return -1;
+}
+
 bool CRelayDlg::DoDataExchange(bool save)
 {
     if (!save) {
-        WriteModeButtons();
+        WriteModeButtons(Ui, RelayMode);
         Ui.ServerPort->setText(QString::number(ClientPort));
         Ui.ListenPort->setText(QString::number(ListenPort));
         return true;
     }
-    RelayMode = ReadModeButtons();
+    RelayMode = ReadModeButtons(Ui);
     return ExchangePort(Ui.ServerPort, ClientPort) && ExchangePort(Ui.ListenPort, ListenPort);
 }
 
@@ -31,29 +56,4 @@ bool CRelayDlg::ExchangePort(QLineEdit* field, int& port)
     field->setFocus();
     field->selectAll();
     return false;
-}
-
-void CRelayDlg::WriteModeButtons()
-{
-    // An exclusive pair refuses to uncheck its last checked button; a stored mode that is neither
-    // value must still show both unchecked.
-    for (QPushButton* button : {Ui.ModeClient, Ui.ModeServer}) {
-        button->setAutoExclusive(false);
-        button->setChecked(false);
-    }
-    if (RelayMode == 0)
-        Ui.ModeClient->setChecked(true);
-    else if (RelayMode == 1)
-        Ui.ModeServer->setChecked(true);
-    for (QPushButton* button : {Ui.ModeClient, Ui.ModeServer})
-        button->setAutoExclusive(true);
-}
-
-int CRelayDlg::ReadModeButtons() const
-{
-    if (Ui.ModeClient->isChecked())
-        return 0;
-    if (Ui.ModeServer->isChecked())
-        return 1;
-    return -1;
 }

@@ -1,7 +1,9 @@
 #include "ui/CRelayDlg.h"
+#include "ui/HeavyFont.h"
 #include "ui/Icons.h"
 
 #include <QGuiApplication>
+#include <QLabel>
 #include <QMoveEvent>
 #include <QPushButton>
 #include <QScreen>
@@ -14,11 +16,14 @@ void CRelayDlg::OnInitDialog()
     // Both sizes: the desktop picks the 32-pixel image for switchers and the 16-pixel one for title bars.
     setWindowIcon(MainIcon());
 
-    AddTrayIcon();
+    Tray.Add(
+        this, [this](unsigned mouse) { OnTrayNotify(TrayIconId, mouse); }, [this](int id) { OnCommand(id); });
 
     SetDefaults();
     DoDataExchange(false);
-    CreateClockFont();
+    Clock->CreateClockFont();
+    // The status line's own height, so that descenders stay inside its frame.
+    Ui.Status->setFont(HeavyFontFor(Ui.Status, Ui.Status->contentsRect().height(), QString(), 0));
     LoadSettings();
     EnumeratePorts();
     FillPortLists();
@@ -51,18 +56,18 @@ void CRelayDlg::SetDefaults()
     ClientPort = ListenPort = ServerPort;
 }
 
-void CRelayDlg::CentreInWorkArea()
+void CentreInWorkArea(QWidget* window)
 {
     const QScreen* screen = QGuiApplication::primaryScreen();
     if (screen == nullptr)
         return;
     const QRect area = screen->availableGeometry();
-    QRect frame(QPoint(0, 0), frameGeometry().size().expandedTo(size()));
+    QRect frame(QPoint(0, 0), window->frameGeometry().size().expandedTo(window->size()));
     frame.moveCenter(area.center());
     // A work area smaller than the window keeps its title bar reachable.
     frame.moveLeft(std::max(area.left(), std::min(frame.left(), area.right() - frame.width() + 1)));
     frame.moveTop(std::max(area.top(), std::min(frame.top(), area.bottom() - frame.height() + 1)));
-    move(frame.topLeft());
+    window->move(frame.topLeft());
 }
 
 void CRelayDlg::moveEvent(QMoveEvent* event)
@@ -71,5 +76,5 @@ void CRelayDlg::moveEvent(QMoveEvent* event)
     if (CentredInFrame || frameGeometry().size() == size())
         return;
     CentredInFrame = true;
-    CentreInWorkArea();
+    CentreInWorkArea(this);
 }

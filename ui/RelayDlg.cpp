@@ -5,8 +5,6 @@
 #include <QEventLoop>
 #include <QLabel>
 #include <QPushButton>
-#include <QSystemTrayIcon>
-#include <QTimer>
 
 CRelayDlg::CRelayDlg(QWidget* parent)
     : QDialog(parent,
@@ -14,7 +12,6 @@ CRelayDlg::CRelayDlg(QWidget* parent)
                   | Qt::WindowCloseButtonHint)
     , Controller(this)
     , Prompter(ShowModalMessageBox)
-    , TrayAvailable(&QSystemTrayIcon::isSystemTrayAvailable)
 {
     setWindowTitle(QStringLiteral("Horaline"));
     setFont(DialogFont());
@@ -22,16 +19,10 @@ CRelayDlg::CRelayDlg(QWidget* parent)
     Ui = BuildRelayTemplate(this, base);
     setFixedSize(DialogToPixels(RelayWindowUnits, base));
 
-    ClockRefresh = new QTimer(this);
-    ClockRefresh->setSingleShot(true);
-    ClockRefresh->setInterval(40);
-    connect(ClockRefresh, &QTimer::timeout, this, [this] {
-        if (Ui.Clock->text() != ClockText)
-            SetClock(ClockText);
-    });
+    Clock = std::make_unique<ClockField>(Ui.Clock);
 
     connect(&Controller, &RelayController::StatusChanged, Ui.Status, &QLabel::setText);
-    connect(&Controller, &RelayController::ClockChanged, this, &CRelayDlg::SetClock);
+    connect(&Controller, &RelayController::ClockChanged, this, [this](const QString& text) { Clock->SetClock(text); });
 
     connect(Ui.Exit, &QPushButton::clicked, this, [this] { OnCommand(2); });
     connect(Ui.About, &QPushButton::clicked, this, [this] { OnCommand(3); });
@@ -62,13 +53,13 @@ int CRelayDlg::MessageBox(const QString& text, const QString& title, unsigned ty
 
 int CRelayDlg::ExchangeMode()
 {
-    return ReadModeButtons();
+    return ReadModeButtons(Ui);
 }
 
 void CRelayDlg::Create()
 {
     OnInitDialog();
-    CentreInWorkArea();
+    CentreInWorkArea(this);
     show();
     // The focus shown from the start, as after a Tab: styles draw its frame only once the window says
     // so, and showing the window clears what was said before.
@@ -115,15 +106,4 @@ void CRelayDlg::done(int result)
 void CRelayDlg::SetStatus(const QString& text)
 {
     Controller.SetStatus(text);
-}
-
-void CRelayDlg::SetClock(const QString& text)
-{
-    // Painting the large field costs more than relaying a value; at rates no one can read, the
-    // values in between are skipped on screen, never on the lines.
-    ClockText = text;
-    if (ClockRefresh->isActive())
-        return;
-    Ui.Clock->setText(text);
-    ClockRefresh->start();
 }

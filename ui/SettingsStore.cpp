@@ -5,7 +5,7 @@
 
 void CRelayDlg::LoadSettings()
 {
-    const StoredRelay stored = LoadRelaySettings({Configuration(), LaunchRunFlag});
+    const StoredRelay stored = LoadRelaySettings({Configuration(*this), LaunchRunFlag});
     InComName = stored.config.InComName;
     InComSpeed = stored.config.InComSpeed;
     OutComName = stored.config.OutComName;
@@ -19,15 +19,9 @@ void CRelayDlg::LoadSettings()
     DoDataExchange(false);
 }
 
-int CRelayDlg::RunState() const
-{
-    // Until the restart at launch has its outcome, the state is still the one stored.
-    return LaunchRestart ? LaunchRunFlag : Controller.RunFlag;
-}
-
 void CRelayDlg::SaveSettings()
 {
-    SaveRelaySettings(Configuration(), RunState());
+    SaveRelaySettings(Configuration(*this), RunState());
 }
 
 void CRelayDlg::SaveRunState()

@@ -11,7 +11,7 @@ void CRelayDlg::OnDestroy()
         Ui.Start->setChecked(false);
         OnStartStop();
     }
-    RemoveTrayIcon();
+    Tray.Remove();
     // A listener left open by a failed server start still owes its clients the shutdown notice.
     Controller.SetListening(false);
 }

@@ -26,7 +26,7 @@ void CRelayDlg::OnStartStop()
     ServerName = Ui.ServerName->text();
     ServerPort = ListenPort;
     SaveSettings();
-    if (Controller.Start(Configuration(), LaunchRestart) != 0) {
+    if (Controller.Start(Configuration(*this), LaunchRestart) != 0) {
         Ui.Start->setText(QStringLiteral("STOP"));
     } else {
         LockConfiguration(0);
@@ -34,19 +34,19 @@ void CRelayDlg::OnStartStop()
     }
 }
 
-RelayConfig CRelayDlg::Configuration() const
+RelayConfig Configuration(const CRelayDlg& window)
 {
     RelayConfig config;
-    config.RelayMode = RelayMode;
-    config.InComName = InComName;
-    config.InComSpeed = InComSpeed;
-    config.OutComName = OutComName;
-    config.OutComSpeed = OutComSpeed;
-    config.ServerName = ServerName;
-    config.ServerPort = ServerPort;
-    config.ClientPort = ClientPort;
+    config.RelayMode = window.RelayMode;
+    config.InComName = window.InComName;
+    config.InComSpeed = window.InComSpeed;
+    config.OutComName = window.OutComName;
+    config.OutComSpeed = window.OutComSpeed;
+    config.ServerName = window.ServerName;
+    config.ServerPort = window.ServerPort;
+    config.ClientPort = window.ClientPort;
     // The spare sources have no controls: the file alone holds them.
-    const StoredStandby standby = LoadStandbySettings(RelayMode);
+    const StoredStandby standby = LoadStandbySettings(window.RelayMode);
     config.Standby = standby.config;
     config.StandbyFault = standby.fault;
     return config;

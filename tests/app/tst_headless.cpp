@@ -161,6 +161,12 @@ private slots:
         PtyPair line;
         QProcess program;
         QTcpSocket peer;
+        {
+            // This computer's clock as the only spare, far from needed.
+            SettingsFile spare(QStringLiteral("Standby"));
+            spare.Write(QStringLiteral("OwnClock"), 1);
+            spare.Write(QStringLiteral("After"), 60);
+        }
         const quint16 port = StartServerWithDisplay(line, program, peer);
         QVERIFY(line.Write("\x02"
                            "101112"));
@@ -199,7 +205,9 @@ private slots:
         const QString text = QString::fromLocal8Bit(ask({QStringLiteral("--status")}, 0));
         QVERIFY2(text.contains(QStringLiteral(": relaying\n"))
                      && text.contains(QStringLiteral("last value:  10:11:12, "))
-                     && text.contains(QStringLiteral("\n  127.0.0.1:%1 since ").arg(peer.localPort())),
+                     && text.contains(QStringLiteral("\n  127.0.0.1:%1 since ").arg(peer.localPort()))
+                     && text.contains(QStringLiteral(
+                         "\nstandby:     no line or server, none; after 60 s, then this computer's clock\n")),
                  qPrintable(text));
 
         // A second one on the same settings leaves the first alone.
@@ -395,6 +403,10 @@ private slots:
         QTest::newRow("standby after 0")
             << "[Settaggi]\nProgRun=1\n" + line + "[Standby]\nAfter=0\n"
             << "[Standby] After=0 is no number of seconds from 1 to 60: write e.g. After=3";
+        QTest::newRow("standby is the primary")
+            << QByteArray("[Settaggi]\nProgRun=1\nProgMode=0\nServerName=clock1\nServerPort=6531\n"
+                          "[Standby]\nServerName=CLOCK1\nServerPort=6531\n")
+            << "[Standby] ServerName=CLOCK1 with ServerPort=6531 is the primary's own server: name another";
         QTest::newRow("port no number") << "[Settaggi]\nProgRun=1\nServerPort=abc\n" + line
                                         << "[Settaggi] ServerPort=abc is no port number: write one from 1 to 60000";
     }

@@ -343,7 +343,17 @@ private slots:
             standby.Write(QStringLiteral("After"), 4);
             standby.Write(QStringLiteral("OwnClock"), 1);
         }
-        StartServer();
+        // A standby that is the primary's own line under another name stands in for nothing.
+        Relay = std::make_unique<RelayUnderTest>(1, 200, FreePort());
+        Relay->Line.MapTo(232);
+        Relay->Config.Standby.InComName = QStringLiteral("COM232");
+        Relay->Start();
+        QCOMPARE(Relay->Controller.RunFlag, 0);
+        QVERIFY(Relay->Boxes.Texts().value(0).startsWith(
+            QStringLiteral("[Standby] InComName=COM232 is the primary's own line COM200: name another line")));
+        Relay->Config = LoadRelaySettings({}).config;
+        Relay->Start();
+        QCOMPARE(Relay->Controller.RunFlag, 1);
         const Peer peer = Connect(Relay->Port);
         PtyPair& primary = Relay->Line;
         const RelayController& controller = Relay->Controller;

@@ -274,6 +274,13 @@ private slots:
         QCOMPARE(sw.Lost(Source::Standby, 2700), std::nullopt);
         QCOMPARE(sw.InUse(), Source::Primary);
         QCOMPARE(sw.Offer(Source::Primary, Time(3), 3000), Time(3));
+
+        // Silence counts from the start, or once a client's server had its first attempt and a second.
+        SourceSwitch line(2000, true, false);
+        line.Restart(0);
+        QCOMPARE(line.NextCheck(0), 2001);
+        line.Restart(0, 3000);
+        QCOMPARE(line.NextCheck(0), 5001);
     }
 
     void theDisplaysNeverSeeASecondTwiceOrBehind()

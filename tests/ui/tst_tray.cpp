@@ -54,7 +54,7 @@ private slots:
         Window = std::make_unique<CRelayDlg>();
         Window->SetPrompter(Boxes.Prompter());
         // No notification area runs here: the test plays the desktop that has one.
-        Window->SetTrayAvailability([this] { return TrayHost; });
+        Window->Tray.SetAvailability([this] { return TrayHost; });
         Window->Create();
         QVERIFY(QTest::qWaitForWindowExposed(Window.get()));
     }
@@ -68,7 +68,7 @@ private slots:
         QVERIFY(tray->isVisible());
         QCOMPARE(tray->toolTip(), QStringLiteral("Horaline v1.0"));
         QVERIFY(!tray->icon().isNull());
-        QMenu* menu = Window->TrayMenu();
+        QMenu* menu = Window->Tray.Menu();
         QCOMPARE(menu->title(), QStringLiteral("Context"));
         const QList<QAction*> items = menu->actions();
         QCOMPARE(items.size(), 3);
@@ -79,7 +79,7 @@ private slots:
 
     void menuExitAsksLikeTheExitButton()
     {
-        Window->TrayMenu()->actions()[2]->trigger();
+        Window->Tray.Menu()->actions()[2]->trigger();
         QCOMPARE(Boxes.Texts(), QStringList {"Do you really want to exit ?"});
         QVERIFY(Window->isVisible());
     }
@@ -89,7 +89,7 @@ private slots:
         Window->hide();
         QString seen;
         CloseNextPopup(&seen);
-        Window->TrayMenu()->actions()[0]->trigger();
+        Window->Tray.Menu()->actions()[0]->trigger();
         QCOMPARE(seen, QStringLiteral("IDD_ABOUTBOX"));
         QVERIFY(!Window->isVisible());
     }
