@@ -122,6 +122,21 @@ private slots:
         QVERIFY(late4.waitForConnected(5000));
         QCOMPARE(ReadUntil(late4, 8), QByteArray("Rejected"));
         QCOMPARE(relay.Controller.Clients.ClientList.size(), 1);
+
+        // A standby added by a reload is opened beside the primary, which runs on in use.
+        PtyPair spare;
+        spare.MapTo(Com + 1);
+        {
+            SettingsFile standby(QStringLiteral("Standby"));
+            standby.Write(QStringLiteral("InComName"), QStringLiteral("COM%1").arg(Com + 1));
+            standby.Write(QStringLiteral("InComSpeed"), QStringLiteral("9600"));
+        }
+        relay.Controller.Reload(LoadRelaySettings({}).config);
+        QVERIFY(spare.Write(InputFrame("141414")));
+        QTRY_COMPARE(StandbyReport(relay.Controller, QStringLiteral("state")), QStringLiteral("alive"));
+        QVERIFY(second.Write(InputFrame("141415")));
+        QCOMPARE(ReadUntil(display6, 8), QByteArray("14:14:15"));
+        QCOMPARE(StandbyReport(relay.Controller, QStringLiteral("inUse")), QStringLiteral("primary"));
         QVERIFY(relay.Boxes.Boxes.isEmpty());
     }
 
