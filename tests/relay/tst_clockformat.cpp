@@ -240,22 +240,25 @@ private slots:
         QCOMPARE(sw.Update(8000), std::nullopt);
         QCOMPARE(sw.Update(8001), Time(107));
         QCOMPARE(sw.InUse(), Source::Standby);
-        // The primary is back: the standby's still, until the primary has sent for 10 s without a break.
-        for (int n = 9; n < 19; ++n) {
-            QCOMPARE(sw.Offer(Source::Primary, Time(100 + n), n * 1000), std::nullopt);
+        // The primary is back, once and then after a break: the standby's still, until the primary has
+        // sent for 10 s without one.
+        QCOMPARE(sw.Offer(Source::Primary, Time(108), 8500), std::nullopt);
+        for (int n = 9; n < 21; ++n) {
+            if (n >= 11)
+                QCOMPARE(sw.Offer(Source::Primary, Time(100 + n), n * 1000), std::nullopt);
             QCOMPARE(sw.Offer(Source::Standby, Time(100 + n), n * 1000 + 300), Time(100 + n));
         }
-        QCOMPARE(sw.Offer(Source::Primary, Time(119), 19000), Time(119));
-        QCOMPARE(sw.Offer(Source::Standby, Time(119), 19300), std::nullopt);
+        QCOMPARE(sw.Offer(Source::Primary, Time(121), 21000), Time(121));
+        QCOMPARE(sw.Offer(Source::Standby, Time(121), 21300), std::nullopt);
         // Both gone: this computer's clock at once; the first value of a source ends it.
-        sw.Lost(Source::Standby, 19500);
+        sw.Lost(Source::Standby, 21500);
         QCOMPARE(sw.InUse(), Source::Primary);
-        QCOMPARE(sw.Lost(Source::Primary, 19600), std::nullopt);
+        QCOMPARE(sw.Lost(Source::Primary, 21600), std::nullopt);
         QCOMPARE(sw.InUse(), Source::OwnClock);
-        QCOMPARE(sw.Offer(Source::OwnClock, Time(120), 20002), Time(120));
-        QCOMPARE(sw.Offer(Source::Standby, Time(121), 21000), Time(121));
+        QCOMPARE(sw.Offer(Source::OwnClock, Time(122), 22002), Time(122));
+        QCOMPARE(sw.Offer(Source::Standby, Time(123), 23000), Time(123));
         QCOMPARE(sw.InUse(), Source::Standby);
-        QCOMPARE(sw.Offer(Source::OwnClock, Time(122), 22002), std::nullopt);
+        QCOMPARE(sw.Offer(Source::OwnClock, Time(124), 24002), std::nullopt);
     }
 
     void aLostSourceHandsOverAtOnce()
