@@ -29,9 +29,6 @@ RelayController::~RelayController()
 {
     // Whatever its view did or did not stop: no reader outlives the line it reads.
     StopSources();
-    Reading.StopReader();
-    for (std::unique_ptr<TimeSource>& source : Sources)
-        source.reset();
     Display.Close();
 }
 

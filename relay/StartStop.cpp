@@ -80,7 +80,8 @@ void RelayController::StartSources()
         return link;
     };
     // At a reload the primary runs on and only the spares start afresh.
-    if (!Sources[size_t(Source::Primary)])
+    const bool reload = Sources[size_t(Source::Primary)] != nullptr;
+    if (!reload)
         Sources[size_t(Source::Primary)] = server ? source(0, Config.InComName, Config.InComSpeed, 0)
                                                   : source(0, Config.ServerName, QString(), Config.ClientPort);
     const QString standbyName = server ? spare.InComName : spare.ServerName;
@@ -90,6 +91,9 @@ void RelayController::StartSources()
         Sources[size_t(Source::OwnClock)]
             = std::make_unique<OwnClockSource>(*this, server ? QStringLiteral("hhmmss") : QStringLiteral("hh:mm:ss"));
     Choice.Restart(spare, Sources[size_t(Source::Primary)]->Name(), standbyName, server ? 0 : ClientGraceMs);
+    // A primary that is away at a reload is not waited for as if it had just started.
+    if (reload && !Sources[size_t(Source::Primary)]->IsOpen())
+        Choice.Lost(Source::Primary);
     if (spare.Present)
         qCInfo(lcRelay).noquote() << "standby:" << (standbyName.isEmpty() ? QStringLiteral("none") : standbyName)
                                   << QStringLiteral("after %1 s").arg(spare.AfterS)
