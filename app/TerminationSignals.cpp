@@ -1,31 +1,43 @@
 #include "app/TerminationSignals.h"
 
 #include <QSocketNotifier>
+#include <atomic>
+#include <cerrno>
 #include <csignal>
+#include <iterator>
 #include <sys/socket.h>
 #include <unistd.h>
 
 namespace {
 
-// Only write(2) is safe inside a handler: the number travels through a socket pair to the event loop.
+// Only write(2) and lock-free atomics are safe inside a handler. Each signal sets its own flag and wakes
+// the event loop through a socket pair that never blocks: a storm of one signal is one pending event,
+// and a full pair means a wake-up is on its way already.
 int SignalPipe[2] = {-1, -1};
+
+// The order they are told in: an end asked for goes before a reload.
+constexpr int Handled[] = {SIGTERM, SIGINT, SIGHUP};
+std::atomic<bool> Pending[std::size(Handled)];
+static_assert(std::atomic<bool>::is_always_lock_free, "a signal handler may only touch lock-free atomics");
 
 void OnSignal(int signalNumber)
 {
     const int saved = errno;
-    const unsigned char number = static_cast<unsigned char>(signalNumber);
-    [[maybe_unused]] const ssize_t written = ::write(SignalPipe[0], &number, 1);
+    for (size_t i = 0; i < std::size(Handled); ++i) {
+        if (Handled[i] == signalNumber)
+            Pending[i] = true;
+    }
+    const char wake = 0;
+    [[maybe_unused]] const ssize_t written = ::write(SignalPipe[0], &wake, 1);
     errno = saved;
 }
-
-constexpr int Handled[] = {SIGTERM, SIGINT, SIGHUP};
 
 } // namespace
 
 TerminationSignals::TerminationSignals(QObject* parent)
     : QObject(parent)
 {
-    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, SignalPipe) != 0)
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0, SignalPipe) != 0)
         return;
     Notifier = new QSocketNotifier(SignalPipe[1], QSocketNotifier::Read, this);
     connect(Notifier, &QSocketNotifier::activated, this, &TerminationSignals::Drain);
@@ -53,7 +65,10 @@ TerminationSignals::~TerminationSignals()
 
 void TerminationSignals::Drain()
 {
-    unsigned char number = 0;
-    if (::read(SignalPipe[1], &number, 1) == 1)
-        emit Received(number);
+    char wakes[256];
+    while (::read(SignalPipe[1], wakes, sizeof wakes) > 0) { }
+    for (size_t i = 0; i < std::size(Handled); ++i) {
+        if (Pending[i].exchange(false))
+            emit Received(Handled[i]);
+    }
 }

@@ -249,6 +249,23 @@ private slots:
         late.connectToHost(QHostAddress::LocalHost, port);
         QVERIFY(!late.waitForConnected(2000));
 
+        // A storm of reloads, as fast as they can be sent for 2 s: at most one waits at a time, and the
+        // relay relays and ends when asked.
+        QElapsedTimer storm;
+        storm.start();
+        for (int sent = 0; storm.elapsed() < 2000; ++sent) {
+            ::kill(pid_t(program.processId()), SIGHUP);
+            if (sent % 1000 == 0)
+                QCoreApplication::processEvents();
+        }
+        QVERIFY(line.Write("\x02"
+                           "151515"));
+        QByteArray shown;
+        QElapsedTimer waited;
+        waited.start();
+        while (!shown.endsWith("15:15:15") && waited.elapsed() < 10000)
+            shown += ReadUntil(display, 8, 500);
+        QVERIFY2(shown.endsWith("15:15:15"), shown.constData());
         ::kill(pid_t(program.processId()), SIGTERM);
         QVERIFY(program.waitForFinished(10000));
         const QString text = QString::fromLocal8Bit(program.readAllStandardError());
