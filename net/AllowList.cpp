@@ -13,10 +13,15 @@ AllowList AllowList::Parse(const QStringList& entries, QStringList* invalid)
             continue;
         list.Open = false;
         // A bare address is a range of one.
-        const QPair<QHostAddress, int> range = QHostAddress::parseSubnet(
+        QPair<QHostAddress, int> range = QHostAddress::parseSubnet(
             entry.contains(QLatin1Char('/'))
                 ? entry
                 : entry + (entry.contains(QLatin1Char(':')) ? QStringLiteral("/128") : QStringLiteral("/32")));
+        // Written as a dual-stack socket shows an IPv4 peer (::ffff:a.b.c.d), the range is an IPv4 one,
+        // as the peers it is matched with are.
+        if (range.first.protocol() == QAbstractSocket::IPv6Protocol && range.second >= 96
+            && QHostAddress(QStringLiteral("::ffff:0.0.0.0")).isInSubnet(range.first, 96))
+            range = {PlainAddress(range.first), range.second - 96};
         if (range.first.protocol() != QAbstractSocket::UnknownNetworkLayerProtocol && range.second >= 0)
             list.Ranges.append(range);
         else if (invalid != nullptr)

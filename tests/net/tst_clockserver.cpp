@@ -309,6 +309,13 @@ private slots:
         QVERIFY(!list.Admits(QHostAddress(QStringLiteral("::1"))));
         QVERIFY(AllowList::Parse({}).Admits(QHostAddress(QStringLiteral("203.0.113.5"))));
         QVERIFY(!AllowList::Parse({QStringLiteral("bogus")}).Admits(QHostAddress(QStringLiteral("203.0.113.5"))));
+        // An entry written as a dual-stack socket shows an IPv4 peer matches that peer.
+        const AllowList mapped
+            = AllowList::Parse({QStringLiteral("::ffff:127.0.0.1"), QStringLiteral("::ffff:10.0.0.0/104")});
+        QVERIFY(mapped.Admits(QHostAddress(QStringLiteral("127.0.0.1"))));
+        QVERIFY(mapped.Admits(QHostAddress(QStringLiteral("::ffff:10.9.8.7"))));
+        QVERIFY(!mapped.Admits(QHostAddress(QStringLiteral("11.0.0.1"))));
+        QVERIFY(!AllowList::Parse({QStringLiteral("::/128")}).Admits(QHostAddress(QStringLiteral("0.0.0.0"))));
     }
 
     void theListenerOutlivesAFailedStart()
