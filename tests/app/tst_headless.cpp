@@ -322,7 +322,6 @@ private slots:
         ::kill(pid_t(program.processId()), SIGTERM);
         QVERIFY(program.waitForFinished(10000));
         listen(100);
-        ::close(notify);
         QVERIFY2(said.contains("READY=1") && said.contains("STATUS=COM240 doesn't exist !")
                      && said.count("WATCHDOG=1") >= 3 && said.indexOf("STOPPING=1") > said.indexOf("READY=1"),
                  said.join(' ').constData());
@@ -337,6 +336,19 @@ private slots:
         for (const QString& line : text.split(QLatin1Char('\n'), Qt::SkipEmptyParts))
             QVERIFY2(line.contains(QRegularExpression(QStringLiteral("^<[3-6]>horaline\\.[a-z]+: "))),
                      qPrintable(line));
+
+        // A manager that does not read, its queue soon full of a watchdog fed every millisecond: the relay
+        // never waits for it, and ends when asked.
+        QProcess stalled;
+        environment.insert(QStringLiteral("WATCHDOG_USEC"), QStringLiteral("2000"));
+        stalled.setProcessEnvironment(environment);
+        stalled.start(QStringLiteral(HORALINE_BINARY), {QStringLiteral("--headless")});
+        QVERIFY(stalled.waitForStarted(10000));
+        QTest::qWait(1500);
+        ::kill(pid_t(stalled.processId()), SIGTERM);
+        QVERIFY(stalled.waitForFinished(10000));
+        QCOMPARE(stalled.exitCode(), 0);
+        ::close(notify);
     }
 
     void droppedLinesAreCountedAndSaid()
