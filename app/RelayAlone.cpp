@@ -46,7 +46,7 @@ void ReadSettingsAgain(RelayController& relay, UnattendedView& view, ServiceNoti
         view.SetMode(config.RelayMode);
         // What could not start, and will not heal by itself, is for the service manager to see.
         if (relay.Start(config, true) == 0)
-            QCoreApplication::exit(1);
+            QCoreApplication::exit(EX_CONFIG);
     }
     manager.Ready();
 }
@@ -69,9 +69,14 @@ int RunRelay(const StoredRelay& stored, const QString& statusSocket)
         qCInfo(lcRelay).noquote() << "signal" << signalNumber << "received: ending in order";
         QCoreApplication::quit();
     });
-    // What could not start, and will not heal by itself, is for the service manager to see.
-    if (relay.Start(stored.config, true) == 0)
-        return 1;
+    // At a launch what heals by itself is waited for: what could not start needs the settings changed, and
+    // a service manager must not start it again and again.
+    if (relay.Start(stored.config, true) == 0) {
+        qCCritical(lcSettings).noquote()
+            << QStringLiteral("%1: the relay cannot start on these settings as they stand; the fault is told above")
+                   .arg(SettingsFile::Path());
+        return EX_CONFIG;
+    }
     // Running, or waiting for a line or a port that heals by itself: either way it is what it should be.
     manager.Ready();
     const int status = QCoreApplication::exec();

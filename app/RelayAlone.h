@@ -2,8 +2,8 @@
 
 // The relay without a window, under a QCoreApplication that already has its names: the settings are
 // checked, then the relay runs until a termination signal ends it in order. Returns the exit status: 0,
-// 1 when the network layer cannot be used or the relay could not start, 78 (EX_CONFIG) for settings
-// that can never run without a window.
+// 1 when the network layer cannot be used or another one runs on the settings, 78 (EX_CONFIG) for
+// settings that can never run without a window, a line that is no serial port among them.
 int RunRelayAlone();
 
 // Without a window the relay runs as a program of its own that links no GUI library: this replaces

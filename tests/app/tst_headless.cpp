@@ -436,6 +436,12 @@ private slots:
             << QByteArray("[Settaggi]\nProgRun=1\nProgMode=0\nServerName=clock1\nServerPort=6531\n"
                           "[Standby]\nServerName=CLOCK1\nServerPort=6531\n")
             << "[Standby] ServerName=CLOCK1 with ServerPort=6531 is the primary's own server: name another";
+        // Every key given, so that nothing is added to the file: a regular file stands behind COM3.
+        QTest::newRow("a line that is no serial port") << "[Ports]\nCOM3=" + QFile::encodeName(SettingsFile::Path())
+                + "\n\n[Settaggi]\nInComName=COM3\nInComSpeed=9600\nOutComName=COM4\nOutComSpeed=9600\n"
+                  "ServerName=localhost\nServerPort="
+                + QByteArray::number(FreePort()) + "\nProgMode=1\nProgRun=1\n"
+                                                       << "Error 25 reading COM3 state !";
         QTest::newRow("port no number") << "[Settaggi]\nProgRun=1\nServerPort=abc\n" + line
                                         << "[Settaggi] ServerPort=abc is no port number: write one from 1 to 60000";
     }
