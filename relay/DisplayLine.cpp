@@ -46,6 +46,14 @@ void DisplayLine::Await(const QString& why, int error)
         });
 }
 
+void DisplayLine::Reopen()
+{
+    Close();
+    if (const std::optional<PortFault> fault = Open())
+        return Await(PortFailureMessage(PortSide::Output, *fault, Line.Name).text, fault->error);
+    Back();
+}
+
 int DisplayLine::Write(const OutputBytes& frame)
 {
     const int error = Writer.Write(Line.SerialHandle, frame.data(), frame.size(), SerialWriteTimeoutMs);

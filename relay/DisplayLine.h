@@ -24,6 +24,8 @@ public:
     std::optional<PortFault> Open();
     // It is away: said, and reopened every 2 s.
     void Await(const QString& why, int error);
+    // Closed and opened again, on a name or speed that changed: awaited if it does not open.
+    void Reopen();
     void Close();
     // 0 when the frame went out, ETIMEDOUT when flow control held it back; any other errno and the
     // line is gone, and awaited again.

@@ -51,7 +51,7 @@ void RelayController::Reload(const RelayConfig& config)
     SerialLine* line = server ? (input != nullptr ? &input->Line : nullptr) : &Display.Line;
     // The same name may stand for another device now: an adapter moved to another socket, say.
     const std::optional<QString> deviceNow = line != nullptr && line->IsOpen()
-        ? std::optional<QString>(QFileInfo(ComDeviceNow(line->Name)).canonicalFilePath())
+        ? std::optional<QString>(QFileInfo(line->DeviceNow()).canonicalFilePath())
         : std::nullopt;
     const AllowList allowed = LoadAllowList();
     const QStringList changes = ChangesTo(Config, config, Clients.Allowed().Text(), allowed.Text(),
@@ -93,13 +93,8 @@ void RelayController::Reload(const RelayConfig& config)
     line->Configure(server ? config.InComName : config.OutComName, server ? config.InComSpeed : config.OutComSpeed);
     if (line->Reopening() || !(lineChanged || deviceMoved))
         return;
-    if (!server) {
-        Display.Close();
-        if (OpenOutputPort() != 0 && Display.Line.IsOpen())
-            SetStatus(ConnectTimerId() == 0 ? QStringLiteral("Connected to Server")
-                                            : QStringLiteral("Connecting to Server ..."));
-        return;
-    }
+    if (!server)
+        return Display.Reopen();
     Silence.Stop();
     primary.Stop();
     OpenInputPort();
