@@ -86,13 +86,17 @@ std::optional<QString> StandbyClash(const RelayConfig& config)
     if (!standby.Present)
         return std::nullopt;
     if (config.RelayMode == 1) {
+        if (standby.InComName.isEmpty())
+            return std::nullopt;
         const auto node = [](const QString& name) {
             return QFileInfo(ComDeviceNow(name)).canonicalFilePath();
         };
-        if (standby.InComName.isEmpty()
-            || (standby.InComName.compare(config.InComName, Qt::CaseInsensitive) != 0
-                && (node(standby.InComName).isEmpty() || node(standby.InComName) != node(config.InComName))))
-            return std::nullopt;
+        const bool sameName = standby.InComName.compare(config.InComName, Qt::CaseInsensitive) == 0;
+        if (!sameName) {
+            const QString spareNode = node(standby.InComName);
+            if (spareNode.isEmpty() || spareNode != node(config.InComName))
+                return std::nullopt;
+        }
         return QStringLiteral("[Standby] InComName=%1 is the primary's own line %2: name another line for the "
                               "standby, e.g. InComName=COM4")
             .arg(standby.InComName, config.InComName);
