@@ -17,8 +17,7 @@ ClockField::ClockField(QLabel* field)
 
 void ClockField::CreateClockFont()
 {
-    ClockFont = HeavyFontFor(Field, Field->height() - 5, QStringLiteral("00:00:00"), Field->width() / 12);
-    Field->setFont(ClockFont);
+    Field->setFont(HeavyFontFor(Field, Field->height() - 5, QStringLiteral("00:00:00"), Field->width() / 12));
 }
 
 void ClockField::SetClock(const QString& text)

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QFont>
 #include <QString>
 #include <QTimer>
 
@@ -21,7 +20,6 @@ public:
 
 private:
     QLabel* Field;
-    QFont ClockFont;
     QTimer Refresh;
     QString Text;
 };
