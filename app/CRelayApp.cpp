@@ -1,5 +1,6 @@
 #include "app/CRelayApp.h"
 
+#include "app/CommandLine.h"
 #include "app/RelayAlone.h"
 #include "app/SingleInstance.h"
 #include "app/StatusQuery.h"
@@ -31,15 +32,10 @@ void CloseModalWindows(const QWidget* mainWindow)
 
 } // namespace
 
-void CRelayApp::NameApplication()
-{
-    QCoreApplication::setApplicationName(QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName());
-    QCoreApplication::setOrganizationName(QStringLiteral("Remote Tickview System"));
-}
-
 bool CRelayApp::InitInstance(bool headless)
 {
-    NameApplication();
+    // Settings follow the program file's name, so a renamed copy keeps settings of its own.
+    NameApplication(Program::Window);
     if (headless) {
         ExitCode = RunRelayAlone();
         return false;

@@ -9,8 +9,6 @@ public:
     // Always false: the process ends once the window has closed. Headless it runs the relay alone,
     // where no box ever waits for a person: each is logged and answered with its default button.
     bool InitInstance(bool headless = false);
-    // Settings follow the program file's name, so a renamed copy keeps settings of its own.
-    static void NameApplication();
 
     // What the process ends with: 0, 78 (EX_CONFIG) for settings that can never run without a window,
     // 1 when the network layer cannot be used or a relay without a window could not start.

@@ -1,5 +1,6 @@
 #include "app/RelayAlone.h"
 
+#include "app/CommandLine.h"
 #include "app/ServiceNotifier.h"
 #include "app/SettingsCheck.h"
 #include "app/SingleInstance.h"
@@ -25,14 +26,30 @@
 
 namespace {
 
+// Every problem in the log, the problems first: a service's admin reads the journal from here.
+bool TellCheck(const SettingsCheck& check)
+{
+    for (const QString& problem : check.problems)
+        qCCritical(lcSettings).noquote() << problem;
+    for (const QString& warning : check.warnings)
+        qCWarning(lcSettings).noquote() << warning;
+    return check.problems.isEmpty();
+}
+
 // SIGHUP: the settings are read again and the relay takes what changed; settings that cannot run leave it
-// running as it was.
+// running as it was, and say so to whoever looks: the log, the status query, the service manager.
 void ReadSettingsAgain(RelayController& relay, UnattendedView& view, ServiceNotifier& manager)
 {
     manager.Reloading();
-    if (const std::optional<QString> fault = UnrunnableSettings()) {
-        qCCritical(lcSettings).noquote() << *fault << "- the relay runs on as it was";
+    if (const SettingsCheck check = CheckSettings(); !TellCheck(check)) {
+        const QString refused = QStringLiteral("settings refused at reload (%1 problem(s), see the log): the relay "
+                                               "runs on as it was")
+                                    .arg(check.problems.size());
+        qCCritical(lcSettings).noquote() << refused;
+        relay.Count(Counter::ReloadsRefused);
+        relay.RecordFault(refused);
         manager.Ready();
+        manager.Status(refused);
         return;
     }
     const RelayConfig config = LoadRelaySettings({}).config;
@@ -98,16 +115,15 @@ int RunRelayAlone()
                                       << QStringLiteral("(pid %1): this one ends").arg(instance.OtherPid());
         return 1;
     }
-    ClearInterruptedWrites(SettingsFile::Path());
+    if (!SettingsFile::Named())
+        ClearInterruptedWrites(SettingsFile::Path());
     if (!ProbeSocket() == 0) {
         qCCritical(lcRelay).noquote() << "box" << QCoreApplication::applicationName() << "-"
                                       << QLatin1String(LoadString(IDS_SOCKETS_INIT_FAILED));
         return 1;
     }
-    if (const std::optional<QString> fault = UnrunnableSettings()) {
-        qCCritical(lcSettings).noquote() << *fault;
+    if (!TellCheck(CheckSettings()))
         return EX_CONFIG;
-    }
     qCInfo(lcRelay).noquote() << QCoreApplication::applicationName() << QStringLiteral(HORALINE_VERSION)
                               << "starts without a window, on the settings" << SettingsFile::Path();
     // The settings passed their check: a relay is to run, on what they say.
@@ -119,13 +135,9 @@ int RunRelayAlone()
 void ExecRelayAlone(char* argv[])
 {
     const QFileInfo self(QFile::symLinkTarget(QStringLiteral("/proc/self/exe")));
-    const QDir folder = self.dir();
-    for (const QString& candidate : {folder.filePath(QStringLiteral("horaline-relay")),
-                                     folder.filePath(QStringLiteral("../libexec/horaline/horaline-relay"))}) {
-        if (!QFileInfo(candidate).isExecutable())
-            continue;
-        ::setenv(ApplicationNameVariable, QFile::encodeName(self.completeBaseName()).constData(), 1);
-        const QByteArray program = QFile::encodeName(candidate);
-        ::execv(program.constData(), argv);
-    }
+    const QString relay = self.dir().filePath(QStringLiteral("horaline-relay"));
+    if (!QFileInfo(relay).isExecutable())
+        return;
+    ::setenv(ApplicationNameVariable, QFile::encodeName(self.completeBaseName()).constData(), 1);
+    ::execv(QFile::encodeName(relay).constData(), argv);
 }

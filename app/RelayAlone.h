@@ -7,9 +7,6 @@
 int RunRelayAlone();
 
 // Without a window the relay runs as a program of its own that links no GUI library: this replaces
-// the process with it, keeping the settings of this program's name. Returns only where that program
-// is not found beside this one (or in ../libexec/horaline), and the caller runs the relay itself.
+// the process with it, with the same command line and the settings of this program's name. Returns
+// only where that program is not found beside this one, and the caller runs the relay itself.
 void ExecRelayAlone(char* argv[]);
-
-// The settings follow the program file's name; the relay program is told the name it runs for.
-constexpr const char* ApplicationNameVariable = "HORALINE_APPLICATION_NAME";

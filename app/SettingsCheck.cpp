@@ -1,28 +1,40 @@
 #include "app/SettingsCheck.h"
 
+#include "relay/KnownSettings.h"
 #include "relay/RelayConfig.h"
 #include "relay/SettingFaults.h"
+#include "relay/SettingsLists.h"
 #include "relay/StandbySettings.h"
 #include "settings/SettingsFile.h"
 
 #include <QFileInfo>
+#include <cstdio>
+#include <sysexits.h>
 
 namespace {
 
-std::optional<QString> LineFault(const SettingsFile& file, const QString& nameKey, const QString& speedKey)
+QStringList LineFaults(const SettingsFile& file, const QString& nameKey, const QString& speedKey)
 {
-    return LineSettingFault(file, nameKey, file.ReadText(nameKey), speedKey, file.ReadText(speedKey),
-                            {QStringLiteral("line"), QStringLiteral("COM3"), QStringLiteral("/dev/ttyUSB0")});
+    return LineSettingFaults(file, nameKey, file.ReadText(nameKey), speedKey, file.ReadText(speedKey),
+                             {QStringLiteral("line"), QStringLiteral("COM3"), QStringLiteral("/dev/ttyUSB0")});
 }
 
-std::optional<QString> Fault(const SettingsFile& file)
+QStringList Problems(const SettingsFile& file)
 {
+    QStringList problems;
     const QString run = QStringLiteral("ProgRun");
-    if (file.ReadInt(run, 0) == 0)
-        return QStringLiteral("%1: nothing to run; write %2=1").arg(ShownSetting(file, run), run);
+    if (!SettingsFile::Named() && file.ReadInt(run, 0) == 0)
+        problems.append(QStringLiteral("%1: nothing to run; write %2=1").arg(ShownSetting(file, run), run));
+    const QString modeKey = QStringLiteral("ProgMode");
+    const int mode = file.ReadInt(modeKey, 1);
+    if (mode != 0 && mode != 1) {
+        problems.append(QStringLiteral("%1 is no mode: write %2=1 for a server (RS232 => NET) or %2=0 for a client "
+                                       "(NET => RS232)")
+                            .arg(ShownSetting(file, modeKey), modeKey));
+        return problems;
+    }
     if (const std::optional<QString> port = PortSettingFault(file, QStringLiteral("ServerPort")))
-        return port;
-    const int mode = file.ReadInt(QStringLiteral("ProgMode"), 1);
+        problems.append(*port);
     RelayConfig config;
     config.RelayMode = mode;
     config.InComName = file.ReadText(QStringLiteral("InComName")).trimmed();
@@ -30,29 +42,71 @@ std::optional<QString> Fault(const SettingsFile& file)
     config.ClientPort = file.ReadInt(QStringLiteral("ServerPort"), config.ClientPort);
     const StoredStandby standby = LoadStandbySettings(mode);
     config.Standby = standby.config;
-    if (const std::optional<QString> fault = standby.fault ? standby.fault : StandbyClash(config))
-        return fault;
-    if (mode == 1)
-        return LineFault(file, QStringLiteral("InComName"), QStringLiteral("InComSpeed"));
-    if (file.Contains(QStringLiteral("ServerName")) && file.ReadText(QStringLiteral("ServerName")).trimmed().isEmpty())
-        return QStringLiteral("[Settaggi] ServerName is empty: write the server's name or address, e.g. "
-                              "ServerName=clock-server");
-    return LineFault(file, QStringLiteral("OutComName"), QStringLiteral("OutComSpeed"));
+    problems.append(standby.faults);
+    if (mode == 1) {
+        problems.append(LineFaults(file, QStringLiteral("InComName"), QStringLiteral("InComSpeed")));
+    } else {
+        if (file.Contains(QStringLiteral("ServerName")) && config.ServerName.isEmpty())
+            problems.append(QStringLiteral("[Settaggi] ServerName is empty: write the server's name or address, e.g. "
+                                           "ServerName=clock-server"));
+        problems.append(LineFaults(file, QStringLiteral("OutComName"), QStringLiteral("OutComSpeed")));
+    }
+    if (standby.faults.isEmpty()) {
+        if (const std::optional<QString> clash = StandbyClash(config))
+            problems.append(*clash);
+    }
+    return problems;
 }
 
-} // namespace
-
-std::optional<QString> UnrunnableSettings()
+// Whether the file can be read as settings at all, and what to do where it cannot.
+std::optional<QString> Unreadable(const QString& path)
 {
-    const QString path = SettingsFile::Path();
     const QString aside = SettingsFile::SetAsideIfDamaged();
     if (!aside.isEmpty())
         return QStringLiteral("%1 was damaged and is kept as %2: write the settings again (man Horaline)")
             .arg(path, aside);
-    if (!QFileInfo::exists(path))
+    const QFileInfo info(path);
+    if (!info.exists())
         return QStringLiteral("%1 does not exist: write the settings there first (man Horaline)").arg(path);
-    const SettingsFile file;
-    if (const std::optional<QString> fault = Fault(file))
-        return QStringLiteral("%1: %2").arg(path, *fault);
+    if (!info.isReadable())
+        return QStringLiteral("%1 cannot be read by this user: give it read permission, e.g. chgrp horaline %1; "
+                              "chmod 640 %1")
+            .arg(path);
+    if (SettingsFile::Damaged())
+        return QStringLiteral("%1 is no settings file (no [Settaggi] group, or not text): write the settings "
+                              "there (man Horaline)")
+            .arg(path);
     return std::nullopt;
+}
+
+} // namespace
+
+SettingsCheck CheckSettings()
+{
+    const QString path = SettingsFile::Path();
+    if (const std::optional<QString> unreadable = Unreadable(path))
+        return {{*unreadable}, {}};
+    SettingsCheck check;
+    for (const QString& problem : Problems(SettingsFile()))
+        check.problems.append(QStringLiteral("%1: %2").arg(path, problem));
+    for (const QString& warning : UnknownSettings())
+        check.warnings.append(QStringLiteral("%1: %2").arg(path, warning));
+    return check;
+}
+
+int PrintSettingsCheck()
+{
+    const SettingsCheck check = CheckSettings();
+    for (const QString& problem : check.problems)
+        std::printf("error: %s\n", qPrintable(problem));
+    // A relay says these as it loads the list; asked here, they are said with the rest.
+    for (const QString& warning : check.warnings + AllowListLeftOut())
+        std::printf("warning: %s\n", qPrintable(warning));
+    if (!check.problems.isEmpty()) {
+        std::printf("%s: %lld problem(s): the relay cannot run on it as it stands\n", qPrintable(SettingsFile::Path()),
+                    static_cast<long long>(check.problems.size()));
+        return EX_CONFIG;
+    }
+    std::printf("%s: the relay can run on it\n", qPrintable(SettingsFile::Path()));
+    return 0;
 }

@@ -16,19 +16,45 @@ constexpr int AnswerWaitMs = 3000;
 // A report is a few hundred bytes; five clients and long names stay far below this.
 constexpr qint64 AnswerLimit = 65536;
 
+// As monitoring plugins end: OK, WARNING, CRITICAL, UNKNOWN.
 enum ExitStatus
 {
     Relaying = 0,
     Degraded = 1,
     NotRelaying = 2,
-    NoneRunning = 3,
+    NotAsked = 3,
 };
+
+const char* const Verdicts[] = {"OK", "WARNING", "CRITICAL", "UNKNOWN"};
 
 QString LocalTime(const QJsonValue& utc)
 {
     return QDateTime::fromString(utc.toString(), Qt::ISODate)
         .toLocalTime()
         .toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"));
+}
+
+int ExitStatusOf(const QJsonObject& report)
+{
+    const QString health = report[QStringLiteral("health")].toString();
+    if (health == QLatin1String("relaying"))
+        return Relaying;
+    return health == QLatin1String("degraded") ? Degraded : NotRelaying;
+}
+
+// The figures a monitor graphs, as plugins give them: label=value[unit];warn;crit;min;max.
+QString PerformanceData(const QJsonObject& report)
+{
+    const QJsonValue age = report[QStringLiteral("lastValueAge")];
+    const QJsonObject counters = report[QStringLiteral("counters")].toObject();
+    QStringList figures {
+        age.isNull() ? QStringLiteral("age=U") : QStringLiteral("age=%1s").arg(age.toDouble(), 0, 'f', 1),
+        QStringLiteral("clients=%1;;;0;5").arg(report[QStringLiteral("clients")].toArray().size()),
+        QStringLiteral("faults=%1c").arg(report[QStringLiteral("faults")].toInt()),
+    };
+    for (auto counter = counters.begin(); counter != counters.end(); ++counter)
+        figures.append(QStringLiteral("%1=%2c").arg(counter.key()).arg(counter.value().toInteger()));
+    return figures.join(QLatin1Char(' '));
 }
 
 QString ReportText(const QJsonObject& report)
@@ -38,9 +64,10 @@ QString ReportText(const QJsonObject& report)
         lines.append(QStringLiteral("%1 %2").arg(label + QLatin1Char(':'), -12).arg(text));
     };
     const bool server = report[QStringLiteral("mode")].toString() == QLatin1String("server");
-    lines.append(QStringLiteral("Horaline, pid %1, on %2: %3")
+    lines.append(QStringLiteral("%1 - Horaline %2, pid %3, on %4: %5 | %6")
+                     .arg(QLatin1String(Verdicts[ExitStatusOf(report)]), report[QStringLiteral("version")].toString())
                      .arg(report[QStringLiteral("pid")].toInteger())
-                     .arg(SettingsFile::Path(), report[QStringLiteral("health")].toString()));
+                     .arg(SettingsFile::Path(), report[QStringLiteral("health")].toString(), PerformanceData(report)));
     add(QStringLiteral("mode"),
         report[QStringLiteral("running")].toBool()
             ? QStringLiteral("%1, running since %2")
@@ -109,24 +136,19 @@ QString ReportText(const QJsonObject& report)
     return lines.join(QLatin1Char('\n')) + QLatin1Char('\n');
 }
 
-int ExitStatusOf(const QJsonObject& report)
-{
-    const QString health = report[QStringLiteral("health")].toString();
-    if (health == QLatin1String("relaying"))
-        return Relaying;
-    return health == QLatin1String("degraded") ? Degraded : NotRelaying;
-}
-
 } // namespace
 
-std::optional<QJsonObject> AskRunning(const QByteArray& request)
+std::optional<QJsonObject> AskRunning(const QByteArray& request, QString* refusal)
 {
     for (const QString& path : StatusSocketPaths()) {
         QLocalSocket running;
         running.setReadBufferSize(AnswerLimit);
         running.connectToServer(path);
-        if (!running.waitForConnected(AnswerWaitMs))
+        if (!running.waitForConnected(AnswerWaitMs)) {
+            if (running.error() == QLocalSocket::SocketAccessError && refusal != nullptr)
+                *refusal = QStringLiteral("%1: %2").arg(path, running.errorString());
             continue;
+        }
         running.write(request + '\n');
         QElapsedTimer waited;
         waited.start();
@@ -141,13 +163,25 @@ std::optional<QJsonObject> AskRunning(const QByteArray& request)
 
 int QueryStatus(bool json)
 {
-    const std::optional<QJsonObject> report = AskRunning("status");
+    QString refusal;
+    const std::optional<QJsonObject> report = AskRunning("status", &refusal);
     if (!report) {
+        // A socket this user may not reach is a relay that may well run: unknown, not down.
+        const int status = refusal.isEmpty() ? NotRelaying : NotAsked;
+        const QString health = refusal.isEmpty() ? QStringLiteral("none running") : QStringLiteral("not asked");
         if (json)
-            std::fputs("{\"running\":false,\"health\":\"none running\"}\n", stdout);
+            std::printf(
+                "%s\n",
+                QJsonDocument(QJsonObject {{QStringLiteral("running"), false}, {QStringLiteral("health"), health}})
+                    .toJson(QJsonDocument::Compact)
+                    .constData());
+        else if (refusal.isEmpty())
+            std::printf("CRITICAL - No Horaline runs on the settings %s\n", qPrintable(SettingsFile::Path()));
         else
-            std::printf("No Horaline runs on the settings %s\n", qPrintable(SettingsFile::Path()));
-        return NoneRunning;
+            std::printf("UNKNOWN - The Horaline of the settings %s cannot be asked (%s): ask as its user, as root "
+                        "or as a member of the group horaline (adduser NAME horaline)\n",
+                        qPrintable(SettingsFile::Path()), qPrintable(refusal));
+        return status;
     }
     const QByteArray text
         = json ? QJsonDocument(*report).toJson(QJsonDocument::Indented) : ReportText(*report).toLocal8Bit();

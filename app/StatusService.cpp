@@ -23,7 +23,8 @@ StatusService::StatusService(const QString& socketPath, Report report, Raise rai
 {
     if (socketPath.isEmpty())
         return;
-    Server->setSocketOptions(QLocalServer::UserAccessOption);
+    // The folder decides who may ask: the user's own runtime folder, or a service's shared with its group.
+    Server->setSocketOptions(QLocalServer::UserAccessOption | QLocalServer::GroupAccessOption);
     // Whoever made a socket here has died: the instance lock is ours.
     QLocalServer::removeServer(socketPath);
     if (!Server->listen(socketPath)) {

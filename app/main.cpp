@@ -2,8 +2,9 @@
 #include "app/CommandLine.h"
 #include "app/Log.h"
 #include "app/LogWriter.h"
+#include "app/Questions.h"
 #include "app/RelayAlone.h"
-#include "app/StatusQuery.h"
+#include "settings/SettingsFile.h"
 
 #include <QApplication>
 #include <memory>
@@ -11,14 +12,13 @@
 int main(int argc, char* argv[])
 {
     OpenMissingStandardDescriptors();
-    const LaunchRequest request = ReadCommandLine(argc, argv);
+    const LaunchRequest request = ReadCommandLine(argc, argv, Program::Window);
     if (request.exitCode)
         return *request.exitCode;
-    if (request.status) {
-        const QCoreApplication application(argc, argv);
-        CRelayApp::NameApplication();
-        return QueryStatus(request.json);
-    }
+    if (!request.settings.isEmpty())
+        SettingsFile::Name(request.settings);
+    if (request.status || request.check)
+        return AnswerQuestion(request, argc, argv, Program::Window);
     if (request.headless)
         ExecRelayAlone(argv);
     InstallLogFormat();

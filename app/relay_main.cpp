@@ -1,22 +1,29 @@
+#include "app/CommandLine.h"
 #include "app/Log.h"
 #include "app/LogWriter.h"
+#include "app/Questions.h"
 #include "app/RelayAlone.h"
+#include "settings/SettingsFile.h"
 
 #include <QCoreApplication>
-#include <QFileInfo>
 
-// The relay without a window, linking no GUI library: what `Horaline --headless` runs.
+// The relay without a window, linking no GUI library: what a service and `Horaline --headless` run.
 int main(int argc, char* argv[])
 {
     OpenMissingStandardDescriptors();
+    const LaunchRequest request = ReadCommandLine(argc, argv, Program::Relay);
+    if (request.exitCode)
+        return *request.exitCode;
+    if (!request.settings.isEmpty())
+        SettingsFile::Name(request.settings);
+    if (request.status || request.check)
+        return AnswerQuestion(request, argc, argv, Program::Relay);
     InstallLogFormat();
     InstallLogWriter();
     int exitCode = 0;
     {
         QCoreApplication application(argc, argv);
-        const QByteArray name = qgetenv(ApplicationNameVariable);
-        QCoreApplication::setApplicationName(name.isEmpty() ? QStringLiteral("Horaline") : QFile::decodeName(name));
-        QCoreApplication::setOrganizationName(QStringLiteral("Remote Tickview System"));
+        NameApplication(Program::Relay);
         exitCode = RunRelayAlone();
     }
     FlushLog(500);

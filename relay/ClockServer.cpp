@@ -132,6 +132,7 @@ void ClockServer::OnLinkAccept()
             qCWarning(lcNet).noquote() << "client" << client->PeerText() << "rejected:" << why;
         client->SendAndClose(QByteArray(LoadString(IDS_REJECTED)));
         client->deleteLater();
+        Host.Count(Counter::ClientsRefused);
     };
     // A stranger is turned away before it is counted, so that it can never take a display's place.
     if (!Allow.Admits(client->PeerAddress()))
@@ -145,6 +146,7 @@ void ClockServer::OnLinkAccept()
     ClientList.append(client);
     ClientsFlag = 1;
     Host.SetStatus(ClientsText(ClientList.size(), true));
+    Host.Count(Counter::ClientsAdmitted);
     Admitted();
 }
 

@@ -1,6 +1,7 @@
 #include "relay/DisplayLine.h"
 
 #include "relay/LineNotes.h"
+#include "relay/RelayHost.h"
 
 #include <cerrno>
 
@@ -58,7 +59,9 @@ int DisplayLine::Write(const OutputBytes& frame)
 {
     const int error = Writer.Write(Line.SerialHandle, frame.data(), frame.size(), SerialWriteTimeoutMs);
     // A line held back by flow control is still there; any other failure is a line gone.
-    if (error != 0 && error != ETIMEDOUT)
+    if (error != 0 && error != ETIMEDOUT) {
+        Host.Count(Counter::LineLosses);
         Await(QStringLiteral("Error %1 writing to %2 !").arg(error).arg(Line.Name), error);
+    }
     return error;
 }

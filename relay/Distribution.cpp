@@ -1,7 +1,23 @@
 #include "relay/RelayController.h"
+#include "relay/RelayLog.h"
 #include "relay/RelayView.h"
 
 #include <cerrno>
+
+namespace {
+
+// Relayed all the same, as displays always had them; a line at the wrong speed is the usual cause.
+void CountRelayed(RelayHealth& health, const SourceChoice& choice, int mode, const QString& text)
+{
+    if (health.Relayed(text))
+        return;
+    qCWarning(lcRelay).noquote() << QStringLiteral("%1 sends values that are no time of day (e.g. %2): %3")
+                                        .arg(choice.NameOf(choice.InUse()), text,
+                                             mode == 1 ? QStringLiteral("check its speed")
+                                                       : QStringLiteral("check the speed of its line"));
+}
+
+} // namespace
 
 bool RelayController::SetListening(bool listen)
 {
@@ -21,7 +37,7 @@ void RelayController::RelayValue(const QByteArray& value)
         return;
     }
     StoreReceivedText(ClockBuffer, value);
-    Health.Relayed(QString::fromLatin1(value));
+    CountRelayed(Health, Choice, Config.RelayMode, QString::fromLatin1(value));
     // The display line before the views: a view can wait a moment, the clock on the wall cannot.
     DistributeClock();
     SetClock(ControlText(ClockBuffer.data(), ClockBuffer.size()));
@@ -31,7 +47,7 @@ void RelayController::OnClockFrame()
 {
     ReplaceSpaces(ClockBuffer);
     const QByteArray text = FormatClockText(ClockBuffer);
-    Health.Relayed(QString::fromLatin1(text));
+    CountRelayed(Health, Choice, Config.RelayMode, QString::fromLatin1(text));
     // The clients before the views: a view can wait a moment, the clocks on the wall cannot.
     DistributeClock();
     SetClock(ControlText(text.constData(), size_t(text.size())));

@@ -66,6 +66,11 @@ void RelayController::RecordFault(const QString& text)
     Health.RecordFault(text);
 }
 
+void RelayController::Count(Counter which)
+{
+    Health.Counters.Add(which);
+}
+
 int RelayController::SerialHandle() const
 {
     if (Display.Line.IsOpen())

@@ -78,6 +78,7 @@ public:
     bool LogAllows(const QLoggingCategory& category, const QString& kind, const QString& source = QString()) override;
     // A fault the relay heals from, counted for the status query.
     void RecordFault(const QString& text) override;
+    void Count(Counter which) override;
     // The one open serial line of the mode: the display line, or the primary input line; -1 for none.
     int SerialHandle() const;
     // The client's connection timer while it seeks its server; 0 otherwise.

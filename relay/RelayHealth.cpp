@@ -6,6 +6,8 @@ namespace {
 constexpr qint64 NotRelayingMs = 30000;
 // Past this a source that is still there is silent.
 constexpr qint64 SilentMs = 5000;
+// A line at the wrong speed sends garbage every second: the log hears of it once a minute.
+constexpr qint64 NotATimeLogMs = 60000;
 
 QJsonValue Time(const QDateTime& time)
 {
@@ -32,10 +34,18 @@ void RelayHealth::RecordFault(const QString& text)
     LastFaultAt = QDateTime::currentDateTimeUtc();
 }
 
-void RelayHealth::Relayed(const QString& text)
+bool RelayHealth::Relayed(const QString& text)
 {
     LastValue.start();
     LastValueText = text;
+    Counters.Add(Counter::ValuesRelayed);
+    if (QTime::fromString(text, QStringLiteral("HH:mm:ss")).isValid())
+        return true;
+    Counters.Add(Counter::ValuesNotATime);
+    if (NotATimeTold.isValid() && NotATimeTold.elapsed() < NotATimeLogMs)
+        return true;
+    NotATimeTold.start();
+    return false;
 }
 
 QString RelayHealth::Health(bool running, bool somethingAway) const
@@ -58,5 +68,6 @@ QJsonObject RelayHealth::Report(bool running) const
         {QStringLiteral("faults"), FaultCount},
         {QStringLiteral("lastFault"), LastFault.isEmpty() ? QJsonValue() : QJsonValue(LastFault)},
         {QStringLiteral("lastFaultAt"), Time(LastFaultAt)},
+        {QStringLiteral("counters"), Counters.Report()},
     };
 }

@@ -1,19 +1,22 @@
 #pragma once
 
+#include "relay/RelayCounters.h"
+
 #include <QDateTime>
 #include <QElapsedTimer>
 #include <QJsonObject>
 #include <QString>
 
 // What a relay has done since its start, as a status query is told it: since when it runs, the faults
-// it healed from and the last of them, and the last value it relayed and when.
+// it healed from and the last of them, the last value it relayed and when, and the counts of events.
 class RelayHealth
 {
 public:
     // A run starts: nothing relayed, no fault yet.
     void Restart();
     void RecordFault(const QString& text);
-    void Relayed(const QString& text);
+    // A value went out; false when it is no time of day and the log has not been told so this minute.
+    bool Relayed(const QString& text);
     // A stopped relay has no value of now.
     void Forget() { LastValue.invalidate(); }
     // The last value came at most this long ago.
@@ -25,6 +28,8 @@ public:
     // The fields of the status report that these figures make.
     QJsonObject Report(bool running) const;
 
+    RelayCounters Counters;
+
 private:
     QDateTime RunSince;
     QElapsedTimer RunClock;
@@ -34,4 +39,6 @@ private:
     // When the last value went out, and what it was.
     QElapsedTimer LastValue;
     QString LastValueText;
+    // When the log last heard of values that are no time of day.
+    QElapsedTimer NotATimeTold;
 };

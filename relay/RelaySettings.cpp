@@ -78,7 +78,8 @@ StoredRelay LoadRelaySettings(const StoredRelay& defaults)
     LoadInt(file, QStringLiteral("ProgMode"), -1, config.RelayMode);
     const StoredStandby standby = LoadStandbySettings(config.RelayMode);
     config.Standby = standby.config;
-    config.StandbyFault = standby.fault;
+    if (!standby.faults.isEmpty())
+        config.StandbyFault = standby.faults.first();
     return stored;
 }
 

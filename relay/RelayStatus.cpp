@@ -56,6 +56,7 @@ QJsonObject RelayController::StatusReport() const
     const bool networkAway = server ? Clients.ListeningFlag == 0 : primary == nullptr || !primary->IsOpen();
     QJsonObject report {
         {QStringLiteral("pid"), QCoreApplication::applicationPid()},
+        {QStringLiteral("version"), QStringLiteral(HORALINE_VERSION)},
         {QStringLiteral("settings"), SettingsFile::Path()},
         {QStringLiteral("mode"), server ? QStringLiteral("server") : QStringLiteral("client")},
         {QStringLiteral("running"), running},

@@ -11,19 +11,21 @@ QString ShownSetting(const SettingsFile& file, const QString& name)
                                : QStringLiteral("[%1] %2 (not set)").arg(file.Group(), name);
 }
 
-std::optional<QString> LineSettingFault(const SettingsFile& file, const QString& nameKey, const QString& name,
-                                        const QString& speedKey, const QString& speed, const LineExample& example)
+QStringList LineSettingFaults(const SettingsFile& file, const QString& nameKey, const QString& name,
+                              const QString& speedKey, const QString& speed, const LineExample& example)
 {
+    QStringList faults;
     if (!ParseComName(name))
-        return QStringLiteral("%1 names no serial port: write the COM name of the %2, e.g. %3=%4")
-            .arg(ShownSetting(file, nameKey), example.line, nameKey, example.name);
-    if (ComDeviceNow(name).isEmpty())
-        return QStringLiteral("%1 has no device: write one under [Ports], e.g. %2=%3")
-            .arg(ShownSetting(file, nameKey), name, example.device);
+        faults.append(QStringLiteral("%1 names no serial port: write the COM name of the %2, e.g. %3=%4")
+                          .arg(ShownSetting(file, nameKey), example.line, nameKey, example.name));
+    else if (ComDeviceNow(name).isEmpty())
+        faults.append(QStringLiteral("%1 has no device: write one under [Ports], e.g. %2=%3")
+                          .arg(ShownSetting(file, nameKey), name, example.device));
     if (!SpeedFromText(speed))
-        return QStringLiteral("%1 is no speed: write one of 300, 1200, 2400, 4800, 9600, 19200, 38400, e.g. %2=9600")
-            .arg(ShownSetting(file, speedKey), speedKey);
-    return std::nullopt;
+        faults.append(
+            QStringLiteral("%1 is no speed: write one of 300, 1200, 2400, 4800, 9600, 19200, 38400, e.g. %2=9600")
+                .arg(ShownSetting(file, speedKey), speedKey));
+    return faults;
 }
 
 std::optional<QString> PortSettingFault(const SettingsFile& file, const QString& key)

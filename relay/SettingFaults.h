@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <optional>
 
 class SettingsFile;
@@ -20,9 +21,9 @@ struct LineExample
 };
 
 // A line's name and speed, as the caller takes them from the file: a name that is no COM name, a COM
-// name with no device behind it, a speed the list does not offer.
-std::optional<QString> LineSettingFault(const SettingsFile& file, const QString& nameKey, const QString& name,
-                                        const QString& speedKey, const QString& speed, const LineExample& example);
+// name with no device behind it, a speed the list does not offer; each one said.
+QStringList LineSettingFaults(const SettingsFile& file, const QString& nameKey, const QString& name,
+                              const QString& speedKey, const QString& speed, const LineExample& example);
 
 // A port number that is written and is not from 1 to 60000.
 std::optional<QString> PortSettingFault(const SettingsFile& file, const QString& key);

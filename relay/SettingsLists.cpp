@@ -4,6 +4,8 @@
 #include "settings/SettingsFile.h"
 #include "settings/SettingsLog.h"
 
+#include <QRegularExpression>
+
 ComDeviceMap LoadComDeviceMap()
 {
     ComDeviceMap devices;
@@ -23,13 +25,50 @@ QString ComDeviceNow(const QString& name)
     return number ? ComDevice(*number, LoadComDeviceMap()) : QString();
 }
 
-AllowList LoadAllowList()
+namespace {
+
+const QString ClientsGroup = QStringLiteral("Clients");
+const QString AllowKey = QStringLiteral("Allow");
+
+// The settings file ends a value at ';' but keeps a '#' and what follows: both are comments here. A
+// list that is nothing but a comment stays a list that admits nobody, never an open door.
+AllowList ParsedAllowList(QStringList* invalid)
+{
+    const QStringList written = SettingsFile(ClientsGroup).ReadList(AllowKey);
+    QStringList entries;
+    for (const QString& entry : written) {
+        entries.append(entry.section(QLatin1Char('#'), 0, 0));
+        if (entry.contains(QLatin1Char('#')))
+            break;
+    }
+    const bool nothingLeft = entries.join(QString()).trimmed().isEmpty();
+    return AllowList::Parse(nothingLeft ? written : entries, invalid);
+}
+
+} // namespace
+
+QStringList AllowListLeftOut()
 {
     QStringList invalid;
-    const AllowList list
-        = AllowList::Parse(SettingsFile(QStringLiteral("Clients")).ReadList(QStringLiteral("Allow")), &invalid);
+    ParsedAllowList(&invalid);
+    QStringList leftOut;
     for (const QString& entry : std::as_const(invalid))
-        qCWarning(lcSettings).noquote() << "[Clients] Allow: not an address or range, left out:" << entry;
+        leftOut.append(QStringLiteral("[Clients] Allow: not an address or range, left out: %1").arg(entry));
+    // "127.0.0.1;::1" admits 127.0.0.1 alone.
+    const QString line = SettingsFile::LineAsWritten(ClientsGroup, AllowKey);
+    const qsizetype comment = line.indexOf(QRegularExpression(QStringLiteral("[;#]")));
+    if (comment >= 0 && !line.contains(QLatin1Char('"')))
+        leftOut.append(QStringLiteral("[Clients] Allow: the rest of the line is a comment from '%1' on, left out: %2; "
+                                      "separate addresses with commas")
+                           .arg(line.at(comment), line.mid(comment + 1).trimmed()));
+    return leftOut;
+}
+
+AllowList LoadAllowList()
+{
+    for (const QString& leftOut : AllowListLeftOut())
+        qCWarning(lcSettings).noquote() << leftOut;
+    const AllowList list = ParsedAllowList(nullptr);
     if (!list.IsOpen())
         qCInfo(lcNet).noquote() << "clients admitted only from" << list.Text();
     return list;

@@ -8,4 +8,8 @@
 ComDeviceMap LoadComDeviceMap();
 // The device a COM name stands for with [Ports] as it stands now; empty for a name that is no COM name.
 QString ComDeviceNow(const QString& name);
+// The allow-list; what is left out of it is said in the log.
 AllowList LoadAllowList();
+// What of [Clients] Allow is left out: entries that are no address or range, and whatever follows a
+// ';' or '#', which the settings file takes for a comment.
+QStringList AllowListLeftOut();

@@ -95,6 +95,7 @@ void SourceChoice::Take(Source before, const std::optional<QByteArray>& value)
 {
     const Source now = Switch.InUse();
     if (now != before) {
+        Host.Count(Counter::SourceSwitches);
         switch (now) {
         case Source::Standby:
             qCWarning(lcRelay).noquote() << "the standby" << StandbyName << "takes over from" << PrimaryName;

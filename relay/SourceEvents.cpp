@@ -38,6 +38,7 @@ void RelayController::OnSourceValue(TimeSource& source, const QByteArray& value,
 void RelayController::OnSourceLost(TimeSource& source, const SourceFault& fault)
 {
     const bool server = Config.RelayMode == 1;
+    Count(server ? Counter::LineLosses : Counter::ServerLosses);
     if (&source != Sources[size_t(Source::Primary)].get()) {
         Choice.Lost(Source::Standby);
         const bool rejected = !server && static_cast<ServerSource&>(source).Rejected();

@@ -23,14 +23,14 @@ std::optional<int> Number(const SettingsFile& file, const QString& name, int low
     return value;
 }
 
-std::optional<QString> LineFault(const SettingsFile& file, StandbyConfig& standby)
+QStringList LineFaults(const SettingsFile& file, StandbyConfig& standby)
 {
     const QString nameKey = QStringLiteral("InComName");
     const QString speedKey = QStringLiteral("InComSpeed");
     standby.InComName = file.ReadText(nameKey).trimmed();
     standby.InComSpeed = file.ReadText(speedKey).trimmed();
-    return LineSettingFault(file, nameKey, standby.InComName, speedKey, standby.InComSpeed,
-                            {QStringLiteral("standby line"), QStringLiteral("COM4"), QStringLiteral("/dev/ttyUSB1")});
+    return LineSettingFaults(file, nameKey, standby.InComName, speedKey, standby.InComSpeed,
+                             {QStringLiteral("standby line"), QStringLiteral("COM4"), QStringLiteral("/dev/ttyUSB1")});
 }
 
 std::optional<QString> ServerFault(const SettingsFile& file, StandbyConfig& standby)
@@ -63,18 +63,20 @@ StoredStandby LoadStandbySettings(int relayMode)
     const std::optional<int> after = Number(file, afterKey, 1, LongestAfterS, standby.AfterS);
     const std::optional<int> ownClock = Number(file, ownClockKey, 0, 1, 0);
     if (!after)
-        stored.fault = QStringLiteral("%1 is no number of seconds from 1 to %2: write e.g. %3=3")
-                           .arg(ShownSetting(file, afterKey))
-                           .arg(LongestAfterS)
-                           .arg(afterKey);
-    else if (!ownClock)
-        stored.fault = QStringLiteral("%1 is neither 0 nor 1: write %2=1 to send this computer's time when no "
-                                      "source speaks, %2=0 not to")
-                           .arg(ShownSetting(file, ownClockKey), ownClockKey);
-    else if (relayMode == 1 && file.Contains(QStringLiteral("InComName")))
-        stored.fault = LineFault(file, standby);
-    else if (relayMode != 1 && file.Contains(QStringLiteral("ServerName")))
-        stored.fault = ServerFault(file, standby);
+        stored.faults << QStringLiteral("%1 is no number of seconds from 1 to %2: write e.g. %3=3")
+                             .arg(ShownSetting(file, afterKey))
+                             .arg(LongestAfterS)
+                             .arg(afterKey);
+    if (!ownClock)
+        stored.faults << QStringLiteral("%1 is neither 0 nor 1: write %2=1 to send this computer's time when no "
+                                        "source speaks, %2=0 not to")
+                             .arg(ShownSetting(file, ownClockKey), ownClockKey);
+    if (relayMode == 1 && file.Contains(QStringLiteral("InComName")))
+        stored.faults << LineFaults(file, standby);
+    else if (relayMode != 1 && file.Contains(QStringLiteral("ServerName"))) {
+        if (const std::optional<QString> fault = ServerFault(file, standby))
+            stored.faults << *fault;
+    }
     standby.AfterS = after.value_or(standby.AfterS);
     standby.OwnClock = ownClock.value_or(0) == 1;
     return stored;

@@ -2,15 +2,16 @@
 
 #include "relay/StandbyConfig.h"
 
+#include <QStringList>
 #include <optional>
 
-// [Standby] as the settings file holds it, or what is wrong with it: the key, its value and what to
+// [Standby] as the settings file holds it, or everything that is wrong with it: the key, its value and what to
 // write instead, e.g. "[Standby] After=0 is no number of seconds from 1 to 60: write e.g. After=3". The
 // line of the standby is checked in server mode, its server in client mode.
 struct StoredStandby
 {
     StandbyConfig config;
-    std::optional<QString> fault;
+    QStringList faults;
 };
 
 StoredStandby LoadStandbySettings(int relayMode);

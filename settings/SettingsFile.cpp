@@ -12,8 +12,12 @@
 
 namespace {
 
+QString NamedPath;
+
 std::unique_ptr<QSettings> OpenStore()
 {
+    if (!NamedPath.isEmpty())
+        return std::make_unique<QSettings>(NamedPath, QSettings::IniFormat);
     return std::make_unique<QSettings>(QSettings::IniFormat, QSettings::UserScope, QCoreApplication::organizationName(),
                                        QCoreApplication::applicationName());
 }
@@ -104,12 +108,16 @@ QStringList SettingsFile::ReadList(const QString& name) const
 
 void SettingsFile::Write(const QString& name, const QString& value)
 {
+    if (Named())
+        return;
     Settings->setValue(name, value);
     Written = true;
 }
 
 void SettingsFile::Write(const QString& name, int value)
 {
+    if (Named())
+        return;
     Settings->setValue(name, value);
     Written = true;
 }
@@ -136,6 +144,32 @@ QStringList SettingsFile::Names() const
     return Settings->childKeys();
 }
 
+QString SettingsFile::LineAsWritten(const QString& group, const QString& name)
+{
+    QFile file(Path());
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
+        return QString();
+    QString current;
+    while (!file.atEnd()) {
+        const QString line = QString::fromUtf8(file.readLine()).trimmed();
+        if (line.startsWith(QLatin1Char('[')) && line.endsWith(QLatin1Char(']')))
+            current = line.mid(1, line.size() - 2);
+        else if (current == group && line.section(QLatin1Char('='), 0, 0).trimmed() == name)
+            return line;
+    }
+    return QString();
+}
+
+QStringList SettingsFile::Groups()
+{
+    return OpenStore()->childGroups();
+}
+
+QStringList SettingsFile::NamesOutsideGroups()
+{
+    return OpenStore()->childKeys();
+}
+
 QString SettingsFile::Group() const
 {
     return Settings->group();
@@ -144,6 +178,22 @@ QString SettingsFile::Group() const
 QString SettingsFile::Path()
 {
     return OpenStore()->fileName();
+}
+
+void SettingsFile::Name(const QString& path)
+{
+    NamedPath = QFileInfo(path).absoluteFilePath();
+}
+
+bool SettingsFile::Named()
+{
+    return !NamedPath.isEmpty();
+}
+
+bool SettingsFile::Damaged()
+{
+    const std::unique_ptr<QSettings> store = OpenStore();
+    return LooksDamaged(store->fileName(), store->status() == QSettings::FormatError);
 }
 
 QString SettingsFile::SetAsideIfDamaged()
@@ -155,7 +205,8 @@ QString SettingsFile::SetAsideIfDamaged()
 QString SettingsFile::SetAsideIfDamaged(std::unique_ptr<QSettings>& store)
 {
     const QString path = store->fileName();
-    if (!LooksDamaged(path, store->status() == QSettings::FormatError))
+    // The administrator's file stays where it is: the check says what is wrong with it.
+    if (Named() || !LooksDamaged(path, store->status() == QSettings::FormatError))
         return QString();
     store.reset();
     return SetAside(path);

@@ -4,8 +4,9 @@
 #include <QString>
 #include <memory>
 
-// One access to the per-user settings file: opened for one load or one save, and written to disk,
-// atomically, before it goes away. Nothing is kept between accesses.
+// One access to the settings file: opened for one load or one save, and written to disk, atomically,
+// before it goes away. Nothing is kept between accesses. The file is the per-user one, or the one named
+// on the command line, which is the administrator's: that one is read as it stands and never written.
 class SettingsFile
 {
 public:
@@ -32,9 +33,19 @@ public:
     QString Group() const;
     // Every name in the group, for groups that hold a free list of entries.
     QStringList Names() const;
+    // The line that sets the name in the group, as the file holds it, comments and all; empty if none.
+    static QString LineAsWritten(const QString& group, const QString& name);
+    // The groups of the file, and the names written before any group.
+    static QStringList Groups();
+    static QStringList NamesOutsideGroups();
 
-    // $XDG_CONFIG_HOME/Remote Tickview System/<application name>.ini
+    // The named file, or $XDG_CONFIG_HOME/Remote Tickview System/<application name>.ini
     static QString Path();
+    // From now on every access reads this file, and none writes: not a default, not the running state.
+    static void Name(const QString& path);
+    static bool Named();
+    // Whether the file cannot be settings (see below), without moving it.
+    static bool Damaged();
     // A file that cannot be settings (not INI, NUL bytes, no group at all, a folder in its place) is
     // moved aside as <name>.malformed-<date> and said in the log; returns where it went, or nothing.
     static QString SetAsideIfDamaged();

@@ -48,6 +48,7 @@ RelayConfig Configuration(const CRelayDlg& window)
     // The spare sources have no controls: the file alone holds them.
     const StoredStandby standby = LoadStandbySettings(window.RelayMode);
     config.Standby = standby.config;
-    config.StandbyFault = standby.fault;
+    if (!standby.faults.isEmpty())
+        config.StandbyFault = standby.faults.first();
     return config;
 }

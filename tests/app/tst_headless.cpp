@@ -1,6 +1,7 @@
 #include "app/LogWriter.h"
 #include "relay/RelayLog.h"
 #include "relay/UnattendedView.h"
+#include "support/ProgramRun.h"
 #include "support/RelayFixture.h"
 #include "support/TestMain.h"
 
@@ -20,16 +21,6 @@
 
 namespace {
 
-// The real program as a service manager or an SSH session starts it: no display of any kind.
-void StartWithoutDisplay(QProcess& program, const QStringList& arguments)
-{
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
-        environment.remove(QLatin1String(name));
-    program.setProcessEnvironment(environment);
-    program.start(QStringLiteral(HORALINE_BINARY), arguments);
-}
-
 // A server relay left running on a line and a free port.
 quint16 WriteServerSettings(const PtyPair& line)
 {
@@ -42,17 +33,6 @@ quint16 WriteServerSettings(const PtyPair& line)
     file.Write(QStringLiteral("ProgMode"), 1);
     file.Write(QStringLiteral("ProgRun"), 1);
     return port;
-}
-
-// Connected once the program listens; the program takes a moment to start.
-void ConnectWhenListening(QTcpSocket& peer, quint16 port)
-{
-    QElapsedTimer waited;
-    waited.start();
-    do {
-        peer.abort();
-        peer.connectToHost(QHostAddress::LocalHost, port);
-    } while (!peer.waitForConnected(200) && waited.elapsed() < 20000);
 }
 
 // The program started on a server's settings, with a display connected and admitted.
@@ -200,10 +180,18 @@ private slots:
                      && report[QStringLiteral("listening")] == port && report[QStringLiteral("server")].isNull()
                      && report[QStringLiteral("clients")][0][QStringLiteral("address")]
                          == QStringLiteral("127.0.0.1:%1").arg(peer.localPort())
-                     && report[QStringLiteral("clients")].toArray().size() == 1,
+                     && report[QStringLiteral("clients")].toArray().size() == 1
+                     && report[QStringLiteral("version")] == QStringLiteral(HORALINE_VERSION)
+                     && report[QStringLiteral("counters")][QStringLiteral("valuesRelayed")] == 1
+                     && report[QStringLiteral("counters")][QStringLiteral("clientsAdmitted")] == 1
+                     && report[QStringLiteral("counters")][QStringLiteral("valuesNotATime")] == 0,
                  QJsonDocument(report).toJson().constData());
+        // A monitoring plugin's first line: the verdict, then the figures after a bar.
         const QString text = QString::fromLocal8Bit(ask({QStringLiteral("--status")}, 0));
-        QVERIFY2(text.contains(QStringLiteral(": relaying\n"))
+        QVERIFY2(text.startsWith(QStringLiteral("OK - Horaline %1, pid ").arg(QStringLiteral(HORALINE_VERSION)))
+                     && text.section(QLatin1Char('\n'), 0, 0).contains(QStringLiteral(": relaying | age="))
+                     && text.section(QLatin1Char('\n'), 0, 0).contains(QStringLiteral(" clients=1;;;0;5 "))
+                     && text.section(QLatin1Char('\n'), 0, 0).contains(QStringLiteral(" valuesRelayed=1c"))
                      && text.contains(QStringLiteral("last value:  10:11:12, "))
                      && text.contains(QStringLiteral("\n  127.0.0.1:%1 since ").arg(peer.localPort()))
                      && text.contains(QStringLiteral(
@@ -221,8 +209,8 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(ask({QStringLiteral("--status")}, 1).contains("line:        COM240 = "), 10000);
         ::kill(pid_t(program.processId()), SIGTERM);
         QVERIFY(program.waitForFinished(10000));
-        QVERIFY(ask({QStringLiteral("--status")}, 3)
-                    .startsWith("No Horaline runs on the settings " + SettingsFile::Path().toLocal8Bit()));
+        QVERIFY(ask({QStringLiteral("--status")}, 2)
+                    .startsWith("CRITICAL - No Horaline runs on the settings " + SettingsFile::Path().toLocal8Bit()));
         // The queries were no clients.
         QCOMPARE(QString::fromLocal8Bit(program.readAllStandardError()).count(QStringLiteral("admitted")), 1);
     }

@@ -1,0 +1,13 @@
+#include "app/Questions.h"
+
+#include "app/SettingsCheck.h"
+#include "app/StatusQuery.h"
+
+#include <QCoreApplication>
+
+int AnswerQuestion(const LaunchRequest& request, int argc, char* argv[], Program program)
+{
+    const QCoreApplication application(argc, argv);
+    NameApplication(program);
+    return request.check ? PrintSettingsCheck() : QueryStatus(request.json);
+}
