@@ -71,7 +71,7 @@ private slots:
         StartWithoutDisplay(version, {QStringLiteral("--version")});
         QVERIFY(version.waitForFinished(10000));
         QCOMPARE(version.exitCode(), 0);
-        QCOMPARE(version.readAllStandardOutput(), QByteArray("Horaline 1.0.8\n"));
+        QCOMPARE(version.readAllStandardOutput(), QByteArray("Horaline " HORALINE_VERSION "\n"));
 
         QProcess wrong;
         StartWithoutDisplay(wrong, {QStringLiteral("--no-such-option")});
@@ -317,7 +317,7 @@ private slots:
         // Each line with its priority and no time of its own; Qt's own words never among them.
         log.seek(0);
         const QString text = QString::fromLocal8Bit(log.readAll());
-        QVERIFY2(text.contains(QStringLiteral("<6>horaline.relay: Horaline 1.0.8 starts without a window"))
+        QVERIFY2(text.contains(QStringLiteral("<6>horaline.relay: Horaline " HORALINE_VERSION " starts without a window"))
                      && text.contains(QStringLiteral("<4>horaline.serial: COM240 doesn't exist ! (/nonexistent/line): "
                                                      "No such file or directory (errno 2) - trying COM240 again")),
                  qPrintable(text));

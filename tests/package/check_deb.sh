@@ -1,45 +1,91 @@
 #!/usr/bin/env bash
-# Builds the .deb and checks it as an installer and a distribution would see it, without installing it on
-# this machine: lintian, its declared dependencies, its files unpacked into a temporary root, its
-# desktop entry and its AppStream metainfo. Any error or warning fails.
+# Builds the two .debs and checks them as an installer and a distribution would see them, without
+# installing them on this machine: lintian, their declared dependencies (no GUI library for the relay),
+# their files unpacked into a temporary root, the conffile, the maintainer scripts run against stand-ins
+# for adduser and its kin, the desktop entry and the AppStream metainfo. Any error or warning fails.
 #   check_deb.sh <build dir>
 set -euo pipefail
 build="$1"
 root=$(mktemp -d)
 trap 'rm -rf "$root"' EXIT
+fail() { echo "FAIL: $*" >&2; exit 1; }
+rm -f "$build"/horaline_*.deb "$build"/horaline-relay_*.deb
 (cd "$build" && cpack -G DEB > "$root/cpack.log") || { cat "$root/cpack.log"; exit 1; }
-deb=$(ls -t "$build"/horaline_*.deb | head -n 1)
-depends=$(dpkg-deb -f "$deb" Depends)
-echo "Depends: $depends"
-for needed in libqt6widgets6 libqt6network6 qt6-qpa-plugins; do
-    grep -q "$needed" <<< "$depends" || { echo "FAIL: $needed is not declared" >&2; exit 1; }
+relay=$(ls "$build"/horaline-relay_*.deb)
+window=$(ls "$build"/horaline_*.deb)
+
+depends=$(dpkg-deb -f "$relay" Depends)
+echo "horaline-relay Depends: $depends"
+for needed in libqt6core6 libqt6network6 libsystemd0 adduser; do
+    grep -q "$needed" <<< "$depends" || fail "horaline-relay does not declare $needed"
 done
-dpkg-deb -x "$deb" "$root/install"
-for file in usr/bin/Horaline usr/bin/horaline-timecode usr/bin/horaline-autostart usr/libexec/horaline/horaline-relay; do
-    [ -x "$root/install/$file" ] || { echo "FAIL: $file is missing or not executable" >&2; exit 1; }
+for unwanted in libqt6gui6 libqt6widgets6 qt6-qpa-plugins; do
+    ! grep -q "$unwanted" <<< "$depends" || fail "horaline-relay depends on $unwanted"
 done
-[ -s "$root/install/usr/lib/systemd/user/horaline.service" ] || { echo "FAIL: the user unit is missing" >&2; exit 1; }
-[ -s "$root/install/usr/lib/systemd/system/horaline@.service" ] || { echo "FAIL: the system unit is missing" >&2; exit 1; }
+depends=$(dpkg-deb -f "$window" Depends)
+echo "horaline Depends: $depends"
+for needed in libqt6widgets6 qt6-qpa-plugins "horaline-relay (= "; do
+    grep -qF "$needed" <<< "$depends" || fail "horaline does not declare $needed"
+done
+
+dpkg-deb -x "$relay" "$root/relay"
+dpkg-deb -x "$window" "$root/window"
+for file in relay/usr/bin/horaline-relay window/usr/bin/Horaline window/usr/bin/horaline-timecode \
+    window/usr/bin/horaline-autostart; do
+    [ -x "$root/$file" ] || fail "$file is missing or not executable"
+done
+for file in relay/usr/lib/systemd/user/horaline.service relay/usr/lib/systemd/system/horaline@.service \
+    relay/etc/horaline/example.ini relay/usr/share/man/man1/horaline-relay.1.gz \
+    relay/usr/share/doc/horaline-relay/copyright relay/usr/share/doc/horaline-relay/changelog.gz \
+    window/usr/share/doc/horaline/copyright window/usr/share/doc/horaline/changelog.gz \
+    window/usr/share/doc/horaline/examples/Horaline.ini window/usr/share/man/man1/Horaline.1.gz \
+    window/usr/share/man/man1/horaline-timecode.1.gz window/usr/share/man/man1/horaline-autostart.1.gz; do
+    [ -s "$root/$file" ] || fail "$file is missing"
+done
 for size in 16 32 48 256; do
-    icon="usr/share/icons/hicolor/${size}x${size}/apps/horaline.png"
-    [ -s "$root/install/$icon" ] || { echo "FAIL: $icon is missing" >&2; exit 1; }
+    icon="window/usr/share/icons/hicolor/${size}x${size}/apps/horaline.png"
+    [ -s "$root/$icon" ] || fail "$icon is missing"
 done
-for file in usr/share/doc/horaline/copyright usr/share/doc/horaline/changelog.gz \
-    usr/share/doc/horaline/examples/Horaline.ini usr/share/man/man1/Horaline.1.gz \
-    usr/share/man/man1/horaline-timecode.1.gz usr/share/man/man1/horaline-autostart.1.gz; do
-    [ -s "$root/install/$file" ] || { echo "FAIL: $file is missing" >&2; exit 1; }
+
+# The administrator's example is a conffile: an upgrade keeps what was changed in it.
+dpkg-deb -e "$relay" "$root/control"
+[ "$(cat "$root/control/conffiles")" = /etc/horaline/example.ini ] || fail "conffiles: $(cat "$root/control/conffiles")"
+for script in postinst prerm postrm; do
+    [ -x "$root/control/$script" ] || fail "no executable $script"
+    sh -n "$root/control/$script" || fail "$script does not parse"
 done
-lintian -I --fail-on error,warning "$deb" 2>&1 | grep -v "running with root privileges" | tee "$root/lintian.log"
-if grep -q '^[EW]: ' "$root/lintian.log"; then
-    echo "FAIL: lintian" >&2
-    exit 1
-fi
-desktop=$(desktop-file-validate "$root/install/usr/share/applications/org.horaline.Horaline.desktop" 2>&1)
-[ -z "$desktop" ] || { echo "FAIL: $desktop" >&2; exit 1; }
-metainfo=$(appstreamcli validate --no-net "$root/install/usr/share/metainfo/org.horaline.Horaline.metainfo.xml" 2>&1) \
-    || { echo "FAIL: $metainfo" >&2; exit 1; }
-if grep -q '^[EW]: ' <<< "$metainfo"; then
-    echo "FAIL: $metainfo" >&2
-    exit 1
-fi
-echo "PASS: $(basename "$deb")"
+grep -q "daemon-reload" "$root/control/postinst" || fail "postinst does not tell systemd of the units"
+grep -q "try-restart 'horaline@\*.service'" "$root/control/postinst" || fail "postinst restarts no instance"
+grep -q "stop 'horaline@\*.service'" "$root/control/prerm" || fail "prerm stops no instance"
+
+# The scripts against stand-ins that write down what they are asked: a first install makes the user
+# in dialout, an upgrade makes none, a purge takes it away.
+mkdir "$root/bin"
+for command in adduser deluser delgroup systemctl deb-systemd-invoke; do
+    printf '#!/bin/sh\necho "%s $*" >> "%s"\n' "$command" "$root/calls" > "$root/bin/$command"
+done
+printf '#!/bin/sh\n[ -e "%s" ]\n' "$root/user-exists" > "$root/bin/getent"
+chmod +x "$root"/bin/*
+run() { PATH="$root/bin:$PATH" sh "$root/control/$1" "${@:2}" || fail "$1 $* failed"; }
+run postinst configure
+grep -q "^adduser --system --group .*horaline$" "$root/calls" || fail "install made no system user: $(cat "$root/calls")"
+grep -q "^adduser --quiet horaline dialout$" "$root/calls" || fail "the user is not put in dialout"
+touch "$root/user-exists"
+: > "$root/calls"
+run postinst configure 1.0.8
+! grep -q -- "--system" "$root/calls" || fail "an upgrade made the user again"
+run prerm remove
+run postrm remove
+! grep -q deluser "$root/calls" || fail "a remove took the user away"
+run postrm purge
+grep -q "^deluser --quiet --system horaline$" "$root/calls" || fail "a purge left the user"
+
+lintian -I --fail-on error,warning "$relay" "$window" 2>&1 | grep -v "running with root privileges" \
+    | tee "$root/lintian.log"
+! grep -q '^[EW]: ' "$root/lintian.log" || fail "lintian"
+desktop=$(desktop-file-validate "$root/window/usr/share/applications/org.horaline.Horaline.desktop" 2>&1)
+[ -z "$desktop" ] || fail "$desktop"
+metainfo=$(appstreamcli validate --no-net "$root/window/usr/share/metainfo/org.horaline.Horaline.metainfo.xml" 2>&1) \
+    || fail "$metainfo"
+! grep -q '^[EW]: ' <<< "$metainfo" || fail "$metainfo"
+echo "PASS: $(basename "$relay"), $(basename "$window")"
