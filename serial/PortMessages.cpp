@@ -1,5 +1,7 @@
 #include "serial/PortMessages.h"
 
+#include "serial/AccessHint.h"
+
 #include <cerrno>
 #include <cstring>
 
@@ -66,9 +68,7 @@ QString PortFaultLogText(const QString& text, const QString& device, int error)
     switch (error) {
     case EACCES:
     case EPERM:
-        return said
-            + QStringLiteral(" - the user running Horaline needs the dialout group: "
-                             "sudo adduser <user> dialout, then log in again or restart the service");
+        return said + AccessHint(device);
     case EBUSY:
         return said + QStringLiteral(" - another program holds the device");
     case EIO:

@@ -97,8 +97,11 @@ SerialOpenResult OpenSerialDevice(const QString& device)
         return {-1, error};
     }
     // Keeps other programs out; a device that is no terminal fails here and is told apart when its
-    // line settings are read.
-    ::ioctl(fd, TIOCEXCL);
+    // line settings are read. Not on a pseudo-terminal: there the flag outlives a relay that was killed,
+    // as long as the program behind the line keeps it, and the relay started again would find its own
+    // line busy for good. The flock above, which dies with its holder, keeps others out as well.
+    if (!IsPseudoTerminal(device))
+        ::ioctl(fd, TIOCEXCL);
     WriteUucpLock(device);
     return {fd, 0};
 }

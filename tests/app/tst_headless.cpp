@@ -73,6 +73,13 @@ private slots:
         QCOMPARE(version.exitCode(), 0);
         QCOMPARE(version.readAllStandardOutput(), QByteArray("Horaline " HORALINE_VERSION "\n"));
 
+        // The relay alone answers too, as an administrator calls it.
+        QProcess relayVersion;
+        relayVersion.start(QStringLiteral(HORALINE_RELAY_BINARY), {QStringLiteral("--version")});
+        QVERIFY(relayVersion.waitForFinished(10000));
+        QCOMPARE(relayVersion.exitCode(), 0);
+        QCOMPARE(relayVersion.readAllStandardOutput(), QByteArray("horaline-relay " HORALINE_VERSION "\n"));
+
         QProcess wrong;
         StartWithoutDisplay(wrong, {QStringLiteral("--no-such-option")});
         QVERIFY(wrong.waitForFinished(10000));
@@ -317,10 +324,11 @@ private slots:
         // Each line with its priority and no time of its own; Qt's own words never among them.
         log.seek(0);
         const QString text = QString::fromLocal8Bit(log.readAll());
-        QVERIFY2(text.contains(QStringLiteral("<6>horaline.relay: Horaline " HORALINE_VERSION " starts without a window"))
-                     && text.contains(QStringLiteral("<4>horaline.serial: COM240 doesn't exist ! (/nonexistent/line): "
-                                                     "No such file or directory (errno 2) - trying COM240 again")),
-                 qPrintable(text));
+        QVERIFY2(
+            text.contains(QStringLiteral("<6>horaline.relay: Horaline " HORALINE_VERSION " starts without a window"))
+                && text.contains(QStringLiteral("<4>horaline.serial: COM240 doesn't exist ! (/nonexistent/line): "
+                                                "No such file or directory (errno 2) - trying COM240 again")),
+            qPrintable(text));
         for (const QString& line : text.split(QLatin1Char('\n'), Qt::SkipEmptyParts))
             QVERIFY2(line.contains(QRegularExpression(QStringLiteral("^<[3-6]>horaline\\.[a-z]+: "))),
                      qPrintable(line));

@@ -6,6 +6,8 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
+#include <cerrno>
+#include <grp.h>
 #include <unistd.h>
 
 class TestComNames : public QObject
@@ -109,6 +111,31 @@ private slots:
         QCOMPARE(OpenFailure(ENXIO), PortFailure::Missing);
         QCOMPARE(OpenFailure(EBUSY), PortFailure::Busy);
         QCOMPARE(OpenFailure(EACCES), PortFailure::Open);
+    }
+
+    // EACCES and EPERM say what mends them where the relay runs: join the device's own group, or, in
+    // it already, allow the device where a service's policy keeps it out.
+    void accessHintsNameTheGroupOrThePolicy()
+    {
+        QTemporaryDir folder;
+        const QString device = folder.filePath(QStringLiteral("ttyX"));
+        QFile file(device);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        const QString own = QString::fromLocal8Bit(::getgrgid(::getegid())->gr_name);
+        QVERIFY2(PortFaultLogText(QStringLiteral("COM3 cannot be opened"), device, EPERM)
+                     .endsWith(QStringLiteral("in the %1 group already: something else keeps it out, as a service's "
+                                              "device policy does (systemctl edit horaline@NAME: "
+                                              "DeviceAllow=char-<kind> rw)")
+                                   .arg(own)),
+                 qPrintable(PortFaultLogText(QString(), device, EPERM)));
+        const group* other = ::getgrnam("nogroup");
+        if (::geteuid() != 0 || other == nullptr)
+            QSKIP("needs root to give the file another group");
+        QVERIFY(::chown(QFile::encodeName(device).constData(), uid_t(-1), other->gr_gid) == 0);
+        QVERIFY(
+            PortFaultLogText(QString(), device, EACCES)
+                .endsWith(QStringLiteral(" - the user running Horaline needs the nogroup group: sudo adduser <user> "
+                                         "nogroup, then log in again or restart the service")));
     }
 
     void uucpLocks()

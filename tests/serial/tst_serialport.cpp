@@ -13,6 +13,7 @@
 #include <QTemporaryDir>
 #include <memory>
 #include <sys/file.h>
+#include <sys/ioctl.h>
 
 namespace {
 
@@ -278,6 +279,10 @@ private slots:
         QVERIFY(otherBoxes.Texts()[0].startsWith(QStringLiteral("Error <%1> listening on port ").arg(EADDRINUSE)));
         QCOMPARE(otherBoxes.Texts()[1], QStringLiteral("COM200 is busy !"));
         QVERIFY(!other.Controls().Start->isChecked());
+        // Busy by the lock alone: on a pseudo-terminal the exclusive flag would outlive a relay killed.
+        int exclusive = 1;
+        QVERIFY(::ioctl(Window->Relay().SerialHandle(), TIOCGEXCL, &exclusive) == 0);
+        QCOMPARE(exclusive, 0);
     }
 
     void aDeviceGoneSinceStartUpDoesNotExist()
