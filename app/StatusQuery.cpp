@@ -146,7 +146,7 @@ std::optional<QJsonObject> AskRunning(const QByteArray& request, QString* refusa
         running.connectToServer(path);
         if (!running.waitForConnected(AnswerWaitMs)) {
             if (running.error() == QLocalSocket::SocketAccessError && refusal != nullptr)
-                *refusal = QStringLiteral("%1: %2").arg(path, running.errorString());
+                *refusal = QStringLiteral("%1: permission denied").arg(path);
             continue;
         }
         running.write(request + '\n');

@@ -271,8 +271,9 @@ private slots:
     void tellsSystemdAndWritesForTheJournal()
     {
         QTemporaryDir folder;
-        WriteSettingsText("[Settaggi]\nProgRun=1\nProgMode=1\nInComName=COM240\nInComSpeed=9600\nServerPort="
-                          + QByteArray::number(FreePort()) + "\n[Ports]\nCOM240=/nonexistent/line\n");
+        const QByteArray settings = "[Settaggi]\nProgRun=1\nProgMode=1\nInComName=COM240\nInComSpeed=9600\nServerPort="
+            + QByteArray::number(FreePort()) + "\n[Ports]\nCOM240=/nonexistent/line\n";
+        WriteSettingsText(settings);
         const QByteArray notifyPath = QFile::encodeName(folder.filePath(QStringLiteral("notify")));
         const int notify = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
         sockaddr_un address {};
@@ -314,10 +315,17 @@ private slots:
             }
         };
         listen(1500);
+        // A reload of settings it cannot run on is refused, and the manager is told so.
+        WriteSettingsText(QByteArray(settings).replace("9600", "9601"));
+        ::kill(pid_t(program.processId()), SIGHUP);
+        listen(500);
         ::kill(pid_t(program.processId()), SIGTERM);
         QVERIFY(program.waitForFinished(10000));
         listen(100);
-        QVERIFY2(said.contains("READY=1") && said.contains("STATUS=COM240 doesn't exist !")
+        QVERIFY2(said.contains("RELOADING=1")
+                     && said.contains("STATUS=settings refused at reload (1 problem(s), see the log): the relay runs "
+                                      "on as it was")
+                     && said.contains("READY=1") && said.contains("STATUS=COM240 doesn't exist !")
                      && said.count("WATCHDOG=1") >= 3 && said.indexOf("STOPPING=1") > said.indexOf("READY=1"),
                  said.join(' ').constData());
 
@@ -338,9 +346,11 @@ private slots:
         QProcess stalled;
         environment.insert(QStringLiteral("WATCHDOG_USEC"), QStringLiteral("2000"));
         stalled.setProcessEnvironment(environment);
+        WriteSettingsText(settings);
         stalled.start(QStringLiteral(HORALINE_BINARY), {QStringLiteral("--headless")});
         QVERIFY(stalled.waitForStarted(10000));
         QTest::qWait(1500);
+        QVERIFY(stalled.state() == QProcess::Running);
         ::kill(pid_t(stalled.processId()), SIGTERM);
         QVERIFY(stalled.waitForFinished(10000));
         QCOMPARE(stalled.exitCode(), 0);
