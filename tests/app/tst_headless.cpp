@@ -85,6 +85,10 @@ private slots:
         QVERIFY(wrong.waitForFinished(10000));
         QCOMPARE(wrong.exitCode(), 2);
         QVERIFY(wrong.readAllStandardError().contains("Unknown option 'no-such-option'"));
+        // Asked by a monitor, a wrong question is UNKNOWN, never CRITICAL.
+        StartWithoutDisplay(wrong, {QStringLiteral("--status"), QStringLiteral("--json"), QStringLiteral("--bogus")});
+        QVERIFY(wrong.waitForFinished(10000));
+        QCOMPARE(wrong.exitCode(), 3);
     }
 
     void relaysLogsAndEndsInOrderOnSigterm_data()
