@@ -6,6 +6,7 @@
 #include "app/StatusQuery.h"
 #include "app/StatusService.h"
 #include "app/TerminationSignals.h"
+#include "app/WebService.h"
 #include "net/CLinkSocket.h"
 #include "relay/RelayLog.h"
 #include "relay/Strings.h"
@@ -87,6 +88,8 @@ void CRelayApp::RunWindow(const QString& statusSocket)
             dialog.BringToFront();
             return true;
         });
+    WebService web([&dialog] { return dialog.Relay().StatusReport(); });
+    web.ListenAsSettingsSay();
     TerminationSignals termination;
     QObject::connect(&termination, &TerminationSignals::Received, &dialog, [&dialog](int signalNumber) {
         qCInfo(lcRelay).noquote() << "signal" << signalNumber << "received: ending in order";

@@ -6,6 +6,7 @@
 #include "app/SingleInstance.h"
 #include "app/StatusService.h"
 #include "app/TerminationSignals.h"
+#include "app/WebService.h"
 #include "net/CLinkSocket.h"
 #include "relay/RelayController.h"
 #include "relay/RelayLog.h"
@@ -38,7 +39,7 @@ bool TellCheck(const SettingsCheck& check)
 
 // SIGHUP: the settings are read again and the relay takes what changed; settings that cannot run leave it
 // running as it was, and say so to whoever looks: the log, the status query, the service manager.
-void ReadSettingsAgain(RelayController& relay, UnattendedView& view, ServiceNotifier& manager)
+void ReadSettingsAgain(RelayController& relay, UnattendedView& view, ServiceNotifier& manager, WebService& web)
 {
     manager.Reloading();
     if (const SettingsCheck check = CheckSettings(); !TellCheck(check)) {
@@ -53,6 +54,7 @@ void ReadSettingsAgain(RelayController& relay, UnattendedView& view, ServiceNoti
         return;
     }
     const RelayConfig config = LoadRelaySettings({}).config;
+    web.ListenAsSettingsSay();
     if (config.RelayMode == relay.Config.RelayMode) {
         relay.Reload(config);
     } else {
@@ -74,13 +76,15 @@ int RunRelay(const StoredRelay& stored, const QString& statusSocket)
     RelayController relay(&view);
     const StatusService queries(
         statusSocket, [&relay] { return relay.StatusReport(); }, [] { return false; });
+    WebService web([&relay] { return relay.StatusReport(); });
+    web.ListenAsSettingsSay();
     ServiceNotifier manager;
     QObject::connect(&relay, &RelayController::StatusChanged, &manager, &ServiceNotifier::Status);
     TerminationSignals termination;
     QObject::connect(&termination, &TerminationSignals::Received, &relay, [&](int signalNumber) {
         if (signalNumber == SIGHUP) {
             qCInfo(lcRelay).noquote() << "signal" << signalNumber << "received: reading the settings again";
-            ReadSettingsAgain(relay, view, manager);
+            ReadSettingsAgain(relay, view, manager, web);
             return;
         }
         qCInfo(lcRelay).noquote() << "signal" << signalNumber << "received: ending in order";

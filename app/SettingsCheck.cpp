@@ -51,6 +51,8 @@ QStringList Problems(const SettingsFile& file)
                                            "ServerName=clock-server"));
         problems.append(LineFaults(file, QStringLiteral("OutComName"), QStringLiteral("OutComSpeed")));
     }
+    if (const std::optional<QString> web = WebListenFault())
+        problems.append(*web);
     if (standby.faults.isEmpty()) {
         if (const std::optional<QString> clash = StandbyClash(config))
             problems.append(*clash);

@@ -20,6 +20,7 @@ const QMap<QString, QStringList>& Known()
          {QStringLiteral("InComName"), QStringLiteral("InComSpeed"), QStringLiteral("ServerName"),
           QStringLiteral("ServerPort"), QStringLiteral("After"), QStringLiteral("OwnClock")}},
         {QStringLiteral("Clients"), {QStringLiteral("Allow")}},
+        {QStringLiteral("Web"), {QStringLiteral("Listen")}},
         {QStringLiteral("Ports"), {}},
     };
     return known;

@@ -73,3 +73,26 @@ AllowList LoadAllowList()
         qCInfo(lcNet).noquote() << "clients admitted only from" << list.Text();
     return list;
 }
+
+namespace {
+
+const QString WebGroup = QStringLiteral("Web");
+const QString ListenKey = QStringLiteral("Listen");
+
+} // namespace
+
+std::optional<ListenAddress> LoadWebListen()
+{
+    const SettingsFile file(WebGroup);
+    return file.Contains(ListenKey) ? ParseListenAddress(file.ReadText(ListenKey)) : std::nullopt;
+}
+
+std::optional<QString> WebListenFault()
+{
+    const SettingsFile file(WebGroup);
+    if (!file.Contains(ListenKey) || ParseListenAddress(file.ReadText(ListenKey)))
+        return std::nullopt;
+    return QStringLiteral("[Web] Listen=%1 is no address and port: write e.g. Listen=127.0.0.1:8530, or "
+                          "Listen=[::]:8530 for every address")
+        .arg(file.ReadText(ListenKey));
+}

@@ -1,0 +1,82 @@
+#include "app/WebMetrics.h"
+
+#include <QJsonArray>
+
+namespace {
+
+struct Metric
+{
+    const char* name;
+    const char* type;
+    const char* help;
+};
+
+void Add(QByteArray& text, const Metric& metric, const QList<QPair<QByteArray, double>>& samples)
+{
+    text += QByteArray("# HELP ") + metric.name + ' ' + metric.help + '\n';
+    text += QByteArray("# TYPE ") + metric.name + ' ' + metric.type + '\n';
+    for (const auto& [labels, value] : samples)
+        text += metric.name + labels + ' ' + QByteArray::number(value, 'g', 15) + '\n';
+}
+
+void Add(QByteArray& text, const Metric& metric, double value)
+{
+    Add(text, metric, {{QByteArray(), value}});
+}
+
+// Label values are ours (a version, a mode, a source's role), yet escaped as the format asks.
+QByteArray Label(const QString& value)
+{
+    QByteArray escaped = value.toUtf8();
+    escaped.replace('\\', "\\\\").replace('"', "\\\"").replace('\n', "\\n");
+    return '"' + escaped + '"';
+}
+
+} // namespace
+
+QByteArray MetricsText(const QJsonObject& report)
+{
+    const QJsonObject counters = report[QStringLiteral("counters")].toObject();
+    const auto counter = [&counters](const char* name) {
+        return counters[QLatin1String(name)].toDouble();
+    };
+    const QString health = report[QStringLiteral("health")].toString();
+    const QJsonObject standby = report[QStringLiteral("standby")].toObject();
+    const QString inUse = standby.isEmpty() ? QStringLiteral("primary") : standby[QStringLiteral("inUse")].toString();
+
+    QByteArray text;
+    Add(text, {"horaline_build_info", "gauge", "The version and mode of the running relay."},
+        {{"{version=" + Label(report[QStringLiteral("version")].toString())
+              + ",mode=" + Label(report[QStringLiteral("mode")].toString()) + '}',
+          1}});
+    Add(text, {"horaline_health", "gauge", "0 relaying, 1 degraded, 2 not relaying, as --status exits."},
+        health == QLatin1String("relaying")       ? 0
+            : health == QLatin1String("degraded") ? 1
+                                                  : 2);
+    Add(text, {"horaline_clients", "gauge", "Clients connected to the server."},
+        report[QStringLiteral("clients")].toArray().size());
+    if (!report[QStringLiteral("lastValueAge")].isNull())
+        Add(text, {"horaline_last_value_age_seconds", "gauge", "How long ago the last value was relayed."},
+            report[QStringLiteral("lastValueAge")].toDouble());
+    QList<QPair<QByteArray, double>> sources;
+    for (const char* source : {"primary", "standby", "own clock"})
+        sources.append({"{source=" + Label(QLatin1String(source)) + '}', inUse == QLatin1String(source) ? 1 : 0});
+    Add(text, {"horaline_source_in_use", "gauge", "1 for the source whose values are relayed."}, sources);
+    Add(text, {"horaline_values_relayed_total", "counter", "Values relayed."}, counter("valuesRelayed"));
+    Add(text, {"horaline_values_not_a_time_total", "counter", "Values relayed that are no time of day."},
+        counter("valuesNotATime"));
+    Add(text, {"horaline_line_losses_total", "counter", "Serial lines lost."}, counter("lineLosses"));
+    Add(text, {"horaline_server_losses_total", "counter", "Servers lost."}, counter("serverLosses"));
+    Add(text,
+        {"horaline_source_switches_total", "counter",
+         "Switches between the primary, the standby and "
+         "this computer's clock."},
+        counter("sourceSwitches"));
+    Add(text, {"horaline_clients_admitted_total", "counter", "Clients admitted."}, counter("clientsAdmitted"));
+    Add(text, {"horaline_clients_refused_total", "counter", "Clients refused."}, counter("clientsRefused"));
+    Add(text, {"horaline_reloads_refused_total", "counter", "Reloads refused for settings that cannot run."},
+        counter("reloadsRefused"));
+    Add(text, {"horaline_faults_total", "counter", "Faults met since the relay started."},
+        report[QStringLiteral("faults")].toDouble());
+    return text;
+}

@@ -1,0 +1,44 @@
+#pragma once
+
+#include "net/AllowList.h"
+#include "net/ListenAddress.h"
+
+#include <QJsonObject>
+#include <QObject>
+#include <functional>
+#include <optional>
+
+class QHttpServer;
+class QHttpServerRequest;
+class QHttpServerResponder;
+class WebListener;
+
+// A read-only window on the relay for a browser or Prometheus, off unless [Web] Listen names an
+// address: `/` (one page that follows the status), `/status.json` (the report `--status --json`
+// prints), `/metrics` (the same figures for Prometheus). GET and HEAD only; the clock port's allow-list
+// applies. A peer can neither stall the relay nor grow its memory: each connection is bounded in bytes
+// and in time, connections in number.
+class WebService final : public QObject
+{
+public:
+    using Report = std::function<QJsonObject()>;
+
+    explicit WebService(Report report, QObject* parent = nullptr);
+    ~WebService() override;
+
+    // Listens there, or nowhere; said in the log. The same address again changes nothing but the list.
+    void Listen(const std::optional<ListenAddress>& where, const AllowList& allowed);
+    // Listens where [Web] says, for whom [Clients] says; nowhere without [Web].
+    void ListenAsSettingsSay();
+    // The port listened on; 0 when none.
+    quint16 Port() const;
+
+private:
+    void Answer(const QHttpServerRequest& request, QHttpServerResponder& responder) const;
+
+    Report MakeReport;
+    AllowList Allowed;
+    std::optional<ListenAddress> Where;
+    QHttpServer* Server = nullptr;
+    WebListener* Listener = nullptr;
+};

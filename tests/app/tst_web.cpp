@@ -1,0 +1,169 @@
+#include "app/WebListener.h"
+#include "app/WebService.h"
+#include "net/ListenAddress.h"
+#include "support/RelayFixture.h"
+#include "support/TestMain.h"
+
+#include <QJsonDocument>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QStandardPaths>
+#include <QTemporaryFile>
+
+namespace {
+
+// Whether the answer is all there: its headers, and as much body as they announce (none to a HEAD).
+bool Whole(const QByteArray& answer, bool head)
+{
+    const qsizetype end = answer.indexOf("\r\n\r\n");
+    if (end < 0)
+        return false;
+    const QRegularExpressionMatch length
+        = QRegularExpression(QStringLiteral("Content-Length: (\\d+)")).match(QString::fromLatin1(answer.left(end)));
+    return head || answer.size() - end - 4 >= (length.hasMatch() ? length.captured(1).toLongLong() : 0);
+}
+
+// One request as a browser or Prometheus sends it, and the whole answer, headers and all; empty when the
+// port closed without one. The server runs in this thread: it is waited for, not blocked.
+QByteArray Fetch(quint16 port, const QByteArray& method, const QByteArray& path)
+{
+    QTcpSocket peer;
+    peer.connectToHost(QHostAddress::LocalHost, port);
+    peer.write(method + ' ' + path + " HTTP/1.1\r\nHost: localhost\r\n\r\n");
+    QByteArray answer;
+    const bool whole = QTest::qWaitFor(
+        [&] {
+            answer += peer.readAll();
+            return Whole(answer, method == "HEAD") || peer.state() == QAbstractSocket::UnconnectedState;
+        },
+        5000);
+    return whole && Whole(answer, method == "HEAD") ? answer : QByteArray();
+}
+
+QByteArray Body(const QByteArray& answer)
+{
+    return answer.mid(answer.indexOf("\r\n\r\n") + 4);
+}
+
+double Sample(const QByteArray& metrics, const QString& name)
+{
+    const QRegularExpressionMatch match
+        = QRegularExpression(QStringLiteral("^%1 (\\S+)$").arg(QRegularExpression::escape(name)),
+                             QRegularExpression::MultilineOption)
+              .match(QString::fromUtf8(metrics));
+    return match.hasMatch() ? match.captured(1).toDouble() : -1;
+}
+
+} // namespace
+
+class TestWeb : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init() { ForgetSettings(); }
+
+    void listenAddresses()
+    {
+        QCOMPARE(ParseListenAddress(QStringLiteral("127.0.0.1:8530"))->port, quint16(8530));
+        QCOMPARE(ParseListenAddress(QStringLiteral("[::]:8530"))->address, QHostAddress(QHostAddress::AnyIPv6));
+        for (const char* wrong : {"8530", "::1:8530", "127.0.0.1:0", "127.0.0.1:65536", "host:8530", "[::1]"})
+            QVERIFY2(!ParseListenAddress(QLatin1String(wrong)), wrong);
+        // No [Web] group, no port; one written, that port.
+        WebService web([] { return QJsonObject(); });
+        web.ListenAsSettingsSay();
+        QCOMPARE(web.Port(), quint16(0));
+        const quint16 port = FreePort();
+        SettingsFile(QStringLiteral("Web")).Write(QStringLiteral("Listen"), QStringLiteral("127.0.0.1:%1").arg(port));
+        web.ListenAsSettingsSay();
+        QCOMPARE(web.Port(), port);
+    }
+
+    // The figures follow the relay; the page shows its value; whatever is not a read of the three paths
+    // by an admitted peer is refused.
+    void metricsStatusAndPageFollowTheRelay()
+    {
+        RelayUnderTest relay(1, 230, FreePort(), 1);
+        QTcpSocket display;
+        display.connectToHost(QHostAddress::LocalHost, relay.Port);
+        QVERIFY(display.waitForConnected(5000));
+        QTRY_COMPARE(relay.Controller.Clients.ClientList.size(), 1);
+        WebService web([&relay] { return relay.Controller.StatusReport(); });
+        web.Listen(ListenAddress {QHostAddress(QHostAddress::LocalHost), FreePort()}, AllowList());
+        QVERIFY(web.Port() != 0);
+
+        QVERIFY(relay.Line.Write("\x02"
+                                 "111213"));
+        QCOMPARE(ReadUntil(display, 8), QByteArray("11:12:13"));
+        const QByteArray first = Fetch(web.Port(), "GET", "/metrics");
+        QVERIFY2(first.startsWith("HTTP/1.1 200 ") && first.contains("text/plain; version=0.0.4"), first.constData());
+        QCOMPARE(Sample(Body(first), QStringLiteral("horaline_values_relayed_total")), 1.0);
+        QCOMPARE(Sample(Body(first), QStringLiteral("horaline_clients")), 1.0);
+        QCOMPARE(Sample(Body(first), QStringLiteral("horaline_health")), 0.0);
+        QCOMPARE(Sample(Body(first), QStringLiteral("horaline_source_in_use{source=\"primary\"}")), 1.0);
+        QVERIFY(Sample(Body(first), QStringLiteral("horaline_last_value_age_seconds")) >= 0);
+        QVERIFY(relay.Line.Write("\x02"
+                                 "111214"));
+        QCOMPARE(ReadUntil(display, 8), QByteArray("11:12:14"));
+        QCOMPARE(Sample(Body(Fetch(web.Port(), "GET", "/metrics")), QStringLiteral("horaline_values_relayed_total")),
+                 2.0);
+        const QJsonObject status = QJsonDocument::fromJson(Body(Fetch(web.Port(), "GET", "/status.json"))).object();
+        QCOMPARE(status[QStringLiteral("lastValue")].toString(), QStringLiteral("11:12:14"));
+
+        if (const QString promtool = QStandardPaths::findExecutable(QStringLiteral("promtool")); !promtool.isEmpty()) {
+            QProcess check;
+            check.start(promtool, {QStringLiteral("check"), QStringLiteral("metrics")});
+            check.write(Body(first));
+            check.closeWriteChannel();
+            QVERIFY(check.waitForFinished(10000));
+            QVERIFY2(check.exitCode() == 0, check.readAllStandardError().constData());
+        }
+        if (const QString chromium = QStandardPaths::findExecutable(QStringLiteral("chromium")); !chromium.isEmpty()) {
+            // The page fetches the value itself, without a reload.
+            QProcess browser;
+            browser.start(chromium,
+                          {QStringLiteral("--headless"), QStringLiteral("--no-sandbox"),
+                           QStringLiteral("--virtual-time-budget=3000"), QStringLiteral("--dump-dom"),
+                           QStringLiteral("http://127.0.0.1:%1/").arg(web.Port())});
+            QVERIFY(browser.waitForStarted(10000));
+            QTRY_VERIFY_WITH_TIMEOUT(browser.state() == QProcess::NotRunning, 30000);
+            QVERIFY(browser.readAllStandardOutput().contains("11:12:14"));
+        }
+
+        const QByteArray head = Fetch(web.Port(), "HEAD", "/metrics");
+        QVERIFY2(head.startsWith("HTTP/1.1 200 ") && Body(head).isEmpty() && !head.contains("Content-Length: 0"),
+                 head.constData());
+        const QByteArray post = Fetch(web.Port(), "POST", "/metrics");
+        QVERIFY2(post.startsWith("HTTP/1.1 405 ") && post.contains("Allow: GET, HEAD"), post.constData());
+        QVERIFY(Fetch(web.Port(), "GET", "/settings").startsWith("HTTP/1.1 404 "));
+        QVERIFY(Fetch(web.Port(), "GET", "/").contains("<title>Horaline</title>"));
+        web.Listen(ListenAddress {QHostAddress(QHostAddress::LocalHost), web.Port()},
+                   AllowList::Parse({QStringLiteral("10.0.0.0/8")}));
+        QVERIFY(Fetch(web.Port(), "GET", "/metrics").startsWith("HTTP/1.1 403 "));
+    }
+
+    // A 200 KB request line is cut off unanswered, a peer that sends nothing is closed: neither holds
+    // the relay or its memory.
+    void hostilePeersAreCutOff()
+    {
+        WebService web([] { return QJsonObject(); });
+        web.Listen(ListenAddress {QHostAddress(QHostAddress::LocalHost), FreePort()}, AllowList());
+        QTcpSocket huge;
+        huge.connectToHost(QHostAddress::LocalHost, web.Port());
+        QVERIFY(huge.waitForConnected(5000));
+        huge.write("GET /" + QByteArray(200 * 1024, 'a') + " HTTP/1.1\r\n\r\n");
+        QByteArray answer;
+        QTRY_VERIFY_WITH_TIMEOUT((answer += huge.readAll(), huge.state() == QAbstractSocket::UnconnectedState), 5000);
+        QVERIFY(answer.isEmpty());
+
+        QTcpSocket silent;
+        silent.connectToHost(QHostAddress::LocalHost, web.Port());
+        QVERIFY(silent.waitForConnected(5000));
+        QTRY_COMPARE_WITH_TIMEOUT(silent.state(), QAbstractSocket::UnconnectedState, WebListener::LifetimeMs + 5000);
+        // And the port still serves.
+        QVERIFY(Fetch(web.Port(), "GET", "/nothing").startsWith("HTTP/1.1 404 "));
+    }
+};
+
+HORALINE_GUILESS_TEST_MAIN(TestWeb)
+#include "tst_web.moc"
