@@ -6,8 +6,8 @@
 Each run is a server on a pseudo-terminal with one frame a second to five clients, for the seconds given:
 quiet    no [Web] group: the relay as it was;
 watched  [Web] on: a Prometheus scrape of /metrics every 15 s and the page open (/status.json each second);
-hostile  the same, and a peer that sends 200 KB request lines in a loop while 20 others connect and send
-         nothing, over and over: the scrapes and the page are then refused while every place is taken.
+hostile  the same, and a host (127.0.0.2) that sends 200 KB request lines in a loop while it opens 20
+         connections that send nothing, over and over; the scrapes and the page come from 127.0.0.1.
 Printed: the share of a core the relay took, its resident memory at the end and at its peak, and what
 the page and the scrapes were answered. Settings, devices and ports are its own, in temporary places.
 """
@@ -56,11 +56,11 @@ def hostile(port, stop):
         silent = []
         for _ in range(20):
             try:
-                silent.append(socket.create_connection(("127.0.0.1", port), timeout=2))
+                silent.append(socket.create_connection(("127.0.0.1", port), timeout=2, source_address=("127.0.0.2", 0)))
             except OSError:
                 pass
         try:
-            with socket.create_connection(("127.0.0.1", port), timeout=2) as peer:
+            with socket.create_connection(("127.0.0.1", port), timeout=2, source_address=("127.0.0.2", 0)) as peer:
                 peer.sendall(b"GET /" + b"a" * 200000 + b" HTTP/1.1\r\n\r\n")
         except OSError:
             pass

@@ -17,5 +17,8 @@ std::optional<ListenAddress> ParseListenAddress(const QString& text)
     const QHostAddress address(host);
     if (!number || port < 1 || port > 65535 || address.isNull())
         return std::nullopt;
+    // "::" is every address, IPv4 ones too, as the clock port listens: Qt's dual-stack any-address.
+    if (address == QHostAddress(QHostAddress::AnyIPv6))
+        return ListenAddress {QHostAddress(QHostAddress::Any), quint16(port)};
     return ListenAddress {address, quint16(port)};
 }

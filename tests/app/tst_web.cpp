@@ -25,10 +25,11 @@ bool Whole(const QByteArray& answer, bool head)
 
 // One request as a browser or Prometheus sends it, and the whole answer, headers and all; empty when the
 // port closed without one. The server runs in this thread: it is waited for, not blocked.
-QByteArray Fetch(quint16 port, const QByteArray& method, const QByteArray& path)
+QByteArray Fetch(quint16 port, const QByteArray& method, const QByteArray& path,
+                 const QHostAddress& from = QHostAddress(QHostAddress::LocalHost))
 {
     QTcpSocket peer;
-    peer.connectToHost(QHostAddress::LocalHost, port);
+    peer.connectToHost(from, port);
     peer.write(method + ' ' + path + " HTTP/1.1\r\nHost: localhost\r\n\r\n");
     QByteArray answer;
     const bool whole = QTest::qWaitFor(
@@ -66,7 +67,7 @@ private slots:
     void listenAddresses()
     {
         QCOMPARE(ParseListenAddress(QStringLiteral("127.0.0.1:8530"))->port, quint16(8530));
-        QCOMPARE(ParseListenAddress(QStringLiteral("[::]:8530"))->address, QHostAddress(QHostAddress::AnyIPv6));
+        QCOMPARE(ParseListenAddress(QStringLiteral("[::]:8530"))->address, QHostAddress(QHostAddress::Any));
         for (const char* wrong : {"8530", "::1:8530", "127.0.0.1:0", "127.0.0.1:65536", "host:8530", "[::1]"})
             QVERIFY2(!ParseListenAddress(QLatin1String(wrong)), wrong);
         // No [Web] group, no port; one written, that port.
@@ -142,12 +143,12 @@ private slots:
         QVERIFY(Fetch(web.Port(), "GET", "/metrics").startsWith("HTTP/1.1 403 "));
     }
 
-    // A 200 KB request line is cut off unanswered, a peer that sends nothing is closed: neither holds
-    // the relay or its memory.
+    // A 200 KB request line is cut off unanswered, a peer that sends nothing is closed, one host takes
+    // at most half the places: none holds the relay, its memory, or the port from others.
     void hostilePeersAreCutOff()
     {
         WebService web([] { return QJsonObject(); });
-        web.Listen(ListenAddress {QHostAddress(QHostAddress::LocalHost), FreePort()}, AllowList());
+        web.Listen(*ParseListenAddress(QStringLiteral("[::]:%1").arg(FreePort())), AllowList());
         QTcpSocket huge;
         huge.connectToHost(QHostAddress::LocalHost, web.Port());
         QVERIFY(huge.waitForConnected(5000));
@@ -162,6 +163,17 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(silent.state(), QAbstractSocket::UnconnectedState, WebListener::LifetimeMs + 5000);
         // And the port still serves.
         QVERIFY(Fetch(web.Port(), "GET", "/nothing").startsWith("HTTP/1.1 404 "));
+
+        std::vector<std::unique_ptr<QTcpSocket>> crowd;
+        for (int i = 0; i <= WebListener::MaxPerAddress; ++i) {
+            crowd.push_back(std::make_unique<QTcpSocket>());
+            crowd.back()->connectToHost(QHostAddress::LocalHost, web.Port());
+            QVERIFY(crowd.back()->waitForConnected(5000));
+        }
+        QTRY_COMPARE_WITH_TIMEOUT(crowd.back()->state(), QAbstractSocket::UnconnectedState, 2000);
+        QVERIFY(crowd.front()->state() == QAbstractSocket::ConnectedState);
+        QVERIFY(Fetch(web.Port(), "GET", "/nothing", QHostAddress(QHostAddress::LocalHostIPv6))
+                    .startsWith("HTTP/1.1 404 "));
     }
 };
 
