@@ -31,8 +31,9 @@ const QString ClientsGroup = QStringLiteral("Clients");
 const QString AllowKey = QStringLiteral("Allow");
 
 // The settings file ends a value at ';' but keeps a '#' and what follows: both are comments here. A
-// list that is nothing but a comment stays a list that admits nobody, never an open door.
-AllowList ParsedAllowList(QStringList* invalid)
+// list that is nothing but a comment stays a list that admits nobody, never an open door. What is left
+// out, each entry and each comment, goes to leftOut where one is given.
+AllowList ParsedAllowList(QStringList* leftOut)
 {
     const QStringList written = SettingsFile(ClientsGroup).ReadList(AllowKey);
     QStringList entries;
@@ -42,33 +43,37 @@ AllowList ParsedAllowList(QStringList* invalid)
             break;
     }
     const bool nothingLeft = entries.join(QString()).trimmed().isEmpty();
-    return AllowList::Parse(nothingLeft ? written : entries, invalid);
+    QStringList invalid;
+    const AllowList list = AllowList::Parse(nothingLeft ? written : entries, &invalid);
+    if (leftOut == nullptr)
+        return list;
+    for (const QString& entry : std::as_const(invalid))
+        leftOut->append(QStringLiteral("[Clients] Allow: not an address or range, left out: %1").arg(entry));
+    // "127.0.0.1;::1" admits 127.0.0.1 alone.
+    const QString line = SettingsFile::LineAsWritten(ClientsGroup, AllowKey);
+    const qsizetype comment = line.indexOf(QRegularExpression(QStringLiteral("[;#]")));
+    if (comment >= 0 && !line.contains(QLatin1Char('"')))
+        leftOut->append(QStringLiteral("[Clients] Allow: the rest of the line is a comment from '%1' on, left out: "
+                                       "%2; separate addresses with commas")
+                            .arg(line.at(comment), line.mid(comment + 1).trimmed()));
+    return list;
 }
 
 } // namespace
 
 QStringList AllowListLeftOut()
 {
-    QStringList invalid;
-    ParsedAllowList(&invalid);
     QStringList leftOut;
-    for (const QString& entry : std::as_const(invalid))
-        leftOut.append(QStringLiteral("[Clients] Allow: not an address or range, left out: %1").arg(entry));
-    // "127.0.0.1;::1" admits 127.0.0.1 alone.
-    const QString line = SettingsFile::LineAsWritten(ClientsGroup, AllowKey);
-    const qsizetype comment = line.indexOf(QRegularExpression(QStringLiteral("[;#]")));
-    if (comment >= 0 && !line.contains(QLatin1Char('"')))
-        leftOut.append(QStringLiteral("[Clients] Allow: the rest of the line is a comment from '%1' on, left out: %2; "
-                                      "separate addresses with commas")
-                           .arg(line.at(comment), line.mid(comment + 1).trimmed()));
+    ParsedAllowList(&leftOut);
     return leftOut;
 }
 
 AllowList LoadAllowList()
 {
-    for (const QString& leftOut : AllowListLeftOut())
-        qCWarning(lcSettings).noquote() << leftOut;
-    const AllowList list = ParsedAllowList(nullptr);
+    QStringList leftOut;
+    const AllowList list = ParsedAllowList(&leftOut);
+    for (const QString& entry : std::as_const(leftOut))
+        qCWarning(lcSettings).noquote() << entry;
     if (!list.IsOpen())
         qCInfo(lcNet).noquote() << "clients admitted only from" << list.Text();
     return list;
