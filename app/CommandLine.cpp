@@ -67,21 +67,22 @@ LaunchRequest ReadCommandLine(int argc, char* argv[], Program program)
     for (int i = 0; i < argc; ++i)
         arguments.append(QString::fromLocal8Bit(argv[i]));
     const bool understood = parser.parse(arguments);
-    QString misuse;
-    if (understood && parser.isSet(json) && !parser.isSet(status))
-        misuse = QStringLiteral("--json goes with --status.");
-    else if (understood && parser.isSet(check) && parser.isSet(status))
-        misuse = QStringLiteral("--check and --status are two questions: ask one.");
-    else if (understood && !parser.positionalArguments().isEmpty())
-        misuse = QStringLiteral("Unexpected argument '%1'.").arg(parser.positionalArguments().first());
-    else if (understood && parser.isSet(settings) && parser.value(settings).isEmpty())
-        misuse = QStringLiteral("--settings names a file.");
     const bool window = program == Program::Window && !parser.isSet(headless) && !NoDisplay();
-    if (misuse.isEmpty() && understood && window && parser.isSet(settings) && !parser.isSet(status)
-        && !parser.isSet(check))
+    QString misuse;
+    if (!understood)
+        misuse = parser.errorText();
+    else if (parser.isSet(json) && !parser.isSet(status))
+        misuse = QStringLiteral("--json goes with --status.");
+    else if (parser.isSet(check) && parser.isSet(status))
+        misuse = QStringLiteral("--check and --status are two questions: ask one.");
+    else if (!parser.positionalArguments().isEmpty())
+        misuse = QStringLiteral("Unexpected argument '%1'.").arg(parser.positionalArguments().first());
+    else if (parser.isSet(settings) && parser.value(settings).isEmpty())
+        misuse = QStringLiteral("--settings names a file.");
+    else if (window && parser.isSet(settings) && !parser.isSet(status) && !parser.isSet(check))
         misuse = QStringLiteral("--settings is for the relay without a window (--headless), --check and --status: "
                                 "the window keeps its own settings.");
-    if (understood && misuse.isEmpty() && !parser.isSet(help) && !parser.isSet(version)) {
+    if (misuse.isEmpty() && !parser.isSet(help) && !parser.isSet(version)) {
         LaunchRequest request;
         request.headless = !window;
         request.status = parser.isSet(status);
@@ -95,9 +96,8 @@ LaunchRequest ReadCommandLine(int argc, char* argv[], Program program)
     // Only to answer: the usage line names the program as it was called.
     QCoreApplication application(argc, argv);
     LaunchRequest answered;
-    if (!understood || !misuse.isEmpty()) {
-        const QString error = !understood ? parser.errorText() : misuse;
-        Print(stderr, QStringLiteral("%1: %2\nTry '%1 --help'.\n").arg(QCoreApplication::applicationName(), error));
+    if (!misuse.isEmpty()) {
+        Print(stderr, QStringLiteral("%1: %2\nTry '%1 --help'.\n").arg(QCoreApplication::applicationName(), misuse));
         answered.exitCode = arguments.contains(QStringLiteral("--status")) ? StatusUsageError : UsageError;
         return answered;
     }
@@ -119,10 +119,11 @@ bool NoDisplay()
 
 void NameApplication(Program program)
 {
-    const QByteArray told = qgetenv(ApplicationNameVariable);
-    if (program == Program::Window)
+    if (program == Program::Window) {
         QCoreApplication::setApplicationName(QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName());
-    else
+    } else {
+        const QByteArray told = qgetenv(ApplicationNameVariable);
         QCoreApplication::setApplicationName(told.isEmpty() ? QStringLiteral("Horaline") : QFile::decodeName(told));
+    }
     QCoreApplication::setOrganizationName(QStringLiteral("Remote Tickview System"));
 }

@@ -41,28 +41,25 @@ WebService::~WebService() = default;
 void WebService::Listen(const std::optional<ListenAddress>& where, const AllowList& allowed)
 {
     Allowed = allowed;
-    const bool same = where && Where && where->address == Where->address && where->port == Where->port;
-    if (same && Listener != nullptr)
+    if (where && Listener != nullptr && Listener->serverAddress() == where->address
+        && Listener->serverPort() == where->port)
         return;
-    delete Server;
-    Server = nullptr;
+    Server.reset();
     Listener = nullptr;
-    Where = where;
     if (!where)
         return;
-    Server = new QHttpServer(this);
-    Listener = new WebListener(Server);
+    auto server = std::make_unique<QHttpServer>();
+    auto* listener = new WebListener(server.get());
     const QString address = QStringLiteral("%1 port %2").arg(where->address.toString()).arg(where->port);
-    if (!Listener->listen(where->address, where->port)) {
-        qCWarning(lcRelay).noquote() << "the web port cannot listen on" << address << "-" << Listener->errorString();
-        delete Server;
-        Server = nullptr;
-        Listener = nullptr;
+    if (!listener->listen(where->address, where->port)) {
+        qCWarning(lcRelay).noquote() << "the web port cannot listen on" << address << "-" << listener->errorString();
         return;
     }
-    Server->bind(Listener);
-    Server->setMissingHandler(
+    server->bind(listener);
+    server->setMissingHandler(
         [this](const QHttpServerRequest& request, QHttpServerResponder&& responder) { Answer(request, responder); });
+    Server = std::move(server);
+    Listener = listener;
     qCInfo(lcRelay).noquote() << "the web port listens on" << address;
 }
 

@@ -6,6 +6,7 @@
 #include <QJsonObject>
 #include <QObject>
 #include <functional>
+#include <memory>
 #include <optional>
 
 class QHttpServer;
@@ -38,7 +39,7 @@ private:
 
     Report MakeReport;
     AllowList Allowed;
-    std::optional<ListenAddress> Where;
-    QHttpServer* Server = nullptr;
+    std::unique_ptr<QHttpServer> Server;
+    // The server's own listener, while it listens.
     WebListener* Listener = nullptr;
 };

@@ -80,14 +80,14 @@ QStringList UnknownSettings()
         }
         const QStringList names = Known().value(group);
         for (const QString& name : SettingsFile(group).Names()) {
-            const bool known = group == QLatin1String("Ports") ? ParseComName(name).has_value() : names.contains(name);
-            if (known)
-                continue;
-            if (group == QLatin1String("Ports"))
-                unknown.append(QStringLiteral("%1 is no COM name of [Ports]: write e.g. COM3=/dev/ttyUSB0").arg(name));
-            else
+            if (group == QLatin1String("Ports")) {
+                if (!ParseComName(name))
+                    unknown.append(
+                        QStringLiteral("%1 is no COM name of [Ports]: write e.g. COM3=/dev/ttyUSB0").arg(name));
+            } else if (!names.contains(name)) {
                 unknown.append(
                     Unknown(QStringLiteral("%1 is no setting of [%2]").arg(name, group), Nearest(name, names)));
+            }
         }
     }
     return unknown;

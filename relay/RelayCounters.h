@@ -21,7 +21,6 @@ class RelayCounters
 {
 public:
     void Add(Counter which) { ++Counts[size_t(which)]; }
-    quint64 Of(Counter which) const { return Counts[size_t(which)]; }
     // {"valuesRelayed": 12, "valuesNotATime": 0, …}
     QJsonObject Report() const;
 
