@@ -56,7 +56,7 @@ bool CRelayApp::InitInstance(bool headless)
     }
     qCInfo(lcRelay).noquote() << QCoreApplication::applicationName() << QStringLiteral(HORALINE_VERSION)
                               << "starts with its window";
-    RunWindow(instance.SocketPath());
+    RunWindow(instance.SocketPaths());
     qCInfo(lcRelay) << "ended";
     return false;
 }
@@ -77,13 +77,13 @@ int CRelayApp::BringOtherToFront(qint64 pid)
     return 1;
 }
 
-void CRelayApp::RunWindow(const QString& statusSocket)
+void CRelayApp::RunWindow(const QStringList& statusSockets)
 {
     // The window hides in the notification area; only a confirmed exit ends the program.
     QApplication::setQuitOnLastWindowClosed(false);
     CRelayDlg dialog;
     const StatusService status(
-        statusSocket, [&dialog] { return dialog.Relay().StatusReport(); },
+        statusSockets, [&dialog] { return dialog.Relay().StatusReport(); },
         [&dialog] {
             dialog.BringToFront();
             return true;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include <QString>
+#include <QStringList>
 
 // Starts the program, runs the main window for the life of the process and ends when it closes.
 class CRelayApp
@@ -15,7 +15,7 @@ public:
     int ExitCode = 0;
 
 private:
-    void RunWindow(const QString& statusSocket);
+    void RunWindow(const QStringList& statusSockets);
     // Another Horaline runs on these settings: its window comes to the front. The exit status.
     static int BringOtherToFront(qint64 pid);
 };

@@ -39,20 +39,26 @@ bool TellCheck(const SettingsCheck& check)
 
 // SIGHUP: the settings are read again and the relay takes what changed; settings that cannot run leave it
 // running as it was, and say so to whoever looks: the log, the status query, the service manager.
-void ReadSettingsAgain(RelayController& relay, UnattendedView& view, ServiceNotifier& manager, WebService& web)
+void ReadSettingsAgain(RelayController& relay, UnattendedView& view, ServiceNotifier& manager, WebService& web,
+                       SingleInstance& instance, StatusService& queries)
 {
     manager.Reloading();
-    if (const SettingsCheck check = CheckSettings(); !TellCheck(check)) {
-        const QString refused = QStringLiteral("settings refused at reload (%1 problem(s), see the log): the relay "
-                                               "runs on as it was")
-                                    .arg(check.problems.size());
+    const auto refuse = [&](const QString& why) {
+        const QString refused = QStringLiteral("settings refused at reload (%1): the relay runs on as it was").arg(why);
         qCCritical(lcSettings).noquote() << refused;
         relay.Count(Counter::ReloadsRefused);
         relay.RecordFault(refused);
         manager.Ready();
         manager.Status(refused);
-        return;
-    }
+    };
+    if (const SettingsCheck check = CheckSettings(); !TellCheck(check))
+        return refuse(QStringLiteral("%1 problem(s), see the log").arg(check.problems.size()));
+    // The path may lead to another file now: this relay is that file's, unless another runs on it.
+    if (!instance.Follow())
+        return refuse(QStringLiteral("%1 is now a file Horaline pid %2 runs on")
+                          .arg(SettingsFile::Path())
+                          .arg(instance.OtherPid()));
+    queries.Listen(instance.SocketPaths());
     const RelayConfig config = LoadRelaySettings({}).config;
     web.ListenAsSettingsSay();
     if (config.RelayMode == relay.Config.RelayMode) {
@@ -70,12 +76,12 @@ void ReadSettingsAgain(RelayController& relay, UnattendedView& view, ServiceNoti
     manager.Ready();
 }
 
-int RunRelay(const StoredRelay& stored, const QString& statusSocket)
+int RunRelay(const StoredRelay& stored, SingleInstance& instance)
 {
     UnattendedView view(stored.config.RelayMode);
     RelayController relay(&view);
-    const StatusService queries(
-        statusSocket, [&relay] { return relay.StatusReport(); }, [] { return false; });
+    StatusService queries(
+        instance.SocketPaths(), [&relay] { return relay.StatusReport(); }, [] { return false; });
     WebService web([&relay] { return relay.StatusReport(); });
     web.ListenAsSettingsSay();
     ServiceNotifier manager;
@@ -84,7 +90,7 @@ int RunRelay(const StoredRelay& stored, const QString& statusSocket)
     QObject::connect(&termination, &TerminationSignals::Received, &relay, [&](int signalNumber) {
         if (signalNumber == SIGHUP) {
             qCInfo(lcRelay).noquote() << "signal" << signalNumber << "received: reading the settings again";
-            ReadSettingsAgain(relay, view, manager, web);
+            ReadSettingsAgain(relay, view, manager, web, instance, queries);
             return;
         }
         qCInfo(lcRelay).noquote() << "signal" << signalNumber << "received: ending in order";
@@ -131,7 +137,7 @@ int RunRelayAlone()
     qCInfo(lcRelay).noquote() << QCoreApplication::applicationName() << QStringLiteral(HORALINE_VERSION)
                               << "starts without a window, on the settings" << SettingsFile::Path();
     // The settings passed their check: a relay is to run, on what they say.
-    const int status = RunRelay(LoadRelaySettings({}), instance.SocketPath());
+    const int status = RunRelay(LoadRelaySettings({}), instance);
     qCInfo(lcRelay) << "ended";
     return status;
 }

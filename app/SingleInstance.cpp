@@ -7,9 +7,10 @@
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFileInfo>
+#include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <fcntl.h>
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -17,20 +18,25 @@ namespace {
 
 // Where system services keep their status sockets: RuntimeDirectory=horaline of horaline@.service.
 const QString ServiceFolder = QStringLiteral("/run/horaline");
-const QString LockFolder = QStringLiteral("/run/lock");
 
-// The same file under another path (a symbolic link, a relative name) is the same settings.
-QString SettingsIdentity()
+// Short enough for a socket address, and the same for the same settings whoever asks.
+QString InstanceName(const QString& identity)
 {
-    const QString canonical = QFileInfo(SettingsFile::Path()).canonicalFilePath();
-    return canonical.isEmpty() ? SettingsFile::Path() : canonical;
+    const QByteArray hash = QCryptographicHash::hash(identity.toUtf8(), QCryptographicHash::Sha256);
+    return QStringLiteral("%1-%2").arg(QCoreApplication::applicationName(), QString::fromLatin1(hash.toHex().left(16)));
 }
 
-// Short enough for a socket address, and the same for the same settings file whoever asks.
-QString InstanceName()
+// The settings under their path (a symbolic link or a relative name leads to the same), and the file
+// itself: another path to it is the same settings, and an editor that replaces the file leaves the path.
+QStringList InstanceNames()
 {
-    const QByteArray hash = QCryptographicHash::hash(SettingsIdentity().toUtf8(), QCryptographicHash::Sha256);
-    return QStringLiteral("%1-%2").arg(QCoreApplication::applicationName(), QString::fromLatin1(hash.toHex().left(16)));
+    const QString path = SettingsFile::Path();
+    const QString canonical = QFileInfo(path).canonicalFilePath();
+    QStringList names {InstanceName(canonical.isEmpty() ? path : canonical)};
+    struct stat file = {};
+    if (::stat(QFile::encodeName(path).constData(), &file) == 0)
+        names.append(InstanceName(QStringLiteral("file %1:%2").arg(file.st_dev).arg(file.st_ino)));
+    return names;
 }
 
 // The folder a service manager made for this run, or the user's own below XDG_RUNTIME_DIR, read without
@@ -44,6 +50,16 @@ QString OwnFolder()
     return runtime.isEmpty() ? QString() : QDir(runtime).filePath(QStringLiteral("horaline"));
 }
 
+QString LockFolderOf(const QString& lockBase, uid_t user)
+{
+    return QDir(lockBase).filePath(QStringLiteral("horaline-%1").arg(user));
+}
+
+QByteArray LockFileName(const QString& name)
+{
+    return (name + QStringLiteral(".lock")).toUtf8();
+}
+
 qint64 PidIn(int file)
 {
     char text[32] = {};
@@ -51,83 +67,225 @@ qint64 PidIn(int file)
     return got > 0 ? QByteArray(text, int(got)).trimmed().toLongLong() : 0;
 }
 
-bool SameFile(int file, const QString& path)
+void SayUnnoticed(const QString& why)
 {
-    struct stat held = {};
-    struct stat named = {};
-    return ::fstat(file, &held) == 0 && ::stat(QFile::encodeName(path).constData(), &named) == 0
-        && held.st_dev == named.st_dev && held.st_ino == named.st_ino;
+    qCWarning(lcRelay).noquote() << why << "- a second Horaline on" << SettingsFile::Path() << "would not be noticed";
+}
+
+// Root takes back its folder from whoever made one in its place: a link is removed, anything else is
+// moved aside, never followed or opened.
+bool SetAside(const QByteArray& path, const struct stat& found)
+{
+    if (!S_ISDIR(found.st_mode))
+        return ::unlink(path.constData()) == 0;
+    const QByteArray aside = path + ".untrusted-" + QByteArray::number(QCoreApplication::applicationPid());
+    return ::rename(path.constData(), aside.constData()) == 0;
+}
+
+// This user's lock folder, made if missing; -1 when there is none this user alone can write, which is said.
+int OpenLockFolder(const QString& lockBase)
+{
+    const uid_t self = ::geteuid();
+    const QString path = LockFolderOf(lockBase, self);
+    const QByteArray name = QFile::encodeName(path);
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        ::mkdir(name.constData(), 0700);
+        const int folder = ::open(name.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        struct stat found = {};
+        if (folder >= 0 && ::fstat(folder, &found) == 0 && found.st_uid == self && (found.st_mode & 022) == 0)
+            return folder;
+        if (folder >= 0)
+            ::close(folder);
+        if (::lstat(name.constData(), &found) != 0) {
+            SayUnnoticed(QStringLiteral("no lock can be held in %1 (%2)")
+                             .arg(lockBase, QString::fromLocal8Bit(std::strerror(errno))));
+            return -1;
+        }
+        const QString what = QStringLiteral("%1 of uid %2, mode %3")
+                                 .arg(S_ISDIR(found.st_mode)       ? QStringLiteral("a folder")
+                                          : S_ISLNK(found.st_mode) ? QStringLiteral("a link")
+                                                                   : QStringLiteral("a file"))
+                                 .arg(found.st_uid)
+                                 .arg(found.st_mode & 07777, 4, 8, QLatin1Char('0'));
+        if (self == 0 && attempt == 0 && SetAside(name, found)) {
+            qCWarning(lcRelay).noquote() << path << "was not root's own (" + what + "): it is set aside and made anew";
+            continue;
+        }
+        SayUnnoticed(QStringLiteral("%1 is not this user's own folder (%2): remove it as root").arg(path, what));
+        return -1;
+    }
+    return -1;
 }
 
 } // namespace
 
-SingleInstance::SingleInstance()
-{
-    const QString folder = OwnFolder();
-    if (!folder.isEmpty())
-        Socket = QDir(folder).filePath(InstanceName() + QStringLiteral(".socket"));
-}
+SingleInstance::SingleInstance(const QString& lockBase)
+    : LockBase(lockBase)
+{ }
 
 SingleInstance::~SingleInstance()
 {
-    if (Lock < 0)
-        return;
-    // Taken away while still held: whoever opens it next makes a new one, which the check in Acquire sees.
-    ::unlink(QFile::encodeName(LockPath).constData());
-    ::close(Lock);
+    for (const Held& lock : Locks)
+        Release(lock);
+    if (Folder >= 0)
+        ::close(Folder);
 }
 
 bool SingleInstance::Acquire()
 {
-    const QString folder = OwnFolder();
-    if (!Socket.isEmpty() && !QFileInfo(folder).isDir()
-        && (!QDir().mkpath(folder)
-            || !QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner)))
-        Socket.clear();
-    if (Socket.isEmpty())
+    SocketFolder = OwnFolder();
+    if (!SocketFolder.isEmpty() && !QFileInfo(SocketFolder).isDir()
+        && (!QDir().mkpath(SocketFolder)
+            || !QFile::setPermissions(SocketFolder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner)))
+        SocketFolder.clear();
+    if (SocketFolder.isEmpty())
         qCWarning(lcRelay).noquote() << "no runtime folder for the status socket: this Horaline on"
                                      << SettingsFile::Path() << "cannot be asked its status";
-    LockPath = QDir(LockFolder).filePath(QStringLiteral("horaline-%1.lock").arg(InstanceName()));
-    const QByteArray path = QFile::encodeName(LockPath);
-    // A lock file taken away between its opening and its locking is no lock: open it again.
-    for (int attempt = 0; attempt < 3; ++attempt) {
-        int file = ::open(path.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
-        // Made by another user, it can still be locked, and its holder read.
-        if (file < 0 && errno == EACCES)
-            file = ::open(path.constData(), O_RDONLY | O_CLOEXEC);
-        if (file < 0)
-            break;
-        if (::flock(file, LOCK_EX | LOCK_NB) != 0) {
-            Other = PidIn(file);
-            ::close(file);
+    Names = InstanceNames();
+    Folder = OpenLockFolder(LockBase);
+    return Folder < 0 || Take(Names);
+}
+
+bool SingleInstance::Follow()
+{
+    const QStringList names = InstanceNames();
+    if (names == Names)
+        return true;
+    if (Folder >= 0 && !Take(names))
+        return false;
+    Names = names;
+    return true;
+}
+
+QStringList SingleInstance::SocketPaths() const
+{
+    QStringList paths;
+    if (!SocketFolder.isEmpty()) {
+        for (const QString& name : Names)
+            paths.append(QDir(SocketFolder).filePath(name + QStringLiteral(".socket")));
+    }
+    return paths;
+}
+
+bool SingleInstance::Take(const QStringList& names)
+{
+    std::vector<Held> taken;
+    for (const QString& name : names) {
+        if (std::any_of(Locks.begin(), Locks.end(), [&name](const Held& lock) { return lock.name == name; }))
+            continue;
+        const int file = TakeOne(name);
+        if (file == -1) {
+            for (const Held& lock : taken)
+                Release(lock);
             return false;
         }
-        if (!SameFile(file, LockPath)) {
+        if (file >= 0)
+            taken.push_back({name, file});
+    }
+    // What the settings no longer are is given up, once what they are now is held.
+    for (auto lock = Locks.begin(); lock != Locks.end();) {
+        if (names.contains(lock->name)) {
+            ++lock;
+            continue;
+        }
+        Release(*lock);
+        lock = Locks.erase(lock);
+    }
+    Locks.insert(Locks.end(), taken.begin(), taken.end());
+    return true;
+}
+
+int SingleInstance::TakeOne(const QString& name)
+{
+    const QByteArray path = LockFileName(name);
+    // A lock file taken away between its opening and its locking is no lock: open it again.
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        const int file = ::openat(Folder, path.constData(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
+        if (file < 0)
+            break;
+        // A lock of the open file itself, which a test for it from another descriptor can see.
+        struct flock whole = {};
+        whole.l_type = F_WRLCK;
+        whole.l_whence = SEEK_SET;
+        if (::fcntl(file, F_OFD_SETLK, &whole) != 0) {
+            const bool held = errno == EAGAIN || errno == EACCES;
+            Other = held ? PidIn(file) : 0;
+            ::close(file);
+            if (held)
+                return -1;
+            break;
+        }
+        struct stat locked = {};
+        struct stat named = {};
+        if (::fstat(file, &locked) != 0 || ::fstatat(Folder, path.constData(), &named, AT_SYMLINK_NOFOLLOW) != 0
+            || locked.st_dev != named.st_dev || locked.st_ino != named.st_ino) {
             ::close(file);
             continue;
         }
-        // Readable by all, whatever the service's umask, so that anyone's second start finds the holder.
-        ::fchmod(file, 0644);
-        // The holder's pid, for a second start to name; a file of another user's keeps that one's.
+        // The holder's pid, for a second start of this user's to name.
         const QByteArray pid = QByteArray::number(QCoreApplication::applicationPid()) + '\n';
         if (::ftruncate(file, 0) == 0) {
             [[maybe_unused]] const ssize_t written = ::pwrite(file, pid.constData(), size_t(pid.size()), 0);
         }
-        Lock = file;
-        return true;
+        return file;
     }
-    qCWarning(lcRelay).noquote() << "no lock can be held in" << LockFolder << "- a second Horaline on"
-                                 << SettingsFile::Path() << "would not be noticed";
-    return true;
+    SayUnnoticed(QStringLiteral("no lock can be held in %1 (%2)")
+                     .arg(LockFolderOf(LockBase, ::geteuid()), QString::fromLocal8Bit(std::strerror(errno))));
+    return -2;
+}
+
+void SingleInstance::Release(const Held& lock)
+{
+    // Taken away while still held: whoever opens it next makes a new one, which TakeOne sees.
+    ::unlinkat(Folder, LockFileName(lock.name).constData(), 0);
+    ::close(lock.file);
 }
 
 QStringList StatusSocketPaths()
 {
-    const QString name = InstanceName() + QStringLiteral(".socket");
     QStringList paths;
-    if (const QString own = OwnFolder(); !own.isEmpty())
-        paths.append(QDir(own).filePath(name));
-    if (const QString service = QDir(ServiceFolder).filePath(name); !paths.contains(service))
-        paths.append(service);
+    const QString own = OwnFolder();
+    for (const QString& name : InstanceNames()) {
+        for (const QString& folder : {own, ServiceFolder}) {
+            const QString path = QDir(folder).filePath(name + QStringLiteral(".socket"));
+            if (!folder.isEmpty() && !paths.contains(path))
+                paths.append(path);
+        }
+    }
     return paths;
+}
+
+std::optional<qint64> RunningOnSettings(const QString& lockBase)
+{
+    QStringList folders {LockFolderOf(lockBase, ::geteuid())};
+    if (::geteuid() == 0) {
+        for (const QString& other :
+             QDir(lockBase).entryList({QStringLiteral("horaline-*")}, QDir::Dirs | QDir::NoSymLinks))
+            folders.append(QDir(lockBase).filePath(other));
+    }
+    const QStringList names = InstanceNames();
+    for (const QString& path : folders) {
+        const int folder = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        if (folder < 0)
+            continue;
+        std::optional<qint64> holder;
+        for (const QString& name : names) {
+            const int file = ::openat(folder, LockFileName(name).constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+            if (file < 0)
+                continue;
+            // Only tested, never taken: a query must not keep a relay from starting.
+            struct flock whole = {};
+            whole.l_type = F_WRLCK;
+            whole.l_whence = SEEK_SET;
+            if (::fcntl(file, F_OFD_GETLK, &whole) == 0 && whole.l_type != F_UNLCK)
+                holder = PidIn(file);
+            ::close(file);
+            if (holder)
+                break;
+        }
+        ::close(folder);
+        if (holder)
+            return holder;
+    }
+    return std::nullopt;
 }

@@ -166,17 +166,26 @@ int QueryStatus(bool json)
     QString refusal;
     const std::optional<QJsonObject> report = AskRunning("status", &refusal);
     if (!report) {
-        // A socket this user may not reach is a relay that may well run: unknown, not down.
+        // A socket this user may not reach is a relay that may well run: unknown, not down; so is one
+        // that holds its lock but has no socket to answer on.
+        const std::optional<qint64> holder = refusal.isEmpty() ? RunningOnSettings() : std::nullopt;
+        if (holder)
+            refusal = QStringLiteral("pid %1 runs on them but has no status socket: its runtime folder was missing "
+                                     "or not writable, its log says which")
+                          .arg(*holder);
         const int status = refusal.isEmpty() ? NotRelaying : NotAsked;
         const QString health = refusal.isEmpty() ? QStringLiteral("none running") : QStringLiteral("not asked");
+        // Whether one that cannot be asked relays is not known: it is not said to be stopped.
+        const QJsonObject answer = refusal.isEmpty()
+            ? QJsonObject {{QStringLiteral("running"), false}, {QStringLiteral("health"), health}}
+            : QJsonObject {{QStringLiteral("health"), health}, {QStringLiteral("why"), refusal}};
         if (json)
-            std::printf(
-                "%s\n",
-                QJsonDocument(QJsonObject {{QStringLiteral("running"), false}, {QStringLiteral("health"), health}})
-                    .toJson(QJsonDocument::Compact)
-                    .constData());
+            std::printf("%s\n", QJsonDocument(answer).toJson(QJsonDocument::Compact).constData());
         else if (refusal.isEmpty())
             std::printf("CRITICAL - No Horaline runs on the settings %s\n", qPrintable(SettingsFile::Path()));
+        else if (holder)
+            std::printf("UNKNOWN - The Horaline of the settings %s cannot be asked (%s)\n",
+                        qPrintable(SettingsFile::Path()), qPrintable(refusal));
         else
             std::printf("UNKNOWN - The Horaline of the settings %s cannot be asked (%s): ask as its user, as root "
                         "or as a member of the group horaline (adduser NAME horaline)\n",

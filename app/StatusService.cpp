@@ -15,31 +15,41 @@ constexpr int AskerPatienceMs = 2000;
 
 } // namespace
 
-StatusService::StatusService(const QString& socketPath, Report report, Raise raise, QObject* parent)
+StatusService::StatusService(const QStringList& socketPaths, Report report, Raise raise, QObject* parent)
     : QObject(parent)
-    , Server(new QLocalServer(this))
     , MakeReport(std::move(report))
     , BringToFront(std::move(raise))
 {
-    if (socketPath.isEmpty())
-        return;
-    // The folder decides who may ask: the user's own runtime folder, or a service's shared with its group.
-    Server->setSocketOptions(QLocalServer::UserAccessOption | QLocalServer::GroupAccessOption);
-    // Whoever made a socket here has died: the instance lock is ours.
-    QLocalServer::removeServer(socketPath);
-    if (!Server->listen(socketPath)) {
-        qCWarning(lcRelay).noquote() << "status queries cannot be answered:" << socketPath << "-"
-                                     << Server->errorString();
-        return;
-    }
-    connect(Server, &QLocalServer::newConnection, this, [this] {
-        while (QLocalSocket* asker = Server->nextPendingConnection()) {
-            asker->setReadBufferSize(RequestLimit);
-            connect(asker, &QLocalSocket::readyRead, this, [this, asker] { Answer(asker); });
-            connect(asker, &QLocalSocket::disconnected, asker, &QObject::deleteLater);
-            QTimer::singleShot(AskerPatienceMs, asker, &QLocalSocket::abort);
+    Listen(socketPaths);
+}
+
+void StatusService::Listen(const QStringList& socketPaths)
+{
+    qDeleteAll(Servers);
+    Servers.clear();
+    for (const QString& socketPath : socketPaths) {
+        auto* server = new QLocalServer(this);
+        // The folder decides who may ask: the user's own runtime folder, or a service's shared with its group.
+        server->setSocketOptions(QLocalServer::UserAccessOption | QLocalServer::GroupAccessOption);
+        // Whoever made a socket here has died: the instance lock is ours.
+        QLocalServer::removeServer(socketPath);
+        if (!server->listen(socketPath)) {
+            qCWarning(lcRelay).noquote() << "status queries cannot be answered:" << socketPath << "-"
+                                         << server->errorString();
+            delete server;
+            continue;
         }
-    });
+        connect(server, &QLocalServer::newConnection, this, [this, server] {
+            while (QLocalSocket* asker = server->nextPendingConnection()) {
+                asker->setParent(this);
+                asker->setReadBufferSize(RequestLimit);
+                connect(asker, &QLocalSocket::readyRead, this, [this, asker] { Answer(asker); });
+                connect(asker, &QLocalSocket::disconnected, asker, &QObject::deleteLater);
+                QTimer::singleShot(AskerPatienceMs, asker, &QLocalSocket::abort);
+            }
+        });
+        Servers.append(server);
+    }
 }
 
 void StatusService::Answer(QLocalSocket* asker)

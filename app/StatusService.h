@@ -1,7 +1,9 @@
 #pragma once
 
 #include <QJsonObject>
+#include <QList>
 #include <QObject>
+#include <QStringList>
 #include <functional>
 
 class QLocalServer;
@@ -17,12 +19,15 @@ public:
     // Brings the window to the front; false where there is none.
     using Raise = std::function<bool()>;
 
-    StatusService(const QString& socketPath, Report report, Raise raise, QObject* parent = nullptr);
+    StatusService(const QStringList& socketPaths, Report report, Raise raise, QObject* parent = nullptr);
+
+    // Answers there from now on, and no longer where it did: the settings became another file.
+    void Listen(const QStringList& socketPaths);
 
 private:
     void Answer(QLocalSocket* asker);
 
-    QLocalServer* Server;
+    QList<QLocalServer*> Servers;
     Report MakeReport;
     Raise BringToFront;
 };

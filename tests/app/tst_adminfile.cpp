@@ -1,3 +1,4 @@
+#include "app/SingleInstance.h"
 #include "support/ProgramRun.h"
 #include "support/RelayFixture.h"
 #include "support/TestMain.h"
@@ -25,21 +26,47 @@ bool WriteAll(const QString& path, const QByteArray& text)
     return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(text) == text.size();
 }
 
+// setpriv's arguments that run the program as a user of the system, as a monitoring plugin or another
+// user's shell runs it: its own uid, gid and groups.
+QStringList AsUser(const QString& user, const QStringList& arguments)
+{
+    return QStringList {QStringLiteral("--reuid=") + user,
+                        QStringLiteral("--regid=")
+                            + QString::number(::getpwnam(user.toLocal8Bit().constData())->pw_gid),
+                        QStringLiteral("--init-groups"), QStringLiteral(HORALINE_BINARY)}
+    + arguments;
+}
+
+// A system user made for one test, and removed after it.
+struct MadeUser
+{
+    QString name = QStringLiteral("hl%1").arg(QCoreApplication::applicationPid());
+    bool made = QProcess::execute(QStringLiteral("useradd"),
+                                  {QStringLiteral("--system"), QStringLiteral("--user-group"),
+                                   QStringLiteral("--no-create-home"), name})
+        == 0;
+    ~MadeUser()
+    {
+        if (made)
+            QProcess::execute(QStringLiteral("userdel"), {name});
+    }
+};
+
+QString ServerSettings(quint16 port, const PtyPair& line)
+{
+    return QStringLiteral("[Settaggi]\nProgMode=1\nInComName=COM7\nInComSpeed=9600\nServerPort=%1\n[Ports]\nCOM7=%2\n")
+        .arg(port)
+        .arg(line.SlavePath);
+}
+
 // The program asked a question: what it printed, with its exit status.
 QPair<int, QByteArray> Ask(const QStringList& arguments, const QList<QPair<QString, QString>>& changes = {},
                            const QString& asUser = QString())
 {
     QProcess query;
-    QStringList command = arguments;
     if (!asUser.isEmpty()) {
-        // A user of the system, as a monitoring plugin runs: its own uid, gid and groups.
-        command = QStringList {QStringLiteral("--reuid=") + asUser,
-                               QStringLiteral("--regid=")
-                                   + QString::number(::getpwnam(asUser.toLocal8Bit().constData())->pw_gid),
-                               QStringLiteral("--init-groups"), QStringLiteral(HORALINE_BINARY)}
-            + arguments;
         query.setProgram(QStringLiteral("setpriv"));
-        query.setArguments(command);
+        query.setArguments(AsUser(asUser, arguments));
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.remove(QStringLiteral("XDG_RUNTIME_DIR"));
         for (const auto& [name, value] : changes)
@@ -47,7 +74,7 @@ QPair<int, QByteArray> Ask(const QStringList& arguments, const QList<QPair<QStri
         query.setProcessEnvironment(environment);
         query.start();
     } else {
-        StartWithoutDisplay(query, command, changes);
+        StartWithoutDisplay(query, arguments, changes);
     }
     if (!query.waitForFinished(10000))
         return {-1, QByteArray()};
@@ -170,24 +197,16 @@ private slots:
     {
         if (::geteuid() != 0)
             QSKIP("needs root to make a user");
-        const QString user = QStringLiteral("hl%1").arg(QCoreApplication::applicationPid());
-        QCOMPARE(QProcess::execute(QStringLiteral("useradd"),
-                                   {QStringLiteral("--system"), QStringLiteral("--user-group"),
-                                    QStringLiteral("--no-create-home"), user}),
-                 0);
-        const auto removeUser = qScopeGuard([&user] { QProcess::execute(QStringLiteral("userdel"), {user}); });
+        const MadeUser made;
+        QVERIFY(made.made);
+        const QString& user = made.name;
         const group* own = ::getgrnam(user.toLocal8Bit().constData());
         QVERIFY(own != nullptr);
         QTemporaryDir etc;
         QTemporaryDir run;
         PtyPair line;
         const QString path = etc.filePath(QStringLiteral("studio3.ini"));
-        QVERIFY(WriteAll(path,
-                         QStringLiteral("[Settaggi]\nProgMode=1\nInComName=COM7\nInComSpeed=9600\nServerPort=%1\n"
-                                        "[Ports]\nCOM7=%2\n")
-                             .arg(FreePort())
-                             .arg(line.SlavePath)
-                             .toUtf8()));
+        QVERIFY(WriteAll(path, ServerSettings(FreePort(), line).toUtf8()));
         // As systemd makes RuntimeDirectory=horaline for the service's group; what is made in it is the group's.
         for (const QString& folder : {etc.path(), run.path()})
             QVERIFY(::chmod(folder.toLocal8Bit().constData(), 02755) == 0);
@@ -206,6 +225,127 @@ private slots:
         QVERIFY2(stranger == 3 && strangerSaid.startsWith("UNKNOWN - "), strangerSaid.constData());
         ::kill(pid_t(relay.processId()), SIGTERM);
         QVERIFY(relay.waitForFinished(10000));
+    }
+    // Every path to one file is the same settings: a hard link, and a link retargeted at a reload; a
+    // relay with no runtime folder is said to run, not to be down.
+    void oneRelayPerFileWhateverItsPath()
+    {
+        QTemporaryDir etc;
+        QTemporaryDir run;
+        PtyPair line;
+        const quint16 port = FreePort();
+        const QString path = etc.filePath(QStringLiteral("studio.ini"));
+        const QString linked = etc.filePath(QStringLiteral("linked.ini"));
+        const QString other = etc.filePath(QStringLiteral("other.ini"));
+        QVERIFY(WriteAll(path, ServerSettings(port, line).toUtf8()));
+        QVERIFY(WriteAll(other, ServerSettings(port, line).toUtf8()));
+        QCOMPARE(::link(path.toLocal8Bit().constData(), linked.toLocal8Bit().constData()), 0);
+        const QList<QPair<QString, QString>> service {{QStringLiteral("XDG_RUNTIME_DIR"), QString()},
+                                                      {QStringLiteral("RUNTIME_DIRECTORY"), run.path()}};
+        QProcess relay;
+        StartWithoutDisplay(relay, {QStringLiteral("--headless"), QStringLiteral("--settings"), path}, service);
+        QTcpSocket display;
+        ConnectWhenListening(display, port);
+        QTest::qWait(200);
+        QVERIFY(line.Write("\x02"
+                           "010203"));
+        QCOMPARE(ReadUntil(display, 8), QByteArray("01:02:03"));
+        const auto runsOnce = [&service](const QString& settings) {
+            const auto [second, refused]
+                = Ask({QStringLiteral("--headless"), QStringLiteral("--settings"), settings}, service);
+            const auto [status, said]
+                = Ask({QStringLiteral("--status"), QStringLiteral("--settings"), settings}, service);
+            return second == 1 && refused.contains("already runs") && status == 0 && said.startsWith("OK - ");
+        };
+        QVERIFY(runsOnce(linked));
+
+        QVERIFY(QFile::remove(path) && QFile::link(other, path));
+        ::kill(pid_t(relay.processId()), SIGHUP);
+        QString log;
+        QTRY_VERIFY_WITH_TIMEOUT((log += QString::fromLocal8Bit(relay.readAllStandardError()))
+                                     .contains(QStringLiteral("settings read again")),
+                                 10000);
+        QVERIFY2(runsOnce(other), qPrintable(log));
+        ::kill(pid_t(relay.processId()), SIGTERM);
+        QVERIFY(relay.waitForFinished(10000));
+
+        const QList<QPair<QString, QString>> nowhere {{QStringLiteral("XDG_RUNTIME_DIR"), QString()},
+                                                      {QStringLiteral("RUNTIME_DIRECTORY"), QString()}};
+        StartWithoutDisplay(relay, {QStringLiteral("--headless"), QStringLiteral("--settings"), path}, nowhere);
+        ConnectWhenListening(display, port);
+        const auto [status, said] = Ask({QStringLiteral("--status"), QStringLiteral("--settings"), path}, nowhere);
+        QVERIFY2(status == 3 && said.startsWith("UNKNOWN - ") && said.contains("has no status socket"),
+                 said.constData());
+        const QJsonObject json = QJsonDocument::fromJson(Ask({QStringLiteral("--status"), QStringLiteral("--json"),
+                                                              QStringLiteral("--settings"), path},
+                                                             nowhere)
+                                                             .second)
+                                     .object();
+        QVERIFY(json[QStringLiteral("health")] == QStringLiteral("not asked")
+                && !json.contains(QStringLiteral("running")));
+        ::kill(pid_t(relay.processId()), SIGTERM);
+        QVERIFY(relay.waitForFinished(10000));
+    }
+
+    // No other user can keep a relay from starting or make it write where it should not: a link planted
+    // where its lock folder goes is not followed, and another user's relay on the same file only holds
+    // the port until it ends.
+    void anotherUserNeitherStopsNorSteersARelay()
+    {
+        if (::geteuid() != 0)
+            QSKIP("needs root to make a user");
+        const MadeUser made;
+        QVERIFY(made.made);
+        QTemporaryDir base;
+        QTemporaryDir etc;
+        QVERIFY(::chmod(base.path().toLocal8Bit().constData(), 01777) == 0
+                && ::chmod(etc.path().toLocal8Bit().constData(), 0755) == 0);
+        const QString secret = etc.filePath(QStringLiteral("secret"));
+        QVERIFY(WriteAll(secret, "root's own\n")
+                && QFile::setPermissions(secret, QFile::ReadOwner | QFile::WriteOwner));
+        QCOMPARE(QProcess::execute(QStringLiteral("setpriv"),
+                                   {QStringLiteral("--reuid=") + made.name, QStringLiteral("ln"), QStringLiteral("-s"),
+                                    secret, QDir(base.path()).filePath(QStringLiteral("horaline-0"))}),
+                 0);
+        {
+            SingleInstance instance(base.path());
+            QVERIFY(instance.Acquire());
+        }
+        struct stat folder = {};
+        QVERIFY(::lstat(QDir(base.path()).filePath(QStringLiteral("horaline-0")).toLocal8Bit().constData(), &folder)
+                    == 0
+                && S_ISDIR(folder.st_mode) && folder.st_uid == 0 && (folder.st_mode & 077) == 0);
+        QCOMPARE(ReadAll(secret), QByteArray("root's own\n"));
+        QCOMPARE(QFileInfo(secret).permissions() & QFile::ReadOther, QFile::Permissions());
+
+        PtyPair line;
+        QVERIFY(::chmod(line.SlavePath.toLocal8Bit().constData(), 0666) == 0);
+        const quint16 port = FreePort();
+        const QString path = etc.filePath(QStringLiteral("studio4.ini"));
+        QVERIFY(WriteAll(path, ServerSettings(port, line).toUtf8())
+                && QFile::setPermissions(path, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
+        QProcess theirs;
+        theirs.start(QStringLiteral("setpriv"),
+                     AsUser(made.name, {QStringLiteral("--headless"), QStringLiteral("--settings"), path}));
+        QTcpSocket display;
+        ConnectWhenListening(display, port);
+        QProcess ours;
+        StartWithoutDisplay(ours, {QStringLiteral("--headless"), QStringLiteral("--settings"), path});
+        QString log;
+        QTRY_VERIFY_WITH_TIMEOUT((log += QString::fromLocal8Bit(ours.readAllStandardError()))
+                                     .contains(QStringLiteral("cannot listen on port %1").arg(port)),
+                                 10000);
+        QVERIFY2(ours.state() == QProcess::Running && !log.contains(QStringLiteral("already runs")), qPrintable(log));
+        ::kill(pid_t(theirs.processId()), SIGTERM);
+        QVERIFY(theirs.waitForFinished(10000));
+        QTcpSocket ourDisplay;
+        ConnectWhenListening(ourDisplay, port);
+        QTRY_VERIFY_WITH_TIMEOUT((line.Write("\x02"
+                                             "070605"),
+                                  ReadUntil(ourDisplay, 8, 500).contains("07:06:05")),
+                                 10000);
+        ::kill(pid_t(ours.processId()), SIGTERM);
+        QVERIFY(ours.waitForFinished(10000));
     }
 };
 
