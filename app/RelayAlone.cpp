@@ -60,7 +60,11 @@ void ReadSettingsAgain(RelayController& relay, UnattendedView& view, ServiceNoti
                           .arg(instance.OtherPid()));
     queries.Listen(instance.SocketPaths());
     const RelayConfig config = LoadRelaySettings({}).config;
-    web.ListenAsSettingsSay();
+    // The web port is a part the rest of the settings does not wait for: it follows once it can.
+    if (const std::optional<QString> trouble = web.ListenAsSettingsSay()) {
+        relay.Count(Counter::ReloadsRefused);
+        relay.RecordFault(*trouble);
+    }
     if (config.RelayMode == relay.Config.RelayMode) {
         relay.Reload(config);
     } else {

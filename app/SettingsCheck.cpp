@@ -8,6 +8,7 @@
 #include "settings/SettingsFile.h"
 
 #include <QFileInfo>
+#include <QNetworkInterface>
 #include <cstdio>
 #include <sysexits.h>
 
@@ -53,11 +54,33 @@ QStringList Problems(const SettingsFile& file)
     }
     if (const std::optional<QString> web = WebListenFault())
         problems.append(*web);
+    else if (const std::optional<ListenAddress> web = LoadWebListen();
+             web && mode == 1 && web->port == config.ClientPort)
+        problems.append(QStringLiteral("[Web] Listen=%1 takes the clock port, ServerPort=%2, that displays connect to: "
+                                       "give the web port a port of its own, e.g. Listen=127.0.0.1:8530")
+                            .arg(SettingsFile(QStringLiteral("Web")).ReadText(QStringLiteral("Listen")))
+                            .arg(config.ClientPort));
     if (standby.faults.isEmpty()) {
         if (const std::optional<QString> clash = StandbyClash(config))
             problems.append(*clash);
     }
     return problems;
+}
+
+// An address the machine does not have (yet: an interface that comes up later) is waited for.
+std::optional<QString> WebAddressAbsent()
+{
+    const std::optional<ListenAddress> web = LoadWebListen();
+    // Every address of 127.0.0.0/8 is this machine's, though only one is written on its interface.
+    if (!web || web->address == QHostAddress(QHostAddress::Any) || web->address == QHostAddress(QHostAddress::AnyIPv6)
+        || web->address.isLoopback())
+        return std::nullopt;
+    for (const QHostAddress& own : QNetworkInterface::allAddresses()) {
+        if (own.isEqual(web->address, QHostAddress::TolerantConversion))
+            return std::nullopt;
+    }
+    return QStringLiteral("[Web] Listen=%1 is no address of this machine now: the web port listens once it is")
+        .arg(SettingsFile(QStringLiteral("Web")).ReadText(QStringLiteral("Listen")));
 }
 
 // Whether the file can be read as settings at all, and what to do where it cannot.
@@ -93,6 +116,8 @@ SettingsCheck CheckSettings()
         check.problems.append(QStringLiteral("%1: %2").arg(path, problem));
     for (const QString& warning : UnknownSettings())
         check.warnings.append(QStringLiteral("%1: %2").arg(path, warning));
+    if (const std::optional<QString> absent = WebAddressAbsent())
+        check.warnings.append(QStringLiteral("%1: %2").arg(path, *absent));
     return check;
 }
 

@@ -1,10 +1,13 @@
 #pragma once
 
+#include "net/AllowList.h"
+
 #include <QHash>
 #include <QTcpServer>
 
-// The web port's listener: a peer gets a connection only while fewer than MaxConnections are open, and
-// fewer than MaxPerAddress from its own address, so that one hostile host cannot take every place from a
+// The web port's listener: a peer the allow-list refuses is closed at once and never holds a place; one
+// it admits gets a connection only while fewer than MaxConnections are open, and fewer than
+// MaxPerAddress from its own address, so that one hostile host cannot take every place from a
 // monitor elsewhere; it keeps it for at most LifetimeMs and ByteLimit bytes sent, whatever it does, so
 // that no peer can hold the relay's memory or its port. A browser that polls opens a new connection
 // when one is closed.
@@ -18,10 +21,17 @@ public:
 
     using QTcpServer::QTcpServer;
 
+    // Who may connect from now on; those connected already are asked at their next request.
+    void Allow(const AllowList& allowed) { Allowed = allowed; }
+    // Whether the last request the peer sent was HTTP/1.0, which ends its connection after the answer
+    // unless it asks to keep it.
+    static bool SpeaksHttp10(const QTcpSocket* socket);
+
 protected:
     void incomingConnection(qintptr descriptor) override;
 
 private:
+    AllowList Allowed;
     int Open = 0;
     QHash<QString, int> OpenFrom;
 };

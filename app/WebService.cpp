@@ -20,6 +20,31 @@ struct Answered
     QByteArray body;
 };
 
+// After the answer the connection ends where the request asks it: "Connection: close", or HTTP/1.0
+// without "keep-alive". A monitoring plugin waits for that end.
+bool EndsAfterAnswer(const QHttpServerRequest& request, bool http10)
+{
+    QList<QByteArray> options = request.value("Connection").toLower().split(',');
+    for (QByteArray& option : options)
+        option = option.trimmed();
+    return options.contains("close") || (http10 && !options.contains("keep-alive"));
+}
+
+// Two lengths for one body: where the request ends is a guess, and such guesses are how requests are
+// smuggled past a proxy.
+bool LengthsDiffer(const QHttpServerRequest& request)
+{
+    QByteArray length;
+    for (const auto& [name, value] : request.headers()) {
+        if (name.compare("Content-Length", Qt::CaseInsensitive) != 0)
+            continue;
+        if (!length.isNull() && value.trimmed() != length)
+            return true;
+        length = value.trimmed();
+    }
+    return false;
+}
+
 QByteArray Page()
 {
     QFile page(QStringLiteral(":/web/index.html"));
@@ -38,35 +63,63 @@ WebService::WebService(Report report, QObject* parent)
 
 WebService::~WebService() = default;
 
-void WebService::Listen(const std::optional<ListenAddress>& where, const AllowList& allowed)
+std::optional<QString> WebService::Listen(const std::optional<ListenAddress>& where, const AllowList& allowed)
 {
     Allowed = allowed;
-    if (where && Listener != nullptr && Listener->serverAddress() == where->address
-        && Listener->serverPort() == where->port)
-        return;
-    Server.reset();
-    Listener = nullptr;
-    if (!where)
-        return;
+    if (Listener != nullptr)
+        Listener->Allow(allowed);
+    Retry.Stop();
+    if (!where) {
+        Server.reset();
+        Listener = nullptr;
+        return std::nullopt;
+    }
+    if (Listener != nullptr && Listener->serverPort() == where->port) {
+        if (Listener->serverAddress() == where->address)
+            return std::nullopt;
+        // The same port on another address: the old listener would keep the new one from it.
+        Server.reset();
+        Listener = nullptr;
+    }
+    QString error;
+    if (Open(*where, &error))
+        return std::nullopt;
+    const QString trouble
+        = QStringLiteral("the web port cannot listen on %1 port %2 (%3): %4tried again every %5 s")
+              .arg(where->address.toString())
+              .arg(where->port)
+              .arg(error,
+                   Listener != nullptr ? QStringLiteral("it stays on port %1 until then, ").arg(Listener->serverPort())
+                                       : QString())
+              .arg(RetryMs / 1000);
+    qCWarning(lcRelay).noquote() << trouble;
+    Retry.Start(RetryMs, [this, at = *where] { return Open(at, nullptr); });
+    return trouble;
+}
+
+bool WebService::Open(const ListenAddress& where, QString* error)
+{
     auto server = std::make_unique<QHttpServer>();
     auto* listener = new WebListener(server.get());
-    const QString address = QStringLiteral("%1 port %2").arg(where->address.toString()).arg(where->port);
-    if (!listener->listen(where->address, where->port)) {
-        qCWarning(lcRelay).noquote() << "the web port cannot listen on" << address << "-" << listener->errorString();
-        return;
+    listener->Allow(Allowed);
+    if (!listener->listen(where.address, where.port)) {
+        if (error != nullptr)
+            *error = listener->errorString();
+        return false;
     }
     server->bind(listener);
     server->setMissingHandler(
         [this](const QHttpServerRequest& request, QHttpServerResponder&& responder) { Answer(request, responder); });
     Server = std::move(server);
     Listener = listener;
-    qCInfo(lcRelay).noquote() << "the web port listens on" << address;
+    qCInfo(lcRelay).noquote() << "the web port listens on" << where.address.toString() << "port" << where.port;
+    return true;
 }
 
-void WebService::ListenAsSettingsSay()
+std::optional<QString> WebService::ListenAsSettingsSay()
 {
     const std::optional<ListenAddress> where = LoadWebListen();
-    Listen(where, where ? LoadAllowList() : AllowList());
+    return Listen(where, where ? LoadAllowList() : AllowList());
 }
 
 quint16 WebService::Port() const
@@ -79,7 +132,10 @@ void WebService::Answer(const QHttpServerRequest& request, QHttpServerResponder&
     const bool head = request.method() == QHttpServerRequest::Method::Head;
     const QString path = request.url().path();
     Answered answer {Status::NotFound, "text/plain; charset=utf-8", "No such page: / /status.json /metrics\n"};
-    if (!Allowed.Admits(request.remoteAddress()))
+    const bool malformed = LengthsDiffer(request);
+    if (malformed)
+        answer = {Status::BadRequest, "text/plain; charset=utf-8", "Two different Content-Length headers\n"};
+    else if (!Allowed.Admits(request.remoteAddress()))
         answer = {Status::Forbidden, "text/plain; charset=utf-8", "Not in [Clients] Allow\n"};
     else if (!head && request.method() != QHttpServerRequest::Method::Get)
         answer = {Status::MethodNotAllowed, "text/plain; charset=utf-8", "Read only: GET and HEAD\n"};
@@ -99,5 +155,10 @@ void WebService::Answer(const QHttpServerRequest& request, QHttpServerResponder&
         "default-src 'none'; script-src 'unsafe-inline'; style-src 'unsafe-inline'; connect-src 'self'");
     if (answer.status == Status::MethodNotAllowed)
         responder.writeHeader("Allow", "GET, HEAD");
+    const bool ending = malformed || EndsAfterAnswer(request, WebListener::SpeaksHttp10(responder.socket()));
+    if (ending)
+        responder.writeHeader("Connection", "close");
     responder.writeBody(head ? QByteArray() : answer.body);
+    if (ending)
+        responder.socket()->disconnectFromHost();
 }

@@ -2,6 +2,7 @@
 
 #include "net/AllowList.h"
 #include "net/ListenAddress.h"
+#include "relay/RetryTimer.h"
 
 #include <QJsonObject>
 #include <QObject>
@@ -28,13 +29,19 @@ public:
     ~WebService() override;
 
     // Listens there, or nowhere; said in the log. The same address again changes nothing but the list.
-    void Listen(const std::optional<ListenAddress>& where, const AllowList& allowed);
+    // Where nothing can listen yet (the port busy, the address not yet on the machine) it is tried again
+    // every RetryMs, and the port listened on until now stays until then: what went wrong is returned.
+    std::optional<QString> Listen(const std::optional<ListenAddress>& where, const AllowList& allowed);
     // Listens where [Web] says, for whom [Clients] says; nowhere without [Web].
-    void ListenAsSettingsSay();
+    std::optional<QString> ListenAsSettingsSay();
     // The port listened on; 0 when none.
     quint16 Port() const;
 
+    static constexpr int RetryMs = 2000;
+
 private:
+    // Listens there in place of where it did; false, with nothing changed, where it cannot.
+    bool Open(const ListenAddress& where, QString* error);
     void Answer(const QHttpServerRequest& request, QHttpServerResponder& responder) const;
 
     Report MakeReport;
@@ -42,4 +49,5 @@ private:
     std::unique_ptr<QHttpServer> Server;
     // The server's own listener, while it listens.
     WebListener* Listener = nullptr;
+    RetryTimer Retry;
 };

@@ -10,6 +10,7 @@
 #include <QJsonObject>
 #include <QLabel>
 #include <QProcess>
+#include <QTcpServer>
 #include <QTemporaryDir>
 #include <csignal>
 #include <cstring>
@@ -247,6 +248,27 @@ private slots:
         QTcpSocket late;
         late.connectToHost(QHostAddress::LocalHost, port);
         QVERIFY(!late.waitForConnected(2000));
+
+        // A web port that cannot listen yet is no reason to refuse the rest: it is counted and tried again.
+        QTcpServer holder;
+        QVERIFY(holder.listen(QHostAddress::LocalHost));
+        SettingsFile(QStringLiteral("Web"))
+            .Write(QStringLiteral("Listen"), QStringLiteral("127.0.0.1:%1").arg(holder.serverPort()));
+        ::kill(pid_t(program.processId()), SIGHUP);
+        const auto refusals = [] {
+            QProcess query;
+            StartWithoutDisplay(query, {QStringLiteral("--status"), QStringLiteral("--json")});
+            query.waitForFinished(10000);
+            return QJsonDocument::fromJson(query.readAllStandardOutput())
+                .object()[QStringLiteral("counters")][QStringLiteral("reloadsRefused")]
+                .toInt();
+        };
+        QTRY_COMPARE_WITH_TIMEOUT(refusals(), 1, 10000);
+        const quint16 webPort = holder.serverPort();
+        holder.close();
+        QTcpSocket browser;
+        ConnectWhenListening(browser, webPort);
+        QCOMPARE(browser.state(), QAbstractSocket::ConnectedState);
 
         // A storm of reloads, as fast as they can be sent for 2 s: at most one waits at a time, and the
         // relay relays and ends when asked.

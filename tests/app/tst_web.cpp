@@ -8,7 +8,9 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QStandardPaths>
+#include <QTcpServer>
 #include <QTemporaryFile>
+#include <algorithm>
 
 namespace {
 
@@ -138,9 +140,54 @@ private slots:
         QVERIFY2(post.startsWith("HTTP/1.1 405 ") && post.contains("Allow: GET, HEAD"), post.constData());
         QVERIFY(Fetch(web.Port(), "GET", "/settings").startsWith("HTTP/1.1 404 "));
         QVERIFY(Fetch(web.Port(), "GET", "/").contains("<title>Horaline</title>"));
+        // A monitoring plugin's HTTP/1.0, or a request to close, ends with the answer; two lengths are refused.
+        for (const QByteArray& request :
+             {QByteArray("GET /metrics HTTP/1.0\r\n\r\n"),
+              QByteArray("GET /metrics HTTP/1.1\r\nConnection: close\r\n\r\n"),
+              QByteArray("GET /metrics HTTP/1.1\r\nContent-Length: 1\r\nContent-Length: 2\r\n\r\nab")}) {
+            QTcpSocket plugin;
+            plugin.connectToHost(QHostAddress::LocalHost, web.Port());
+            plugin.write(request);
+            QByteArray answer;
+            QTRY_VERIFY_WITH_TIMEOUT((answer += plugin.readAll(), plugin.state() == QAbstractSocket::UnconnectedState),
+                                     WebListener::LifetimeMs / 2);
+            QVERIFY2(answer.startsWith(request.contains("Length") ? "HTTP/1.1 400 " : "HTTP/1.1 200 "),
+                     answer.constData());
+        }
+        QTcpSocket kept;
+        kept.connectToHost(QHostAddress::LocalHost, web.Port());
+        kept.write("GET /metrics HTTP/1.0\r\nConnection: keep-alive\r\n\r\n");
+        QVERIFY(ReadUntil(kept, 20).startsWith("HTTP/1.1 200 "));
+        QCOMPARE(kept.state(), QAbstractSocket::ConnectedState);
+
         web.Listen(ListenAddress {QHostAddress(QHostAddress::LocalHost), web.Port()},
                    AllowList::Parse({QStringLiteral("10.0.0.0/8")}));
-        QVERIFY(Fetch(web.Port(), "GET", "/metrics").startsWith("HTTP/1.1 403 "));
+        QVERIFY(Fetch(web.Port(), "GET", "/metrics").isEmpty());
+    }
+
+    // A port busy, or an address not yet on the machine, is tried again; a move keeps the old port until
+    // the new one listens.
+    void aPortThatCannotListenIsTriedAgain()
+    {
+        auto holder = std::make_unique<QTcpServer>();
+        QVERIFY(holder->listen(QHostAddress::LocalHost));
+        const ListenAddress busy {QHostAddress(QHostAddress::LocalHost), holder->serverPort()};
+        WebService web([] { return QJsonObject(); });
+        QVERIFY(web.Listen(busy, AllowList()));
+        QCOMPARE(web.Port(), quint16(0));
+        holder.reset();
+        QTRY_COMPARE_WITH_TIMEOUT(web.Port(), busy.port, WebService::RetryMs * 3);
+
+        holder = std::make_unique<QTcpServer>();
+        QVERIFY(holder->listen(QHostAddress::LocalHost));
+        const std::optional<QString> trouble
+            = web.Listen(ListenAddress {QHostAddress(QHostAddress::LocalHost), holder->serverPort()}, AllowList());
+        QVERIFY(trouble && trouble->contains(QStringLiteral("it stays on port %1").arg(busy.port)));
+        QVERIFY(Fetch(busy.port, "GET", "/nothing").startsWith("HTTP/1.1 404 "));
+        const quint16 moved = holder->serverPort();
+        holder.reset();
+        QTRY_COMPARE_WITH_TIMEOUT(web.Port(), moved, WebService::RetryMs * 3);
+        QVERIFY(Fetch(busy.port, "GET", "/nothing").isEmpty());
     }
 
     // A 200 KB request line is cut off unanswered, a peer that sends nothing is closed, one host takes
@@ -164,16 +211,38 @@ private slots:
         // And the port still serves.
         QVERIFY(Fetch(web.Port(), "GET", "/nothing").startsWith("HTTP/1.1 404 "));
 
+        // Eight places for one address, the ninth refused; a host elsewhere still served. The fetch's
+        // connection is let go on the server's side first.
+        QTest::qWait(500);
         std::vector<std::unique_ptr<QTcpSocket>> crowd;
-        for (int i = 0; i <= WebListener::MaxPerAddress; ++i) {
+        for (int i = 0; i < 9; ++i) {
             crowd.push_back(std::make_unique<QTcpSocket>());
             crowd.back()->connectToHost(QHostAddress::LocalHost, web.Port());
             QVERIFY(crowd.back()->waitForConnected(5000));
         }
         QTRY_COMPARE_WITH_TIMEOUT(crowd.back()->state(), QAbstractSocket::UnconnectedState, 2000);
-        QVERIFY(crowd.front()->state() == QAbstractSocket::ConnectedState);
+        QTest::qWait(200);
+        for (int i = 0; i < 8; ++i)
+            QVERIFY(crowd[size_t(i)]->state() == QAbstractSocket::ConnectedState);
         QVERIFY(Fetch(web.Port(), "GET", "/nothing", QHostAddress(QHostAddress::LocalHostIPv6))
                     .startsWith("HTTP/1.1 404 "));
+        crowd.clear();
+
+        // Hosts the allow-list refuses hold no place: 127.0.0.2 and .3 fill none of the 16.
+        web.Listen(*ParseListenAddress(QStringLiteral("127.0.0.1:%1").arg(web.Port())),
+                   AllowList::Parse({QStringLiteral("127.0.0.1")}));
+        for (const char* stranger : {"127.0.0.2", "127.0.0.3"}) {
+            for (int i = 0; i < 8; ++i) {
+                crowd.push_back(std::make_unique<QTcpSocket>());
+                QVERIFY(crowd.back()->bind(QHostAddress(QLatin1String(stranger))));
+                crowd.back()->connectToHost(QHostAddress::LocalHost, web.Port());
+            }
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(
+            std::all_of(crowd.begin(), crowd.end(),
+                        [](const auto& peer) { return peer->state() == QAbstractSocket::UnconnectedState; }),
+            5000);
+        QVERIFY(Fetch(web.Port(), "GET", "/nothing").startsWith("HTTP/1.1 404 "));
     }
 };
 
