@@ -9,6 +9,7 @@
 
 #include <QFileInfo>
 #include <QNetworkInterface>
+#include <QStringDecoder>
 #include <cstdio>
 #include <sysexits.h>
 
@@ -18,6 +19,24 @@ QStringList LineFaults(const SettingsFile& file, const QString& nameKey, const Q
 {
     return LineSettingFaults(file, nameKey, file.ReadText(nameKey), speedKey, file.ReadText(speedKey),
                              {QStringLiteral("line"), QStringLiteral("COM3"), QStringLiteral("/dev/ttyUSB0")});
+}
+
+// The settings are read as UTF-8, which drops the bytes of another encoding: a path written in Latin-1
+// would name another device, so it is refused rather than guessed at.
+QStringList PathsNotUtf8()
+{
+    QStringList problems;
+    const QString group = QStringLiteral("Ports");
+    for (const QString& name : SettingsFile(group).Names()) {
+        QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+        const QString line = utf8(SettingsFile::BytesAsWritten(group, name));
+        if (utf8.hasError())
+            problems.append(QStringLiteral("[Ports] %1 is not UTF-8 text (\"%2\", another encoding's bytes shown as "
+                                           "\uFFFD): save the file as UTF-8, or name the device by a link whose name "
+                                           "is plain ASCII")
+                                .arg(name, line));
+    }
+    return problems;
 }
 
 QStringList Problems(const SettingsFile& file)
@@ -52,6 +71,7 @@ QStringList Problems(const SettingsFile& file)
                                            "ServerName=clock-server"));
         problems.append(LineFaults(file, QStringLiteral("OutComName"), QStringLiteral("OutComSpeed")));
     }
+    problems.append(PathsNotUtf8());
     if (const std::optional<QString> web = WebListenFault())
         problems.append(*web);
     else if (const std::optional<ListenAddress> web = LoadWebListen();

@@ -7,12 +7,14 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <QSaveFile>
 #include <fcntl.h>
 #include <unistd.h>
 
 namespace {
 
 QString NamedPath;
+const QByteArray Utf8Mark("\xEF\xBB\xBF");
 
 std::unique_ptr<QSettings> OpenStore()
 {
@@ -51,9 +53,24 @@ bool LooksDamaged(const QString& path, bool notIni)
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return false;
-    const QByteArray text = file.readAll();
+    QByteArray text = file.readAll();
+    // An editor that saves UTF-8 with a byte-order mark puts it before the first group.
+    if (text.startsWith(Utf8Mark))
+        text.remove(0, Utf8Mark.size());
     return notIni || text.contains('\0')
         || !QRegularExpression(QStringLiteral("(^|\n)[ \t]*\\[")).match(QString::fromLatin1(text)).hasMatch();
+}
+
+// Qt reads a file that begins with a UTF-8 byte-order mark, but a store that read it takes the file it
+// wrote itself for damage: the program's own file loses the mark before any store reads it.
+bool DropUtf8Mark(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly) || file.read(Utf8Mark.size()) != Utf8Mark)
+        return false;
+    const QByteArray rest = file.readAll();
+    QSaveFile plain(path);
+    return plain.open(QIODevice::WriteOnly) && plain.write(rest) == rest.size() && plain.commit();
 }
 
 // The folder's entry for the renamed file is on the disk too: after a power cut the file is the old
@@ -73,6 +90,8 @@ void FlushFolder(const QString& path)
 SettingsFile::SettingsFile(const QString& group)
     : Settings(OpenStore())
 {
+    if (!Named() && DropUtf8Mark(Settings->fileName()))
+        Settings = OpenStore();
     // The store that found the file damaged goes before the file moves; a fresh one starts afresh.
     if (!SetAsideIfDamaged(Settings).isEmpty())
         Settings = OpenStore();
@@ -146,18 +165,25 @@ QStringList SettingsFile::Names() const
 
 QString SettingsFile::LineAsWritten(const QString& group, const QString& name)
 {
+    return QString::fromUtf8(BytesAsWritten(group, name));
+}
+
+QByteArray SettingsFile::BytesAsWritten(const QString& group, const QString& name)
+{
     QFile file(Path());
     if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
-        return QString();
+        return QByteArray();
     QString current;
-    while (!file.atEnd()) {
-        const QString line = QString::fromUtf8(file.readLine()).trimmed();
-        if (line.startsWith(QLatin1Char('[')) && line.endsWith(QLatin1Char(']')))
-            current = line.mid(1, line.size() - 2);
-        else if (current == group && line.section(QLatin1Char('='), 0, 0).trimmed() == name)
+    for (bool first = true; !file.atEnd(); first = false) {
+        QByteArray line = file.readLine().trimmed();
+        if (first && line.startsWith(Utf8Mark))
+            line.remove(0, Utf8Mark.size());
+        if (line.startsWith('[') && line.endsWith(']'))
+            current = QString::fromUtf8(line.mid(1, line.size() - 2));
+        else if (current == group && QString::fromUtf8(line.left(line.indexOf('='))).trimmed() == name)
             return line;
     }
-    return QString();
+    return QByteArray();
 }
 
 QStringList SettingsFile::Groups()

@@ -35,6 +35,8 @@ public:
     QStringList Names() const;
     // The line that sets the name in the group, as the file holds it, comments and all; empty if none.
     static QString LineAsWritten(const QString& group, const QString& name);
+    // The same line's bytes, whatever their encoding.
+    static QByteArray BytesAsWritten(const QString& group, const QString& name);
     // The groups of the file, and the names written before any group.
     static QStringList Groups();
     static QStringList NamesOutsideGroups();

@@ -195,6 +195,23 @@ private slots:
         const auto [missing, missingSaid]
             = Ask({QStringLiteral("--check"), QStringLiteral("--settings"), etc.filePath(QStringLiteral("none.ini"))});
         QVERIFY2(missing == 78 && missingSaid.contains("does not exist"), missingSaid.constData());
+
+        // A byte-order mark is no damage; a path in another encoding is refused, not mangled; a damaged
+        // file is said to be, and stays where it is, as it is.
+        PtyPair line;
+        const QByteArray good = ServerSettings(FreePort(), line).toUtf8();
+        QVERIFY(WriteAll(path, "\xEF\xBB\xBF" + good));
+        const auto [marked, markedSaid] = Ask({QStringLiteral("--check"), QStringLiteral("--settings"), path});
+        QVERIFY2(marked == 0 && markedSaid.contains("the relay can run on it"), markedSaid.constData());
+        QVERIFY(WriteAll(path, QByteArray(good).replace(line.SlavePath.toUtf8(), "/dev/serial/by-id/caf\xe9")));
+        const auto [latin, latinSaid] = Ask({QStringLiteral("--check"), QStringLiteral("--settings"), path});
+        QVERIFY2(latin == 78 && latinSaid.contains("[Ports] COM7 is not UTF-8 text"), latinSaid.constData());
+        const QByteArray zeros(512, '\0');
+        QVERIFY(WriteAll(path, zeros));
+        const auto [damaged, damagedSaid] = Ask({QStringLiteral("--check"), QStringLiteral("--settings"), path});
+        QVERIFY2(damaged == 78 && damagedSaid.contains("is no settings file"), damagedSaid.constData());
+        QCOMPARE(ReadAll(path), zeros);
+        QCOMPARE(QDir(etc.path()).entryList(QDir::Files), QStringList {QStringLiteral("bad.ini")});
     }
 
     // A monitor in the service's group may ask; anyone else is told it cannot, which is no relay down.

@@ -252,6 +252,15 @@ private slots:
         QCOMPARE(kept.open(QIODevice::ReadOnly) ? kept.readAll() : QByteArray(), content);
     }
 
+    // An editor's UTF-8 byte-order mark before the only group: the settings as written.
+    void aByteOrderMarkIsNoDamage()
+    {
+        WriteFileText("\xEF\xBB\xBF[Settaggi]\nServerPort=7100\n");
+        auto window = Launch();
+        QCOMPARE(window->ServerPort, 7100);
+        QCOMPARE(QDir(ConfigFolder()).entryList({QStringLiteral("Horaline.ini.malformed-*")}), QStringList());
+    }
+
     void noiseGivesDefaultsThatStick()
     {
         QByteArray noise(4096, '\0');
