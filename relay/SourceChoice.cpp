@@ -56,6 +56,10 @@ void SourceChoice::Offer(Source from, const QByteArray& value, qint64 at)
 {
     if (from == Source::Standby)
         StandbyBack();
+    // At the autumn change the local time steps back an hour, which is no clock set back.
+    if (const int back
+        = ZoneStepBackS(QTimeZone::systemTimeZone(), QDateTime::currentDateTimeUtc(), SourceSwitch::BreakMs))
+        Switch.ZoneSteppedBack(back, at);
     const Source before = Switch.InUse();
     Take(before, Switch.Offer(from, value, at));
 }

@@ -2,6 +2,7 @@
 
 #include "relay/ClockFormat.h"
 
+#include <cstdlib>
 #include <utility>
 
 namespace {
@@ -119,12 +120,43 @@ std::optional<QByteArray> SourceSwitch::Admit(const QByteArray& value, qint64 no
         return value;
     if (LastSecond) {
         const int ahead = (*second - *LastSecond + Day) % Day;
-        if (ahead == 0 || (ahead >= Day / 2 && now - LastRelayedAt < StepBackMs))
+        if (ahead == 0 || (ahead >= Day / 2 && now - LastRelayedAt < StepBackMs && !ZoneStep(*second, now)))
             return std::nullopt;
     }
     LastSecond = second;
     LastRelayedAt = now;
     return value;
+}
+
+void SourceSwitch::ZoneSteppedBack(int backS, qint64 now)
+{
+    ZoneBackS = backS;
+    ZoneBackAt = now;
+}
+
+bool SourceSwitch::ZoneStep(int second, qint64 now)
+{
+    if (ZoneBackS <= 0 || now - ZoneBackAt > BreakMs)
+        return false;
+    // The second after the last, an hour (or what the zone takes back) earlier; a second either side.
+    const int elapsed = int((now - LastRelayedAt + 500) / 1000);
+    const int expected = ((*LastSecond + elapsed - ZoneBackS) % Day + Day) % Day;
+    const int off = (second - expected + Day) % Day;
+    if (off > 1 && off < Day - 1)
+        return false;
+    ZoneBackS = 0;
+    return true;
+}
+
+int ZoneStepBackS(const QTimeZone& zone, const QDateTime& utc, qint64 withinMs)
+{
+    for (const QTimeZone::OffsetData& change : {zone.previousTransition(utc), zone.nextTransition(utc)}) {
+        if (!change.atUtc.isValid() || std::abs(change.atUtc.msecsTo(utc)) > withinMs)
+            continue;
+        const int back = zone.offsetFromUtc(change.atUtc.addSecs(-1)) - change.offsetFromUtc;
+        return back > 0 ? back : 0;
+    }
+    return 0;
 }
 
 qint64 SourceSwitch::NextCheck(qint64 now) const

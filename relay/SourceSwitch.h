@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QByteArray>
+#include <QDateTime>
+#include <QTimeZone>
 #include <optional>
 
 enum class Source
@@ -14,10 +16,11 @@ enum class Source
 // while it is alive; the standby's the moment the primary is lost, or once it has sent nothing for
 // After; the primary's again once it has sent for 10 s without a break, or at once if the standby goes;
 // this computer's clock, where allowed, when neither can serve. With a spare to switch to, the displays
-// never get the same second twice in a row nor one behind the last (behind: less than 12 h behind, so
-// midnight is a step forward); a source that insists on a time behind for 10 s has had its clock set
-// back, and is followed. A relay of one source passes each value as its source sends it. Times are
-// milliseconds of one monotonic clock.
+// never get the same second twice in a row nor one behind the last (behind: up to 12 h behind, so
+// midnight is a step forward; exactly 12 h is behind, the likelier slip of a 12-hour clock); a source
+// that insists on a time behind for 10 s has had its clock set back, and is followed, and the step back
+// of the local zone's autumn change, told as it happens, is followed at once. A relay of one source
+// passes each value as its source sends it. Times are milliseconds of one monotonic clock.
 class SourceSwitch
 {
 public:
@@ -32,6 +35,9 @@ public:
     std::optional<QByteArray> Lost(Source from, qint64 now);
     // A silence that has lasted After hands over; to be called at NextCheck.
     std::optional<QByteArray> Update(qint64 now);
+    // The local zone has just turned its clocks back by backS seconds: a step back of that much, within
+    // BreakMs from now, is the time of now.
+    void ZoneSteppedBack(int backS, qint64 now);
     // When Update may next change something (a silence reaching After, the primary steady); -1 never.
     qint64 NextCheck(qint64 now) const;
 
@@ -60,6 +66,8 @@ private:
     std::optional<QByteArray> HandOver(Source before, qint64 now);
     // The order the displays must see: nothing twice, nothing behind.
     std::optional<QByteArray> Admit(const QByteArray& value, qint64 now);
+    // Whether a second behind the last is the zone's step back, which it then uses up.
+    bool ZoneStep(int second, qint64 now);
 
     qint64 AfterMs;
     bool StandbyGiven;
@@ -69,4 +77,10 @@ private:
     Feed StandbyFeed;
     std::optional<int> LastSecond;
     qint64 LastRelayedAt = 0;
+    int ZoneBackS = 0;
+    qint64 ZoneBackAt = 0;
 };
+
+// How many seconds the zone turns its clocks back at a change within withinMs of the moment: 0 where
+// none is that near, or where the change goes forward.
+int ZoneStepBackS(const QTimeZone& zone, const QDateTime& utc, qint64 withinMs);

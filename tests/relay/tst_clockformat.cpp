@@ -277,6 +277,13 @@ private slots:
         QCOMPARE(sw.Lost(Source::Standby, 2700), std::nullopt);
         QCOMPARE(sw.InUse(), Source::Primary);
         QCOMPARE(sw.Offer(Source::Primary, Time(3), 3000), Time(3));
+        // What the standby holds is handed over while it is at most a second old, never later.
+        QCOMPARE(sw.Offer(Source::Standby, Time(4), 4000), std::nullopt);
+        QCOMPARE(sw.Lost(Source::Primary, 5001), std::nullopt);
+        QCOMPARE(sw.Offer(Source::Primary, Time(6), 6000), std::nullopt);
+        QCOMPARE(sw.Offer(Source::Standby, Time(6), 6000), Time(6));
+        QCOMPARE(sw.Offer(Source::Primary, Time(7), 7000), std::nullopt);
+        QCOMPARE(sw.Lost(Source::Standby, 7900), Time(7));
 
         // Silence counts from the start, or once a client's server had its first attempt and a second.
         SourceSwitch line(2000, true, false);
@@ -319,6 +326,31 @@ private slots:
         QCOMPARE(own.Offer(Source::Primary, Time(59), 12000), std::nullopt);
         QCOMPARE(own.Offer(Source::Primary, Time(60), 12002), Time(60));
         QCOMPARE(own.Offer(Source::Primary, "ab:cd:ef", 13000), QByteArray("ab:cd:ef"));
+
+        // Exactly 12 h either way is behind; a second less is ahead.
+        SourceSwitch half(2000, true, false);
+        half.Restart(0);
+        QCOMPARE(half.Offer(Source::Primary, Time(0), 0), Time(0));
+        QCOMPARE(half.Offer(Source::Primary, Time(12 * 3600), 1000), std::nullopt);
+        QCOMPARE(half.Offer(Source::Primary, Time(12 * 3600 - 1), 2000), Time(12 * 3600 - 1));
+
+        // The autumn change: 02:59:59, then 02:00:00 at once, as Rome's zone tells at its moment; a step
+        // back of another size, or later, is still held.
+        const QTimeZone rome("Europe/Rome");
+        const QDateTime change(QDate(2026, 10, 25), QTime(1, 0), Qt::UTC);
+        QCOMPARE(ZoneStepBackS(rome, change.addMSecs(2), SourceSwitch::BreakMs), 3600);
+        QCOMPARE(ZoneStepBackS(rome, change.addMSecs(-1500), SourceSwitch::BreakMs), 3600);
+        QCOMPARE(ZoneStepBackS(rome, change.addSecs(3), SourceSwitch::BreakMs), 0);
+        QCOMPARE(ZoneStepBackS(rome, QDateTime(QDate(2026, 3, 29), QTime(1, 0), Qt::UTC), SourceSwitch::BreakMs), 0);
+        SourceSwitch autumn(2000, true, false);
+        autumn.Restart(0);
+        QCOMPARE(autumn.Offer(Source::Primary, Time(3 * 3600 - 1), 1000), Time(3 * 3600 - 1));
+        autumn.ZoneSteppedBack(3600, 2000);
+        QCOMPARE(autumn.Offer(Source::Primary, Time(2 * 3600), 2000), Time(2 * 3600));
+        QCOMPARE(autumn.Offer(Source::Primary, Time(2 * 3600 + 1), 3000), Time(2 * 3600 + 1));
+        autumn.ZoneSteppedBack(3600, 3500);
+        QCOMPARE(autumn.Offer(Source::Primary, Time(2 * 3600 - 1800), 4000), std::nullopt);
+        QCOMPARE(autumn.Offer(Source::Primary, Time(3600 + 3), 6000), std::nullopt);
 
         // A relay of one source passes each value as its source sends it, twice or behind.
         SourceSwitch alone(3000, false, false);
