@@ -1,9 +1,11 @@
 #include "app/WebListener.h"
+#include "app/WebMetrics.h"
 #include "app/WebService.h"
 #include "net/ListenAddress.h"
 #include "support/RelayFixture.h"
 #include "support/TestMain.h"
 
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QProcess>
 #include <QRegularExpression>
@@ -188,6 +190,38 @@ private slots:
         holder.reset();
         QTRY_COMPARE_WITH_TIMEOUT(web.Port(), moved, WebService::RetryMs * 3);
         QVERIFY(Fetch(busy.port, "GET", "/nothing").isEmpty());
+    }
+
+    // Each metric reads its own figure: every counter given another value, each found where it belongs.
+    void everyMetricReadsItsOwnFigure()
+    {
+        const QStringList counters {QStringLiteral("valuesRelayed"),  QStringLiteral("valuesNotATime"),
+                                    QStringLiteral("lineLosses"),     QStringLiteral("serverLosses"),
+                                    QStringLiteral("sourceSwitches"), QStringLiteral("clientsAdmitted"),
+                                    QStringLiteral("clientsRefused"), QStringLiteral("reloadsRefused")};
+        const QStringList metrics {
+            QStringLiteral("horaline_values_relayed_total"),  QStringLiteral("horaline_values_not_a_time_total"),
+            QStringLiteral("horaline_line_losses_total"),     QStringLiteral("horaline_server_losses_total"),
+            QStringLiteral("horaline_source_switches_total"), QStringLiteral("horaline_clients_admitted_total"),
+            QStringLiteral("horaline_clients_refused_total"), QStringLiteral("horaline_reloads_refused_total")};
+        QJsonObject counted;
+        for (qsizetype i = 0; i < counters.size(); ++i)
+            counted.insert(counters[i], 11 * (i + 1));
+        const QByteArray text = MetricsText(
+            {{QStringLiteral("counters"), counted},
+             {QStringLiteral("faults"), 7},
+             {QStringLiteral("health"), QStringLiteral("degraded")},
+             {QStringLiteral("clients"), QJsonArray {QJsonObject(), QJsonObject()}},
+             {QStringLiteral("lastValueAge"), 2.5},
+             {QStringLiteral("standby"), QJsonObject {{QStringLiteral("inUse"), QStringLiteral("standby")}}}});
+        for (qsizetype i = 0; i < metrics.size(); ++i)
+            QVERIFY2(Sample(text, metrics[i]) == 11 * (i + 1), qPrintable(metrics[i]));
+        QCOMPARE(Sample(text, QStringLiteral("horaline_faults_total")), 7.0);
+        QCOMPARE(Sample(text, QStringLiteral("horaline_health")), 1.0);
+        QCOMPARE(Sample(text, QStringLiteral("horaline_clients")), 2.0);
+        QCOMPARE(Sample(text, QStringLiteral("horaline_last_value_age_seconds")), 2.5);
+        QCOMPARE(Sample(text, QStringLiteral("horaline_source_in_use{source=\"standby\"}")), 1.0);
+        QCOMPARE(Sample(text, QStringLiteral("horaline_source_in_use{source=\"primary\"}")), 0.0);
     }
 
     // A 200 KB request line is cut off unanswered, a peer that sends nothing is closed, one host takes

@@ -1,6 +1,7 @@
 #include "support/RelayFixture.h"
 #include "support/TestMain.h"
 
+#include <QJsonObject>
 #include <QLabel>
 #include <QTcpServer>
 #include <QTemporaryDir>
@@ -52,6 +53,13 @@ struct TestServer
 
 } // namespace
 
+// The lines and the servers lost, as a monitor reads them.
+QPair<int, int> Losses(RelayUnderTest& relay)
+{
+    const QJsonObject counters = relay.Controller.StatusReport()[QStringLiteral("counters")].toObject();
+    return {counters[QStringLiteral("lineLosses")].toInt(), counters[QStringLiteral("serverLosses")].toInt()};
+}
+
 class TestRecovery : public QObject
 {
     Q_OBJECT
@@ -84,6 +92,7 @@ private slots:
         QCOMPARE(relay.Controller.Clients.ClientList.size(), 1);
         QCOMPARE(relay.Controller.RunFlag, 1);
         QVERIFY(relay.Boxes.Boxes.isEmpty());
+        QCOMPARE(Losses(relay), qMakePair(1, 0));
     }
 
     void aReloadMovesTheLineAndKeepsItsDisplays()
@@ -193,6 +202,7 @@ private slots:
             client->write("14:14:14");
             QCOMPARE(relay.Line.Read(10), DisplayFrame("141414"));
         }
+        QCOMPARE(Losses(relay), qMakePair(0, 2));
 
         // A connected server that sends nothing is told, and its next value puts the status back.
         QTRY_COMPARE_WITH_TIMEOUT(relay.Status(), QStringLiteral("No time code from 127.0.0.1 !"), 8000);
