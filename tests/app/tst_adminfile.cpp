@@ -248,6 +248,7 @@ private slots:
         ::kill(pid_t(relay.processId()), SIGTERM);
         QVERIFY(relay.waitForFinished(10000));
     }
+
     // Every path to one file is the same settings: a hard link, and a link retargeted at a reload; a
     // relay with no runtime folder is said to run, not to be down.
     void oneRelayPerFileWhateverItsPath()
