@@ -60,13 +60,17 @@ void ReadSettingsAgain(RelayController& relay, UnattendedView& view, ServiceNoti
                           .arg(instance.OtherPid()));
     queries.Listen(instance.SocketPaths());
     const RelayConfig config = LoadRelaySettings({}).config;
+    const QString webBefore = web.Asked();
     // The web port is a part the rest of the settings does not wait for: it follows once it can.
     if (const std::optional<QString> trouble = web.ListenAsSettingsSay()) {
         relay.Count(Counter::ReloadsRefused);
         relay.RecordFault(*trouble);
     }
+    QStringList webChanged;
+    if (web.Asked() != webBefore)
+        webChanged.append(QStringLiteral("[Web] Listen %1 -> %2").arg(webBefore, web.Asked()));
     if (config.RelayMode == relay.Config.RelayMode) {
-        relay.Reload(config);
+        relay.Reload(config, webChanged);
     } else {
         qCInfo(lcRelay).noquote() << QStringLiteral("settings read again: ProgMode %1 -> %2: the relay starts anew")
                                          .arg(relay.Config.RelayMode)

@@ -66,6 +66,7 @@ WebService::~WebService() = default;
 std::optional<QString> WebService::Listen(const std::optional<ListenAddress>& where, const AllowList& allowed)
 {
     Allowed = allowed;
+    Where = where;
     if (Listener != nullptr)
         Listener->Allow(allowed);
     Retry.Stop();
@@ -120,6 +121,16 @@ std::optional<QString> WebService::ListenAsSettingsSay()
 {
     const std::optional<ListenAddress> where = LoadWebListen();
     return Listen(where, where ? LoadAllowList() : AllowList());
+}
+
+QString WebService::Asked() const
+{
+    if (!Where)
+        return QStringLiteral("(none)");
+    const QString address = Where->address.toString();
+    return (address.contains(QLatin1Char(':')) ? QStringLiteral("[%1]:%2") : QStringLiteral("%1:%2"))
+        .arg(address)
+        .arg(Where->port);
 }
 
 quint16 WebService::Port() const

@@ -36,6 +36,8 @@ public:
     std::optional<QString> ListenAsSettingsSay();
     // The port listened on; 0 when none.
     quint16 Port() const;
+    // Where it was last asked to listen, as [Web] Listen writes it: "127.0.0.1:8530", or "(none)".
+    QString Asked() const;
 
     static constexpr int RetryMs = 2000;
 
@@ -50,4 +52,5 @@ private:
     // The server's own listener, while it listens.
     WebListener* Listener = nullptr;
     RetryTimer Retry;
+    std::optional<ListenAddress> Where;
 };

@@ -44,8 +44,8 @@ public:
     // Takes the configuration as the settings say it now, in the same mode, redoing only what changed:
     // the allow-list applies at once, a changed line is reopened, a changed port listened on anew, a
     // changed server sought, a changed [Standby] started afresh. No connected client is dropped that the
-    // change does not exclude. What changed is logged.
-    void Reload(const RelayConfig& config);
+    // change does not exclude. What changed is logged, with what the caller changed beside it.
+    void Reload(const RelayConfig& config, const QStringList& changedElsewhere = {});
     // What it runs, in a line: "server: COM3 = /dev/ttyUSB0 at 9600, listening on 6530".
     QString RunDescription() const;
     int StartServer();

@@ -14,10 +14,18 @@ void Compare(QStringList& changes, const QString& name, const QString& before, c
         changes.append(QStringLiteral("%1 %2 -> %3").arg(name, before, after));
 }
 
-// What differs from the configuration it runs, e.g. "InComName COM3 -> COM4". The line's device: where
-// its name pointed when it opened, and where it points now (nothing while it is not open).
+// Where the line's name led when it opened and where it leads now: the path as [Ports] writes it, and
+// the device node behind it.
+struct LineWay
+{
+    QString written;
+    QString device;
+};
+
+// What differs from the configuration it runs, e.g. "InComName COM3 -> COM4"; the line's way now is
+// nothing while it is not open.
 QStringList ChangesTo(const RelayConfig& now, const RelayConfig& next, const QString& allowedNow,
-                      const QString& allowedNext, const QString& device, const std::optional<QString>& deviceNext)
+                      const QString& allowedNext, const LineWay& way, const std::optional<LineWay>& wayNext)
 {
     QStringList changes;
     const bool server = now.RelayMode == 1;
@@ -37,25 +45,32 @@ QStringList ChangesTo(const RelayConfig& now, const RelayConfig& next, const QSt
     if (next.Standby != now.Standby)
         changes.append(QStringLiteral("[Standby]"));
     const QString& name = server ? now.InComName : now.OutComName;
-    if (name == (server ? next.InComName : next.OutComName) && deviceNext)
-        Compare(changes, QStringLiteral("[Ports] %1").arg(name), device, *deviceNext);
+    if (name != (server ? next.InComName : next.OutComName) || !wayNext)
+        return changes;
+    // Said as the administrator wrote it; a link that now leads elsewhere (an adapter re-plugged) by its nodes.
+    if (way.written != wayNext->written)
+        Compare(changes, QStringLiteral("[Ports] %1").arg(name), way.written, wayNext->written);
+    else
+        Compare(changes, QStringLiteral("[Ports] %1=%2 leads to").arg(name, way.written), way.device, wayNext->device);
     return changes;
 }
 
 } // namespace
 
-void RelayController::Reload(const RelayConfig& config)
+void RelayController::Reload(const RelayConfig& config, const QStringList& changedElsewhere)
 {
     const bool server = Config.RelayMode == 1;
     auto* input = server ? static_cast<LineSource*>(Sources[size_t(Source::Primary)].get()) : nullptr;
     SerialLine* line = server ? (input != nullptr ? &input->Line : nullptr) : &Display.Line;
     // The same name may stand for another device now: an adapter moved to another socket, say.
-    const std::optional<QString> deviceNow = line != nullptr && line->IsOpen()
-        ? std::optional<QString>(QFileInfo(line->DeviceNow()).canonicalFilePath())
+    const std::optional<LineWay> wayNow = line != nullptr && line->IsOpen()
+        ? std::optional<LineWay>({line->DeviceNow(), QFileInfo(line->DeviceNow()).canonicalFilePath()})
         : std::nullopt;
+    const std::optional<QString> deviceNow = wayNow ? std::optional<QString>(wayNow->device) : std::nullopt;
     const AllowList allowed = LoadAllowList();
     const QStringList changes = ChangesTo(Config, config, Clients.Allowed().Text(), allowed.Text(),
-                                          line != nullptr ? line->Device : QString(), deviceNow);
+                                          line != nullptr ? LineWay {line->Written, line->Device} : LineWay(), wayNow)
+        + changedElsewhere;
     qCInfo(lcRelay).noquote() << "settings read again:"
                               << (changes.isEmpty() ? QStringLiteral("nothing changed")
                                                     : changes.join(QStringLiteral(", ")));

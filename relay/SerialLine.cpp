@@ -33,6 +33,7 @@ std::optional<PortFault> SerialLine::Open()
     SerialHandle = result.fd;
     const QString node = QFileInfo(device).canonicalFilePath();
     Device = node.isEmpty() ? device : node;
+    Written = device;
 
     if (::tcgetattr(SerialHandle, &SerialDcb) != 0)
         return fail(PortFailure::ReadState, errno);
@@ -53,6 +54,7 @@ void SerialLine::Close()
         CloseSerialDevice(SerialHandle, Device);
     SerialHandle = -1;
     Device.clear();
+    Written.clear();
 }
 
 void SerialLine::Reopen(std::function<void(const PortFault&)> failed, std::function<void()> back)

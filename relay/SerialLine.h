@@ -40,6 +40,8 @@ public:
     termios SerialDcb {};
     // The node that was opened, not a link to it: the lock file to remove is that node's.
     QString Device;
+    // The path that led there, as [Ports] wrote it when the line opened.
+    QString Written;
 
 private:
     RetryTimer Retry;

@@ -115,7 +115,8 @@ void RelayController::OnSilence()
     Silence.StatusBefore = StatusText;
     const QString text = SilenceText(Config.RelayMode, Choice.NameOf(Source::Primary));
     RecordFault(text);
-    qCWarning(lcRelay) << "no time code for" << Silence.Limit() / 1000 << "s";
+    qCWarning(lcRelay).noquote() << "no time code" << (Config.RelayMode == 1 ? "on" : "from")
+                                 << Choice.NameOf(Source::Primary) << "for" << Silence.Limit() / 1000 << "s";
     // A spare in use has the status line to itself.
     if (Choice.SpareInUse().isEmpty())
         SetStatus(text);

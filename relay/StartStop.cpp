@@ -9,6 +9,7 @@
 #include "relay/SettingsLists.h"
 #include "relay/StandbySettings.h"
 #include "serial/SerialLog.h"
+#include "settings/SettingsFile.h"
 
 namespace {
 
@@ -23,7 +24,11 @@ int RelayController::Start(const RelayConfig& config, bool restartAtLaunch)
     Config = config;
     RestartAtLaunch = restartAtLaunch;
     Health.Restart();
-    qCInfo(lcRelay).noquote() << (RestartAtLaunch ? "restart at launch -" : "START -") << RunDescription();
+    // A named file (a service's) has no running state to restore: its relay just starts.
+    qCInfo(lcRelay).noquote() << (!RestartAtLaunch            ? "START -"
+                                      : SettingsFile::Named() ? "starts -"
+                                                              : "restart at launch -")
+                              << RunDescription();
     if (const std::optional<QString> fault = config.StandbyFault ? config.StandbyFault : StandbyClash(config)) {
         MessageBox(*fault, QStringLiteral("Please ..."), MB_OK | MB_ICONEXCLAMATION);
         return RunFlag = 0;

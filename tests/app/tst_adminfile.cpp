@@ -119,7 +119,9 @@ private slots:
         QTest::qWait(200);
         QVERIFY(line.Write("\x02"
                            "090807"));
-        QVERIFY2(ReadUntil(display, 8) == "09:08:07", relay.readAllStandardError().constData());
+        const bool relayed = ReadUntil(display, 8) == "09:08:07";
+        QString log = QString::fromLocal8Bit(relay.readAllStandardError());
+        QVERIFY2(relayed, qPrintable(log));
         const auto [status, said] = Ask({QStringLiteral("--status"), QStringLiteral("--settings"), path}, service);
         QVERIFY2(status == 0 && said.startsWith("OK - Horaline ") && !said.contains("QStandardPaths"),
                  said.constData());
@@ -130,7 +132,6 @@ private slots:
                    {QStringLiteral("RUNTIME_DIRECTORY"), QString()}});
         QVERIFY2(second == 1 && refused.contains("already runs"), refused.constData());
         ::kill(pid_t(relay.processId()), SIGHUP);
-        QString log;
         QTRY_VERIFY_WITH_TIMEOUT((log += QString::fromLocal8Bit(relay.readAllStandardError()))
                                      .contains(QStringLiteral("settings read again: nothing changed")),
                                  10000);
@@ -165,8 +166,10 @@ private slots:
              {QStringLiteral("the rest of the line is a comment from ';' on, left out: ::1"),
               QStringLiteral("InComSpeed=9601 is no speed"), QStringLiteral("After=0 is no number of seconds"),
               QStringLiteral("OwnClok is no setting of [Standby]: did you mean OwnClock?"),
-              QStringLiteral("settings refused at reload (2 problem(s), see the log)")})
+              QStringLiteral("settings refused at reload (2 problem(s), see the log)"),
+              QStringLiteral("starts - server: ")})
             QVERIFY2(log.contains(expected), qPrintable(expected + QStringLiteral(" not in:\n") + log));
+        QVERIFY(!log.contains(QStringLiteral("restart at launch")));
     }
 
     void checkNamesEveryProblem()
@@ -245,6 +248,13 @@ private slots:
                  memberSaid.constData());
         const auto [stranger, strangerSaid] = Ask(question, service, QStringLiteral("nobody"));
         QVERIFY2(stranger == 3 && strangerSaid.startsWith("UNKNOWN - "), strangerSaid.constData());
+        // A monitor's JSON says the same: not asked, and not that the relay is stopped.
+        const auto [strangerJson, json]
+            = Ask(question + QStringList {QStringLiteral("--json")}, service, QStringLiteral("nobody"));
+        const QJsonObject answer = QJsonDocument::fromJson(json).object();
+        QVERIFY2(strangerJson == 3 && answer[QStringLiteral("health")] == QStringLiteral("not asked")
+                     && !answer.contains(QStringLiteral("running")),
+                 json.constData());
         ::kill(pid_t(relay.processId()), SIGTERM);
         QVERIFY(relay.waitForFinished(10000));
     }

@@ -290,7 +290,9 @@ private slots:
         ::kill(pid_t(program.processId()), SIGTERM);
         QVERIFY(program.waitForFinished(10000));
         const QString text = QString::fromLocal8Bit(program.readAllStandardError());
-        QVERIFY2(text.contains(QStringLiteral("settings read again: ServerPort %1 -> %2").arg(port).arg(newPort)),
+        QVERIFY2(text.contains(QStringLiteral("settings read again: ServerPort %1 -> %2").arg(port).arg(newPort))
+                     && text.contains(
+                         QStringLiteral("settings read again: [Web] Listen (none) -> 127.0.0.1:%1").arg(webPort)),
                  qPrintable(text));
     }
 

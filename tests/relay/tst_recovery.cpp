@@ -108,21 +108,35 @@ private slots:
         QVERIFY(display4.waitForConnected(5000) && display6.waitForConnected(5000));
         QTRY_COMPARE(relay.Controller.Clients.ClientList.size(), 2);
 
-        // The adapter moved to another device, and only the settings say so.
+        // The adapter moved to another device, and only the settings say so; then to another link, said
+        // as [Ports] writes it.
         PtyPair second;
         link.PointTo(second);
         QTest::ignoreMessage(QtInfoMsg,
-                             QRegularExpression(QStringLiteral("^settings read again: \\[Ports\\] COM230 ")));
+                             QRegularExpression(QStringLiteral("^settings read again: \\[Ports\\] COM230=%1 leads to "
+                                                               "/dev/pts/\\d+ -> /dev/pts/\\d+$")
+                                                    .arg(QRegularExpression::escape(link.Path))));
         relay.Controller.Reload(LoadRelaySettings({}).config);
         QVERIFY(second.Write(InputFrame("121212")));
         QCOMPARE(ReadUntil(display4, 8), QByteArray("12:12:12"));
         QCOMPARE(ReadUntil(display6, 8), QByteArray("12:12:12"));
+        AdapterLink moved;
+        PtyPair third;
+        moved.PointTo(third);
+        SettingsFile(QStringLiteral("Ports")).Write(QStringLiteral("COM%1").arg(Com), moved.Path);
+        QTest::ignoreMessage(
+            QtInfoMsg,
+            qPrintable(QStringLiteral("settings read again: [Ports] COM230 %1 -> %2").arg(link.Path, moved.Path)));
+        relay.Controller.Reload(LoadRelaySettings({}).config);
+        QVERIFY(third.Write(InputFrame("121213")));
+        QCOMPARE(ReadUntil(display4, 8), QByteArray("12:12:13"));
+        QCOMPARE(ReadUntil(display6, 8), QByteArray("12:12:13"));
 
         // A list that leaves one of them out closes that one alone, with the word for it.
         SettingsFile(QStringLiteral("Clients")).Write(QStringLiteral("Allow"), QStringLiteral("::1"));
         relay.Controller.Reload(LoadRelaySettings({}).config);
         QCOMPARE(ReadUntil(display4, 8), QByteArray("Rejected"));
-        QVERIFY(second.Write(InputFrame("131313")));
+        QVERIFY(third.Write(InputFrame("131313")));
         QCOMPARE(ReadUntil(display6, 8), QByteArray("13:13:13"));
         QCOMPARE(relay.Controller.Clients.ClientList.size(), 1);
         // The list holds for those who come later too.
@@ -143,7 +157,7 @@ private slots:
         relay.Controller.Reload(LoadRelaySettings({}).config);
         QVERIFY(spare.Write(InputFrame("141414")));
         QTRY_COMPARE(StandbyReport(relay.Controller, QStringLiteral("state")), QStringLiteral("alive"));
-        QVERIFY(second.Write(InputFrame("141415")));
+        QVERIFY(third.Write(InputFrame("141415")));
         QCOMPARE(ReadUntil(display6, 8), QByteArray("14:14:15"));
         QCOMPARE(StandbyReport(relay.Controller, QStringLiteral("inUse")), QStringLiteral("primary"));
         QVERIFY(relay.Boxes.Boxes.isEmpty());
@@ -205,6 +219,7 @@ private slots:
         QCOMPARE(Losses(relay), qMakePair(0, 2));
 
         // A connected server that sends nothing is told, and its next value puts the status back.
+        QTest::ignoreMessage(QtWarningMsg, "no time code from 127.0.0.1 for 5 s");
         QTRY_COMPARE_WITH_TIMEOUT(relay.Status(), QStringLiteral("No time code from 127.0.0.1 !"), 8000);
         client->write("15:15:15");
         QTRY_COMPARE(relay.Status(), QStringLiteral("COM230 is transmitting"));
