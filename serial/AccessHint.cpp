@@ -1,8 +1,10 @@
 #include "serial/AccessHint.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <algorithm>
 #include <grp.h>
+#include <pwd.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
@@ -44,20 +46,36 @@ QString MajorName(unsigned int major)
 
 QString AccessHint(const QString& device)
 {
+    const passwd* self = ::getpwuid(::geteuid());
+    const QString user = self != nullptr ? QString::fromLocal8Bit(self->pw_name) : QString::number(::geteuid());
+    const QString relogin = QStringLiteral("then log in again or restart the service");
     struct stat node = {};
-    const group* owner = nullptr;
-    if (!device.isEmpty() && ::stat(QFile::encodeName(device).constData(), &node) == 0)
-        owner = ::getgrgid(node.st_gid);
-    if (owner == nullptr)
-        return QStringLiteral(" - the user running Horaline needs the dialout group: sudo adduser <user> dialout, "
-                              "then log in again or restart the service");
-    const QString name = QString::fromLocal8Bit(owner->gr_name);
-    if (!InGroup(node.st_gid))
-        return QStringLiteral(" - the user running Horaline needs the %1 group: sudo adduser <user> %1, then log in "
-                              "again or restart the service")
-            .arg(name);
+    if (device.isEmpty() || ::stat(QFile::encodeName(device).constData(), &node) != 0)
+        return QStringLiteral(" - the user %1 needs the dialout group: sudo adduser %1 dialout, %2").arg(user, relogin);
+    const passwd* owner = ::getpwuid(node.st_uid);
+    const group* holder = ::getgrgid(node.st_gid);
+    const QString group = holder != nullptr ? QString::fromLocal8Bit(holder->gr_name) : QString::number(node.st_gid);
+    const QString what
+        = QStringLiteral("%1 is %2:%3, mode %4")
+              .arg(device, owner != nullptr ? QString::fromLocal8Bit(owner->pw_name) : QString::number(node.st_uid),
+                   group)
+              .arg(node.st_mode & 07777, 4, 8, QLatin1Char('0'));
+    if (!InGroup(node.st_gid)) {
+        // A serial group is for serial lines; root's or another's would give the relay far more than a line.
+        if (group == QLatin1String("dialout") || group == QLatin1String("uucp"))
+            return QStringLiteral(" - %1: the user %2 needs the %3 group: sudo adduser %2 %3, %4")
+                .arg(what, user, group, relogin);
+        const struct group* dialout = ::getgrnam("dialout");
+        const QString join = dialout != nullptr && InGroup(dialout->gr_gid)
+            ? QString()
+            : QStringLiteral(", and sudo adduser %1 dialout, %2").arg(user, relogin);
+        return QStringLiteral(" - %1, a group no service should join: give the device the dialout group with a udev "
+                              "rule, e.g. SUBSYSTEM==\"tty\", KERNEL==\"%2\", GROUP=\"dialout\", MODE=\"0660\" in "
+                              "/etc/udev/rules.d/70-horaline.rules, then sudo udevadm trigger%3")
+            .arg(what, QFileInfo(QFileInfo(device).canonicalFilePath()).fileName(), join);
+    }
     const QString kind = S_ISCHR(node.st_mode) ? MajorName(major(node.st_rdev)) : QString();
-    return QStringLiteral(" - this process is in the %1 group already: something else keeps it out, as a service's "
-                          "device policy does (systemctl edit horaline@NAME: DeviceAllow=char-%2 rw)")
-        .arg(name, kind.isEmpty() ? QStringLiteral("<kind>") : kind);
+    return QStringLiteral(" - %1 and this process is in the %2 group already: something else keeps it out, as a "
+                          "service's device policy does (systemctl edit horaline@NAME: DeviceAllow=char-%3 rw)")
+        .arg(what, group, kind.isEmpty() ? QStringLiteral("<kind>") : kind);
 }

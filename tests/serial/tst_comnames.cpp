@@ -8,6 +8,7 @@
 #include <QTest>
 #include <cerrno>
 #include <grp.h>
+#include <pwd.h>
 #include <unistd.h>
 
 class TestComNames : public QObject
@@ -113,29 +114,47 @@ private slots:
         QCOMPARE(OpenFailure(EACCES), PortFailure::Open);
     }
 
-    // EACCES and EPERM say what mends them where the relay runs: join the device's own group, or, in
-    // it already, allow the device where a service's policy keeps it out.
+    // EACCES and EPERM say what mends them where the relay runs, naming the device's owner, group and
+    // mode and the user: join the device's serial group; give a device of another group the dialout
+    // group by a udev rule, never the user that group; in the group already, allow the device where a
+    // service's policy keeps it out.
     void accessHintsNameTheGroupOrThePolicy()
     {
         QTemporaryDir folder;
         const QString device = folder.filePath(QStringLiteral("ttyX"));
         QFile file(device);
         QVERIFY(file.open(QIODevice::WriteOnly));
+        QVERIFY(file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::WriteGroup));
+        const QString user = QString::fromLocal8Bit(::getpwuid(::geteuid())->pw_name);
         const QString own = QString::fromLocal8Bit(::getgrgid(::getegid())->gr_name);
         QVERIFY2(PortFaultLogText(QStringLiteral("COM3 cannot be opened"), device, EPERM)
-                     .endsWith(QStringLiteral("in the %1 group already: something else keeps it out, as a service's "
-                                              "device policy does (systemctl edit horaline@NAME: "
-                                              "DeviceAllow=char-<kind> rw)")
-                                   .arg(own)),
+                     .endsWith(QStringLiteral("%1 is %2:%3, mode 0660 and this process is in the %3 group already: "
+                                              "something else keeps it out, as a service's device policy does "
+                                              "(systemctl edit horaline@NAME: DeviceAllow=char-<kind> rw)")
+                                   .arg(device, user, own)),
                  qPrintable(PortFaultLogText(QString(), device, EPERM)));
+        // getgrnam answers in one buffer: each group's id is taken before the next is asked.
+        const group* dialout = ::getgrnam("dialout");
+        const gid_t dialoutId = dialout != nullptr ? dialout->gr_gid : gid_t(-1);
         const group* other = ::getgrnam("nogroup");
-        if (::geteuid() != 0 || other == nullptr)
-            QSKIP("needs root to give the file another group");
-        QVERIFY(::chown(QFile::encodeName(device).constData(), uid_t(-1), other->gr_gid) == 0);
-        QVERIFY(
+        if (::geteuid() != 0 || other == nullptr || dialoutId == gid_t(-1))
+            QSKIP("needs root to give the file other groups");
+        const gid_t otherId = other->gr_gid;
+        QVERIFY(::chown(QFile::encodeName(device).constData(), uid_t(-1), dialoutId) == 0);
+        QVERIFY2(
             PortFaultLogText(QString(), device, EACCES)
-                .endsWith(QStringLiteral(" - the user running Horaline needs the nogroup group: sudo adduser <user> "
-                                         "nogroup, then log in again or restart the service")));
+                .endsWith(QStringLiteral(": the user root needs the dialout group: sudo adduser root dialout, then "
+                                         "log in again or restart the service")),
+            qPrintable(PortFaultLogText(QString(), device, EACCES)));
+        QVERIFY(::chown(QFile::encodeName(device).constData(), uid_t(-1), otherId) == 0);
+        const QString hint = PortFaultLogText(QString(), device, EACCES);
+        QVERIFY2(hint.contains(QStringLiteral("%1 is root:nogroup, mode 0660, a group no service should join: give "
+                                              "the device the dialout group with a udev rule, e.g. SUBSYSTEM==\"tty\", "
+                                              "KERNEL==\"ttyX\", GROUP=\"dialout\"")
+                                   .arg(device))
+                     && !hint.contains(QStringLiteral("adduser root nogroup"))
+                     && !hint.contains(QStringLiteral("<user>")),
+                 qPrintable(hint));
     }
 
     void uucpLocks()
