@@ -1,16 +1,20 @@
 #include "app/SettingsCheck.h"
 
+#include "net/PortHolder.h"
 #include "relay/KnownSettings.h"
 #include "relay/RelayConfig.h"
 #include "relay/SettingFaults.h"
 #include "relay/SettingsLists.h"
 #include "relay/StandbySettings.h"
+#include "serial/DeviceHolder.h"
 #include "settings/SettingsFile.h"
 
+#include <QCoreApplication>
 #include <QFileInfo>
 #include <QNetworkInterface>
 #include <QStringDecoder>
 #include <cstdio>
+#include <sys/stat.h>
 #include <sysexits.h>
 
 namespace {
@@ -39,7 +43,65 @@ QStringList PathsNotUtf8()
     return problems;
 }
 
-QStringList Problems(const SettingsFile& file)
+// A relay on this very file is no other holder of its line or port: at a reload it is this process.
+bool RunsOnThisFile(qint64 pid)
+{
+    if (pid == QCoreApplication::applicationPid())
+        return true;
+    if (!IsHoralineProcess(pid))
+        return false;
+    const QString settings = SettingsOfProcess(pid);
+    if (settings.isEmpty())
+        return !SettingsFile::Named();
+    return QFileInfo(settings).canonicalFilePath() == QFileInfo(SettingsFile::Path()).canonicalFilePath();
+}
+
+// A system instance's file: its service has a /tmp of its own and sees no home folders.
+std::optional<QString> HiddenFromTheService(const QString& path)
+{
+    if (!SettingsFile::Named()
+        || !QFileInfo(SettingsFile::Path()).canonicalFilePath().startsWith(QLatin1String("/etc/horaline/")))
+        return std::nullopt;
+    for (const QString& where : {path, QFileInfo(path).canonicalFilePath()}) {
+        for (const char* hidden : {"/tmp/", "/var/tmp/", "/home/", "/root/", "/run/user/"}) {
+            if (where.startsWith(QLatin1String(hidden)))
+                return QLatin1String(hidden).chopped(1);
+        }
+    }
+    return std::nullopt;
+}
+
+// The device behind a line as the relay will meet it: no serial line at all is a problem; one not there
+// yet, one another program holds, or one the service cannot see is told.
+void NoteLineDevice(const QString& name, QStringList& problems, QStringList& warnings)
+{
+    const QString device = ComDeviceNow(name);
+    if (device.isEmpty())
+        return;
+    const QString line = QStringLiteral("%1 = %2").arg(name, device);
+    struct stat node = {};
+    if (::stat(QFile::encodeName(device).constData(), &node) != 0)
+        warnings.append(QStringLiteral("%1 does not exist now: the relay will wait for it").arg(line));
+    else if (!S_ISCHR(node.st_mode))
+        problems.append(QStringLiteral("%1 is %2, no serial line: write the device's path under [Ports], e.g. "
+                                       "%3=/dev/serial/by-id/usb-…")
+                            .arg(line,
+                                 S_ISREG(node.st_mode)        ? QStringLiteral("a file")
+                                     : S_ISFIFO(node.st_mode) ? QStringLiteral("a FIFO")
+                                     : S_ISDIR(node.st_mode)  ? QStringLiteral("a folder")
+                                                              : QStringLiteral("no device"),
+                                 name));
+    else if (const std::optional<qint64> holder = DeviceHolder(device); holder && !RunsOnThisFile(*holder))
+        warnings.append(QStringLiteral("%1 is held now by %2: a relay on this file would wait for it")
+                            .arg(line, DescribeProcess(*holder)));
+    if (const std::optional<QString> hidden = HiddenFromTheService(device))
+        warnings.append(QStringLiteral("%1 is under %2, which the system service does not see (its /tmp is its own; "
+                                       "/home, /root and /run/user are hidden from it): name the device under /dev, "
+                                       "e.g. /dev/serial/by-id/…, or a link a udev rule makes (SYMLINK+=\"clock\")")
+                            .arg(line, *hidden));
+}
+
+QStringList Problems(const SettingsFile& file, QStringList& warnings)
 {
     QStringList problems;
     const QString run = QStringLiteral("ProgRun");
@@ -65,11 +127,22 @@ QStringList Problems(const SettingsFile& file)
     problems.append(standby.faults);
     if (mode == 1) {
         problems.append(LineFaults(file, QStringLiteral("InComName"), QStringLiteral("InComSpeed")));
+        NoteLineDevice(config.InComName, problems, warnings);
+        if (standby.config.Present && !standby.config.InComName.isEmpty())
+            NoteLineDevice(standby.config.InComName, problems, warnings);
+        if (const std::optional<qint64> holder = PortHolder(quint16(config.ClientPort));
+            holder && !PortSettingFault(file, QStringLiteral("ServerPort")) && !RunsOnThisFile(*holder))
+            warnings.append(
+                QStringLiteral("[Settaggi] ServerPort=%1 is taken now by %2: a relay on this file would "
+                               "wait for it")
+                    .arg(config.ClientPort)
+                    .arg(*holder != 0 ? DescribeProcess(*holder) : QStringLiteral("another user's program")));
     } else {
         if (file.Contains(QStringLiteral("ServerName")) && config.ServerName.isEmpty())
             problems.append(QStringLiteral("[Settaggi] ServerName is empty: write the server's name or address, e.g. "
                                            "ServerName=clock-server"));
         problems.append(LineFaults(file, QStringLiteral("OutComName"), QStringLiteral("OutComSpeed")));
+        NoteLineDevice(file.ReadText(QStringLiteral("OutComName")).trimmed(), problems, warnings);
     }
     problems.append(PathsNotUtf8());
     if (const std::optional<QString> web = WebListenFault())
@@ -132,9 +205,10 @@ SettingsCheck CheckSettings()
     if (const std::optional<QString> unreadable = Unreadable(path))
         return {{*unreadable}, {}};
     SettingsCheck check;
-    for (const QString& problem : Problems(SettingsFile()))
+    QStringList warnings;
+    for (const QString& problem : Problems(SettingsFile(), warnings))
         check.problems.append(QStringLiteral("%1: %2").arg(path, problem));
-    for (const QString& warning : UnknownSettings())
+    for (const QString& warning : warnings + UnknownSettings())
         check.warnings.append(QStringLiteral("%1: %2").arg(path, warning));
     if (const std::optional<QString> absent = WebAddressAbsent())
         check.warnings.append(QStringLiteral("%1: %2").arg(path, *absent));

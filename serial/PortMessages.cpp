@@ -1,6 +1,7 @@
 #include "serial/PortMessages.h"
 
 #include "serial/AccessHint.h"
+#include "serial/DeviceHolder.h"
 
 #include <cerrno>
 #include <cstring>
@@ -70,6 +71,8 @@ QString PortFaultLogText(const QString& text, const QString& device, int error)
     case EPERM:
         return said + AccessHint(device);
     case EBUSY:
+        if (const std::optional<qint64> holder = DeviceHolder(device))
+            return said + QStringLiteral(" - %1 holds the device").arg(DescribeProcess(*holder));
         return said + QStringLiteral(" - another program holds the device");
     case EIO:
         return said + QStringLiteral(" - the adapter was unplugged or failed");

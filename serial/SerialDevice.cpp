@@ -34,13 +34,13 @@ QString WritableLockFolder()
     return QString();
 }
 
-bool HeldByUucpLock(const QString& device)
+// The process id a lock file names; 0 when there is no readable one.
+qint64 LockOwner(const QString& lockFile)
 {
-    for (const QString& folder : LockFolders()) {
-        if (IsLockedByLiveProcess(UucpLockFile(folder, device)))
-            return true;
-    }
-    return false;
+    QFile lock(lockFile);
+    if (!lock.open(QIODevice::ReadOnly))
+        return 0;
+    return lock.read(64).trimmed().toLongLong();
 }
 
 void WriteUucpLock(const QString& device)
@@ -53,21 +53,22 @@ void WriteUucpLock(const QString& device)
         lock.write(QByteArray::number(qint64(::getpid())).rightJustified(10, ' ') + '\n');
 }
 
-// The process id a lock file names; 0 when there is no readable one.
-qint64 LockOwner(const QString& lockFile)
-{
-    QFile lock(lockFile);
-    if (!lock.open(QIODevice::ReadOnly))
-        return 0;
-    return lock.read(64).trimmed().toLongLong();
-}
-
 } // namespace
 
 QString UucpLockFile(const QString& lockFolder, const QString& device)
 {
     const QString canonical = QFileInfo(device).canonicalFilePath();
     return lockFolder + QStringLiteral("/LCK..") + QFileInfo(canonical.isEmpty() ? device : canonical).fileName();
+}
+
+std::optional<qint64> UucpLockHolder(const QString& device)
+{
+    for (const QString& folder : LockFolders()) {
+        const QString lock = UucpLockFile(folder, device);
+        if (IsLockedByLiveProcess(lock))
+            return LockOwner(lock);
+    }
+    return std::nullopt;
 }
 
 bool IsLockedByLiveProcess(const QString& lockFile)
@@ -86,7 +87,7 @@ void SetLockFolders(const QStringList& folders)
 
 SerialOpenResult OpenSerialDevice(const QString& device)
 {
-    if (HeldByUucpLock(device))
+    if (UucpLockHolder(device))
         return {-1, EBUSY};
     const int fd = ::open(QFile::encodeName(device).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)

@@ -31,4 +31,6 @@ int WriteBounded(int fd, const char* data, size_t size, int timeoutMs, size_t* s
 // Where locks are looked for and written, /run/lock then /var/lock; a test gives a folder of its own.
 void SetLockFolders(const QStringList& folders);
 bool IsLockedByLiveProcess(const QString& lockFile);
+// The live process whose lock file names the device, if any.
+std::optional<qint64> UucpLockHolder(const QString& device);
 QString UucpLockFile(const QString& lockFolder, const QString& device);

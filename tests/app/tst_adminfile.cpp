@@ -5,11 +5,13 @@
 
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <csignal>
 #include <grp.h>
 #include <pwd.h>
 #include <sys/stat.h>
+#include <tuple>
 
 namespace {
 
@@ -209,12 +211,103 @@ private slots:
         QVERIFY(WriteAll(path, QByteArray(good).replace(line.SlavePath.toUtf8(), "/dev/serial/by-id/caf\xe9")));
         const auto [latin, latinSaid] = Ask({QStringLiteral("--check"), QStringLiteral("--settings"), path});
         QVERIFY2(latin == 78 && latinSaid.contains("[Ports] COM7 is not UTF-8 text"), latinSaid.constData());
+        // What stands behind the line, as the relay will meet it.
+        const QString plain = etc.filePath(QStringLiteral("plain"));
+        const QString fifo = etc.filePath(QStringLiteral("fifo"));
+        QVERIFY(WriteAll(plain, "not a line\n") && ::mkfifo(fifo.toLocal8Bit().constData(), 0600) == 0);
+        for (const auto& [device, status, expected] :
+             {std::tuple {plain, 78, "is a file, no serial line"}, std::tuple {fifo, 78, "is a FIFO, no serial line"},
+              std::tuple {QStringLiteral("/dev/nonexistent"), 0, "does not exist now: the relay will wait for it"}}) {
+            QVERIFY(WriteAll(path, QByteArray(good).replace(line.SlavePath.toUtf8(), device.toUtf8())));
+            const auto [checked, checkSaid] = Ask({QStringLiteral("--check"), QStringLiteral("--settings"), path});
+            QVERIFY2(checked == status
+                         && checkSaid.contains(QStringLiteral("COM7 = %1 %2").arg(device, expected).toUtf8()),
+                     checkSaid.constData());
+        }
+        QVERIFY(QFile::remove(plain) && QFile::remove(fifo));
         const QByteArray zeros(512, '\0');
         QVERIFY(WriteAll(path, zeros));
         const auto [damaged, damagedSaid] = Ask({QStringLiteral("--check"), QStringLiteral("--settings"), path});
         QVERIFY2(damaged == 78 && damagedSaid.contains("is no settings file"), damagedSaid.constData());
         QCOMPARE(ReadAll(path), zeros);
         QCOMPARE(QDir(etc.path()).entryList(QDir::Files), QStringList {QStringLiteral("bad.ini")});
+    }
+
+    // A copy of a file that runs is told who holds its line and its port, by the check and by the relay.
+    void aCopiedFileIsToldWhoHoldsItsLineAndPort()
+    {
+        QTemporaryDir etc;
+        PtyPair line;
+        const quint16 port = FreePort();
+        const QString first = etc.filePath(QStringLiteral("studio1.ini"));
+        const QString copy = etc.filePath(QStringLiteral("studio1-copy.ini"));
+        QVERIFY(WriteAll(first, ServerSettings(port, line).toUtf8())
+                && WriteAll(copy, ServerSettings(port, line).toUtf8()));
+        QProcess relay;
+        StartWithoutDisplay(relay, {QStringLiteral("--headless"), QStringLiteral("--settings"), first});
+        QTcpSocket display;
+        ConnectWhenListening(display, port);
+        QTest::qWait(200);
+        QVERIFY(line.Write("\x02"
+                           "111111"));
+        QCOMPARE(ReadUntil(display, 8), QByteArray("11:11:11"));
+        const QString holder = QStringLiteral("Horaline pid %1 on the settings %2").arg(relay.processId()).arg(first);
+        const auto [status, said] = Ask({QStringLiteral("--check"), QStringLiteral("--settings"), copy});
+        QVERIFY2(
+            status == 0
+                && said.contains(QStringLiteral("COM7 = %1 is held now by %2").arg(line.SlavePath, holder).toUtf8())
+                && said.contains(QStringLiteral("ServerPort=%1 is taken now by %2").arg(port).arg(holder).toUtf8()),
+            said.constData());
+        const auto [own, ownSaid] = Ask({QStringLiteral("--check"), QStringLiteral("--settings"), first});
+        QVERIFY2(own == 0 && !ownSaid.contains("held now") && !ownSaid.contains("taken now"), ownSaid.constData());
+
+        QProcess second;
+        StartWithoutDisplay(second, {QStringLiteral("--headless"), QStringLiteral("--settings"), copy});
+        QString log;
+        QTRY_VERIFY2_WITH_TIMEOUT(
+            (log += QString::fromLocal8Bit(second.readAllStandardError()))
+                .contains(QStringLiteral("COM7 is busy ! (%1): Device or resource busy (errno 16) - "
+                                         "%2 holds the device")
+                              .arg(line.SlavePath, holder)),
+            qPrintable(log), 10000);
+        for (QProcess* each : {&second, &relay}) {
+            ::kill(pid_t(each->processId()), SIGTERM);
+            QVERIFY(each->waitForFinished(10000));
+        }
+    }
+
+    // A system instance's file that names a line where its service cannot see it is told so, checked in
+    // a mount namespace of its own where /etc/horaline is made over the real /etc, which stays untouched.
+    void aServiceFileNamesNoLineItCannotSee()
+    {
+        if (::geteuid() != 0 || QStandardPaths::findExecutable(QStringLiteral("unshare")).isEmpty())
+            QSKIP("needs root and unshare for a mount namespace");
+        QTemporaryDir layer;
+        PtyPair line;
+        const QString link = layer.filePath(QStringLiteral("clock"));
+        QVERIFY(QFile::link(line.SlavePath, link) && QDir(layer.path()).mkpath(QStringLiteral("up"))
+                && QDir(layer.path()).mkpath(QStringLiteral("work")));
+        const QString script
+            = QStringLiteral("mount -t overlay overlay -o lowerdir=/etc,upperdir=%1/up,workdir=%1/work /etc && "
+                             "mkdir -p /etc/horaline && printf '%2' > /etc/horaline/studio9.ini && "
+                             "exec %3 --check --settings /etc/horaline/studio9.ini")
+                  .arg(layer.path(),
+                       ServerSettings(FreePort(), line)
+                           .replace(line.SlavePath, link)
+                           .replace(QStringLiteral("\n"), QStringLiteral("\\n")),
+                       QStringLiteral(HORALINE_BINARY));
+        QProcess check;
+        check.start(QStringLiteral("unshare"),
+                    {QStringLiteral("--mount"), QStringLiteral("--propagation"), QStringLiteral("private"),
+                     QStringLiteral("sh"), QStringLiteral("-c"), script});
+        QVERIFY(check.waitForFinished(10000));
+        const QByteArray said = check.readAllStandardOutput() + check.readAllStandardError();
+        QVERIFY2(check.exitCode() == 0
+                     && said.contains(QStringLiteral("COM7 = %1 is under /tmp, which the system service does not see")
+                                          .arg(link)
+                                          .toUtf8()),
+                 said.constData());
+        QVERIFY(!QFileInfo::exists(QStringLiteral("/etc/horaline/studio9.ini")));
     }
 
     // A monitor in the service's group may ask; anyone else is told it cannot, which is no relay down.

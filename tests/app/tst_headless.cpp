@@ -475,7 +475,7 @@ private slots:
                 + "\n\n[Settaggi]\nInComName=COM3\nInComSpeed=9600\nOutComName=COM4\nOutComSpeed=9600\n"
                   "ServerName=localhost\nServerPort="
                 + QByteArray::number(FreePort()) + "\nProgMode=1\nProgRun=1\n"
-                                                       << "Error 25 reading COM3 state !";
+                                                       << "is a file, no serial line";
         QTest::newRow("port no number") << "[Settaggi]\nProgRun=1\nServerPort=abc\n" + line
                                         << "[Settaggi] ServerPort=abc is no port number: write one from 1 to 60000";
     }
