@@ -82,6 +82,7 @@ void CRelayApp::RunWindow(const QStringList& statusSockets)
     // The window hides in the notification area; only a confirmed exit ends the program.
     QApplication::setQuitOnLastWindowClosed(false);
     CRelayDlg dialog;
+    dialog.Place(GeometryPosition(WindowGeometry), WindowTitle);
     const StatusService status(
         statusSockets, [&dialog] { return dialog.Relay().StatusReport(); },
         [&dialog] {

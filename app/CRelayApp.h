@@ -13,6 +13,9 @@ public:
     // What the process ends with: 0, 78 (EX_CONFIG) for settings that can never run without a window,
     // 1 when the network layer cannot be used or a relay without a window could not start.
     int ExitCode = 0;
+    // Where the window goes and its title, when the command line asks (Qt's -qwindowgeometry, -qwindowtitle).
+    QString WindowGeometry;
+    QString WindowTitle;
 
 private:
     void RunWindow(const QStringList& statusSockets);

@@ -62,6 +62,15 @@ LaunchRequest ReadCommandLine(int argc, char* argv[], Program program)
     const QCommandLineOption json(QStringLiteral("json"),
                                   QStringLiteral("With --status: print it as one JSON object."));
     parser.addOption(json);
+    // Options every Qt program takes, with one dash; the relay alone takes them too, from the window's
+    // command line it is handed, and has no use for them.
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    QCommandLineOption geometry(QStringLiteral("qwindowgeometry"), QString(), QStringLiteral("GEOMETRY"));
+    QCommandLineOption title(QStringLiteral("qwindowtitle"), QString(), QStringLiteral("TITLE"));
+    for (QCommandLineOption* qt : {&geometry, &title}) {
+        qt->setFlags(QCommandLineOption::HiddenFromHelp);
+        parser.addOption(*qt);
+    }
 
     QStringList arguments;
     for (int i = 0; i < argc; ++i)
@@ -88,6 +97,8 @@ LaunchRequest ReadCommandLine(int argc, char* argv[], Program program)
         request.status = parser.isSet(status);
         request.json = parser.isSet(json);
         request.check = parser.isSet(check);
+        request.windowGeometry = parser.value(geometry);
+        request.windowTitle = parser.value(title);
         if (parser.isSet(settings))
             request.settings = QFileInfo(parser.value(settings)).absoluteFilePath();
         return request;

@@ -14,6 +14,9 @@ struct LaunchRequest
     bool check = false;
     // The settings file named with --settings, which is read and never written; empty for the per-user one.
     QString settings;
+    // Qt's own -qwindowgeometry and -qwindowtitle, which its dialogs do not take by themselves.
+    QString windowGeometry;
+    QString windowTitle;
     // Set when the program has answered (help, version, a wrong option) and is to end with this code.
     std::optional<int> exitCode;
 };

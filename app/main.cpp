@@ -30,6 +30,8 @@ int main(int argc, char* argv[])
             ? std::make_unique<QCoreApplication>(argc, argv)
             : std::make_unique<QApplication>(argc, argv);
         CRelayApp relayApp;
+        relayApp.WindowGeometry = request.windowGeometry;
+        relayApp.WindowTitle = request.windowTitle;
         relayApp.InitInstance(request.headless);
         exitCode = relayApp.ExitCode;
     }

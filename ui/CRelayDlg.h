@@ -11,6 +11,7 @@
 #include <QString>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 class QLineEdit;
@@ -37,6 +38,9 @@ public:
     int MessageBox(const QString& text, const QString& title, unsigned type) override;
     int ExchangeMode() override;
 
+    // Where the window goes and what its title says instead of the middle of the screen and "Horaline",
+    // as Qt's -qwindowgeometry and -qwindowtitle ask any program's first window: two side by side.
+    void Place(const std::optional<QPoint>& topLeft, const QString& title);
     // Initialises the window and shows it; DoModal then runs it until the exit is confirmed.
     void Create();
     int DoModal();
@@ -113,6 +117,7 @@ private:
     std::unique_ptr<ClockField> Clock;
     // The window manager's frame is known only once the window is shown: it is centred again then.
     bool CentredInFrame = false;
+    std::optional<QPoint> AskedPlace;
     bool Initialised = false;
     bool Destroyed = false;
     // The start that a relay left running gets at launch: what heals by itself is waited for.
@@ -128,3 +133,7 @@ int ReadModeButtons(const RelayControls& ui);
 
 // The window in the middle of the desktop's work area, its title bar always reachable.
 void CentreInWorkArea(QWidget* window);
+
+// The position of an X geometry as Qt's -qwindowgeometry takes it ("+40+80", "516x322+600+80");
+// nothing for a geometry without one, one from the right or bottom edge, or none at all.
+std::optional<QPoint> GeometryPosition(const QString& geometry);

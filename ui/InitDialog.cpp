@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QMoveEvent>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QScreen>
 
 void CRelayDlg::OnInitDialog()
@@ -70,10 +71,19 @@ void CentreInWorkArea(QWidget* window)
     window->move(frame.topLeft());
 }
 
+std::optional<QPoint> GeometryPosition(const QString& geometry)
+{
+    const QRegularExpressionMatch place
+        = QRegularExpression(QStringLiteral("^(?:\\d+x\\d+)?\\+(\\d+)\\+(\\d+)$")).match(geometry.trimmed());
+    if (!place.hasMatch())
+        return std::nullopt;
+    return QPoint(place.captured(1).toInt(), place.captured(2).toInt());
+}
+
 void CRelayDlg::moveEvent(QMoveEvent* event)
 {
     QDialog::moveEvent(event);
-    if (CentredInFrame || frameGeometry().size() == size())
+    if (CentredInFrame || AskedPlace || frameGeometry().size() == size())
         return;
     CentredInFrame = true;
     CentreInWorkArea(this);

@@ -56,10 +56,20 @@ int CRelayDlg::ExchangeMode()
     return ReadModeButtons(Ui);
 }
 
+void CRelayDlg::Place(const std::optional<QPoint>& topLeft, const QString& title)
+{
+    AskedPlace = topLeft;
+    if (!title.isEmpty())
+        setWindowTitle(title);
+}
+
 void CRelayDlg::Create()
 {
     OnInitDialog();
-    CentreInWorkArea(this);
+    if (AskedPlace)
+        move(*AskedPlace);
+    else
+        CentreInWorkArea(this);
     show();
     // The focus shown from the start, as after a Tab: styles draw its frame only once the window says
     // so, and showing the window clears what was said before.

@@ -68,6 +68,13 @@ private slots:
 
     void answersWithoutADisplay()
     {
+        // Qt's own options are no misuse, for the window nor for the relay it hands them to.
+        QProcess placed;
+        StartWithoutDisplay(placed,
+                            {QStringLiteral("-qwindowgeometry"), QStringLiteral("+600+80"),
+                             QStringLiteral("-qwindowtitle"), QStringLiteral("client"), QStringLiteral("--version")});
+        QVERIFY(placed.waitForFinished(10000));
+        QCOMPARE(placed.exitCode(), 0);
         QProcess version;
         StartWithoutDisplay(version, {QStringLiteral("--version")});
         QVERIFY(version.waitForFinished(10000));

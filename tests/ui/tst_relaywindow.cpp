@@ -128,6 +128,24 @@ private slots:
         QVERIFY(Boxes.Boxes.isEmpty());
     }
 
+    // Qt's -qwindowgeometry and -qwindowtitle, as the demo's two windows take them to stand side by side.
+    void aPlaceAskedIsKept()
+    {
+        QCOMPARE(GeometryPosition(QStringLiteral("+600+80")), QPoint(600, 80));
+        QCOMPARE(GeometryPosition(QStringLiteral("516x322+40+80")), QPoint(40, 80));
+        QCOMPARE(GeometryPosition(QStringLiteral("516x322")), std::nullopt);
+        QCOMPARE(GeometryPosition(QStringLiteral("-0+0")), std::nullopt);
+        CRelayDlg placed;
+        placed.SetPrompter(Boxes.Prompter());
+        placed.Place(QPoint(600, 80), QStringLiteral("Horaline - client"));
+        placed.Create();
+        QVERIFY(QTest::qWaitForWindowExposed(&placed));
+        QCOMPARE(placed.pos(), QPoint(600, 80));
+        QCOMPARE(placed.windowTitle(), QStringLiteral("Horaline - client"));
+        QVERIFY(Window->pos() != QPoint(600, 80));
+        QCOMPARE(Window->windowTitle(), QStringLiteral("Horaline"));
+    }
+
     void listsHoldTheirEntries()
     {
         const QStringList speeds {"<Speed>", "300", "1200", "2400", "4800", "9600", "19200", "38400"};
