@@ -1,7 +1,7 @@
 #include "app/Questions.h"
 
-#include "app/SettingsCheck.h"
-#include "app/StatusQuery.h"
+#include "service/SettingsCheck.h"
+#include "service/StatusQuery.h"
 
 #include <QCoreApplication>
 

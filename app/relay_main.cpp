@@ -1,8 +1,8 @@
 #include "app/CommandLine.h"
-#include "app/Log.h"
-#include "app/LogWriter.h"
 #include "app/Questions.h"
 #include "app/RelayAlone.h"
+#include "service/Log.h"
+#include "service/LogWriter.h"
 #include "settings/SettingsFile.h"
 
 #include <QCoreApplication>

@@ -1,4 +1,4 @@
-#include "app/SingleInstance.h"
+#include "service/SingleInstance.h"
 #include "support/ProgramRun.h"
 #include "support/RelayFixture.h"
 #include "support/TestMain.h"

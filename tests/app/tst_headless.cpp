@@ -1,6 +1,6 @@
-#include "app/LogWriter.h"
 #include "relay/RelayLog.h"
 #include "relay/UnattendedView.h"
+#include "service/LogWriter.h"
 #include "support/ProgramRun.h"
 #include "support/RelayFixture.h"
 #include "support/TestMain.h"

@@ -1,4 +1,4 @@
-#include "app/SettingsCheck.h"
+#include "service/SettingsCheck.h"
 
 #include "net/PortHolder.h"
 #include "relay/KnownSettings.h"

@@ -1,6 +1,6 @@
-#include "app/StatusQuery.h"
+#include "service/StatusQuery.h"
 
-#include "app/SingleInstance.h"
+#include "service/SingleInstance.h"
 #include "settings/SettingsFile.h"
 
 #include <QDateTime>

@@ -1,4 +1,4 @@
-#include "app/WebListener.h"
+#include "service/WebListener.h"
 
 #include <QTcpSocket>
 #include <QTimer>

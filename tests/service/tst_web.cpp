@@ -1,7 +1,7 @@
-#include "app/WebListener.h"
-#include "app/WebMetrics.h"
-#include "app/WebService.h"
 #include "net/ListenAddress.h"
+#include "service/WebListener.h"
+#include "service/WebMetrics.h"
+#include "service/WebService.h"
 #include "support/RelayFixture.h"
 #include "support/TestMain.h"
 

@@ -1,4 +1,4 @@
-#include "app/Log.h"
+#include "service/Log.h"
 
 #include <QByteArrayList>
 #include <QLoggingCategory>

@@ -1,4 +1,4 @@
-#include "app/StatusService.h"
+#include "service/StatusService.h"
 
 #include "relay/RelayLog.h"
 

@@ -1,9 +1,9 @@
-#include "app/WebService.h"
+#include "service/WebService.h"
 
-#include "app/WebListener.h"
-#include "app/WebMetrics.h"
 #include "relay/RelayLog.h"
 #include "relay/SettingsLists.h"
+#include "service/WebListener.h"
+#include "service/WebMetrics.h"
 
 #include <QFile>
 #include <QHttpServer>

@@ -1,4 +1,4 @@
-#include "app/SingleInstance.h"
+#include "service/SingleInstance.h"
 
 #include "relay/RelayLog.h"
 #include "settings/SettingsFile.h"

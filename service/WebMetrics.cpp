@@ -1,4 +1,4 @@
-#include "app/WebMetrics.h"
+#include "service/WebMetrics.h"
 
 #include <QJsonArray>
 

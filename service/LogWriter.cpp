@@ -1,4 +1,4 @@
-#include "app/LogWriter.h"
+#include "service/LogWriter.h"
 
 #include <QByteArray>
 #include <QString>
