@@ -90,15 +90,10 @@ int CLinkSocket::Listen(quint16 port, int backlog)
         return EINVAL;
     }
     connect(Server, &QTcpServer::newConnection, this, [this] {
-        while (Owner != nullptr && HasPendingConnection())
+        while (Owner != nullptr && Server != nullptr && Server->hasPendingConnections())
             Owner->OnLinkAccept();
     });
     return 0;
-}
-
-bool CLinkSocket::HasPendingConnection() const
-{
-    return Server != nullptr && Server->hasPendingConnections();
 }
 
 CLinkSocket* CLinkSocket::Accept()

@@ -25,7 +25,6 @@ public:
 
     // Listener: every local address, IPv4 and IPv6, on the port. Returns 0 or the errno of the failed step.
     int Listen(quint16 port, int backlog);
-    bool HasPendingConnection() const;
     // Takes the next pending connection into a new socket owned by the caller.
     CLinkSocket* Accept();
 

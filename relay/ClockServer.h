@@ -27,8 +27,6 @@ public:
     void KeepListening();
     // A listener on another port; the clients stay connected.
     void MoveTo(int port);
-    void StopRetrying() { ListenRetry.Stop(); }
-    bool Retrying() const { return ListenRetry.IsActive(); }
     // Clients this list no longer admits are told "Rejected" and closed; later ones meet it too.
     void ApplyAllowList(const AllowList& allowed);
     const AllowList& Allowed() const { return Allow; }
