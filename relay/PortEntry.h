@@ -4,6 +4,14 @@
 
 constexpr int MinPort = 0;
 constexpr int MaxPort = 60000;
+// The lowest port a setting may name: 0 would listen wherever the system chose.
+constexpr int MinSettingPort = 1;
+
+// Whether a port setting can be listened on or connected to: MinSettingPort to MaxPort.
+constexpr bool IsSettingPort(int value)
+{
+    return value >= MinSettingPort && value <= MaxPort;
+}
 
 struct PortEntry
 {

@@ -5,6 +5,7 @@
 #include "relay/RelayLog.h"
 #include "relay/RelayView.h"
 #include "relay/ServerSource.h"
+#include "relay/Strings.h"
 
 RelayController::RelayController(RelayView* view, QObject* parent)
     : QObject(parent)
@@ -17,11 +18,7 @@ RelayController::RelayController(RelayView* view, QObject* parent)
               })
     , View(view)
     , Choice(*this, [this](const QByteArray& value) { RelayValue(value); })
-    , Display(*this,
-              [this] {
-                  SetStatus(ConnectTimerId() == 0 ? QStringLiteral("Connected to Server")
-                                                  : QStringLiteral("Connecting to Server ..."));
-              })
+    , Display(*this, [this] { SetStatus(QLatin1String(ConnectTimerId() == 0 ? ConnectedText : ConnectingText)); })
     , Silence([this] { OnSilence(); })
 { }
 

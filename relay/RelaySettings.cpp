@@ -51,13 +51,14 @@ void LoadPort(SettingsFile& file, const QString& name, int& port)
     const QString stored = file.ReadText(name);
     bool number = false;
     const int value = stored.trimmed().toInt(&number);
-    if (number && value >= 1 && value <= MaxPort) {
+    if (number && IsSettingPort(value)) {
         port = value;
         return;
     }
     if (number && value != 0)
         port = value;
-    TellUnusable(name, stored, QStringLiteral("is no port number from 1 to %1").arg(MaxPort), QString::number(port));
+    TellUnusable(name, stored, QStringLiteral("is no port number from %1 to %2").arg(MinSettingPort).arg(MaxPort),
+                 QString::number(port));
 }
 
 } // namespace

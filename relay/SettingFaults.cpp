@@ -22,9 +22,8 @@ QStringList LineSettingFaults(const SettingsFile& file, const QString& nameKey, 
         faults.append(QStringLiteral("%1 has no device: write one under [Ports], e.g. %2=%3")
                           .arg(ShownSetting(file, nameKey), name, example.device));
     if (!SpeedFromText(speed))
-        faults.append(
-            QStringLiteral("%1 is no speed: write one of 300, 1200, 2400, 4800, 9600, 19200, 38400, e.g. %2=9600")
-                .arg(ShownSetting(file, speedKey), speedKey));
+        faults.append(QStringLiteral("%1 is no speed: write one of %2, e.g. %3=9600")
+                          .arg(ShownSetting(file, speedKey), SpeedNames().join(QStringLiteral(", ")), speedKey));
     return faults;
 }
 
@@ -34,10 +33,11 @@ std::optional<QString> PortSettingFault(const SettingsFile& file, const QString&
         return std::nullopt;
     bool number = false;
     const int value = file.ReadText(key).trimmed().toInt(&number);
-    if (number && value >= 1 && value <= MaxPort)
+    if (number && IsSettingPort(value))
         return std::nullopt;
-    return QStringLiteral("%1 is no port number: write one from 1 to %2, e.g. %3=6530")
+    return QStringLiteral("%1 is no port number: write one from %2 to %3, e.g. %4=6530")
         .arg(ShownSetting(file, key))
+        .arg(MinSettingPort)
         .arg(MaxPort)
         .arg(key);
 }

@@ -4,6 +4,7 @@
 #include "relay/RelayController.h"
 #include "relay/RelayLog.h"
 #include "relay/ServerSource.h"
+#include "relay/Strings.h"
 #include "serial/PortMessages.h"
 
 #include <algorithm>
@@ -100,9 +101,9 @@ void RelayController::OnSourceBack(TimeSource& source)
     }
     if (server) {
         TellLineBack(static_cast<LineSource&>(source).Line);
-        SetStatus(QStringLiteral("Started Server mode !"));
+        SetStatus(QLatin1String(StartedServerText));
     } else {
-        SetStatus(QStringLiteral("Connected to Server"));
+        SetStatus(QLatin1String(ConnectedText));
         if (LogAllows(lcNet(), QStringLiteral("connections to the server")))
             qCInfo(lcNet).noquote() << "connected to the server"
                                     << static_cast<ServerSource&>(source).Socket.PeerText();

@@ -43,7 +43,7 @@ std::optional<QString> ServerFault(const SettingsFile& file, StandbyConfig& stan
             .arg(ShownSetting(file, nameKey), nameKey);
     if (const std::optional<QString> fault = PortSettingFault(file, portKey))
         return fault;
-    standby.ServerPort = *Number(file, portKey, 1, MaxPort, standby.ServerPort);
+    standby.ServerPort = *Number(file, portKey, MinSettingPort, MaxPort, standby.ServerPort);
     return std::nullopt;
 }
 

@@ -8,6 +8,7 @@
 #include "relay/ServerSource.h"
 #include "relay/SettingsLists.h"
 #include "relay/StandbySettings.h"
+#include "relay/Strings.h"
 #include "serial/SerialLog.h"
 #include "settings/SettingsFile.h"
 
@@ -147,7 +148,7 @@ int RelayController::StartClient()
     if (OpenOutputPort() == 0)
         return 0;
     if (Display.Line.IsOpen())
-        SetStatus(QStringLiteral("Connecting to Server ..."));
+        SetStatus(QLatin1String(ConnectingText));
     StartSources();
     if (const std::optional<SourceFault> fault = Sources[size_t(Source::Primary)]->Open()) {
         MessageBox(fault->text, fault->title, MB_OK | fault->icon);
@@ -182,7 +183,7 @@ int RelayController::OpenInputPort()
     auto& primary = static_cast<LineSource&>(*Sources[size_t(Source::Primary)]);
     const std::optional<SourceFault> fault = primary.Open();
     if (!fault) {
-        SetStatus(QStringLiteral("Started Server mode !"));
+        SetStatus(QLatin1String(StartedServerText));
         Silence.Watch();
         return 1;
     }

@@ -14,3 +14,8 @@ enum StringId
 };
 
 const char* LoadString(StringId id);
+
+// Status texts the relay says from more than one place.
+constexpr const char* StartedServerText = "Started Server mode !";
+constexpr const char* ConnectedText = "Connected to Server";
+constexpr const char* ConnectingText = "Connecting to Server ...";

@@ -122,16 +122,30 @@ void CloseSerialDevice(int fd, const QString& device)
     }
 }
 
+namespace {
+
+// Every speed a line can have, in the order the lists show them.
+constexpr std::pair<const char*, speed_t> Speeds[]
+    = {{"300", B300},   {"1200", B1200},   {"2400", B2400},  {"4800", B4800},
+       {"9600", B9600}, {"19200", B19200}, {"38400", B38400}};
+
+} // namespace
+
 std::optional<speed_t> SpeedFromText(const QString& text)
 {
-    static const std::pair<const char*, speed_t> speeds[]
-        = {{"300", B300},   {"1200", B1200},   {"2400", B2400},  {"4800", B4800},
-           {"9600", B9600}, {"19200", B19200}, {"38400", B38400}};
-    for (const auto& [name, speed] : speeds) {
+    for (const auto& [name, speed] : Speeds) {
         if (text == QLatin1String(name))
             return speed;
     }
     return std::nullopt;
+}
+
+QStringList SpeedNames()
+{
+    QStringList names;
+    for (const auto& speed : Speeds)
+        names.append(QLatin1String(speed.first));
+    return names;
 }
 
 void ConfigureLine(termios& line, std::optional<speed_t> speed)

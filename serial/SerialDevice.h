@@ -18,6 +18,8 @@ void CloseSerialDevice(int fd, const QString& device);
 
 // The termios speed for a speed list text; nothing for any other text, which leaves the speed alone.
 std::optional<speed_t> SpeedFromText(const QString& text);
+// The speed list's texts, slowest first: "300" to "38400".
+QStringList SpeedNames();
 
 // Raw 8N1 with the receiver on and modem lines ignored; the port's own flow-control settings stay.
 void ConfigureLine(termios& line, std::optional<speed_t> speed);

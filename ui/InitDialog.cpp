@@ -48,11 +48,15 @@ void CRelayDlg::OnInitDialog()
 
 void CRelayDlg::SetDefaults()
 {
-    OutComSpeed = InComSpeed = QStringLiteral("<Speed>");
-    OutComName = InComName = QStringLiteral("<Name>");
-    ServerName = QStringLiteral("localhost");
-    ServerPort = 6530;
-    RelayMode = 1;
+    // A first launch's values are the configuration's own defaults.
+    const RelayConfig defaults;
+    InComSpeed = defaults.InComSpeed;
+    OutComSpeed = defaults.OutComSpeed;
+    InComName = defaults.InComName;
+    OutComName = defaults.OutComName;
+    ServerName = defaults.ServerName;
+    ServerPort = defaults.ServerPort;
+    RelayMode = defaults.RelayMode;
     LaunchRunFlag = 0;
     ClientPort = ListenPort = ServerPort;
 }
