@@ -5,7 +5,13 @@
 #include "relay/RelayLog.h"
 #include "relay/RelayView.h"
 #include "relay/ServerSource.h"
+#include "relay/SettingsLists.h"
 #include "relay/Strings.h"
+#include "settings/SettingsFile.h"
+
+#include <QCoreApplication>
+#include <QJsonArray>
+#include <cerrno>
 
 RelayController::RelayController(RelayView* view, QObject* parent)
     : QObject(parent)
@@ -116,4 +122,145 @@ void RelayController::OnLinkClose(CLinkSocket* socket)
 void RelayController::OnLinkConnectFailed(CLinkSocket* socket, const QString& why, bool nameUnknown)
 {
     OwnerOf(socket).OnLinkConnectFailed(socket, why, nameUnknown);
+}
+
+namespace {
+
+// Relayed all the same, as displays always had them; a line at the wrong speed is the usual cause.
+void CountRelayed(RelayHealth& health, const SourceChoice& choice, int mode, const QString& text)
+{
+    if (health.Relayed(text))
+        return;
+    qCWarning(lcRelay).noquote() << QStringLiteral("%1 sends values that are no time of day (e.g. %2): %3")
+                                        .arg(choice.NameOf(choice.InUse()), text,
+                                             mode == 1 ? QStringLiteral("check its speed")
+                                                       : QStringLiteral("check the speed of its line"));
+}
+
+} // namespace
+
+bool RelayController::SetListening(bool listen)
+{
+    // Only the mode is needed here; a box about a port entry would stop a shutdown.
+    Config.RelayMode = View->ExchangeMode();
+    Clients.SetListening(listen, Config.ServerPort, RestartAtLaunch);
+    return true;
+}
+
+void RelayController::RelayValue(const QByteArray& value)
+{
+    if (Config.RelayMode == 1) {
+        TimeCode code {};
+        std::copy_n(value.constData(), std::min<qsizetype>(value.size(), qsizetype(code.size())), code.begin());
+        StoreTimeCode(ClockBuffer, code);
+        OnClockFrame();
+        return;
+    }
+    StoreReceivedText(ClockBuffer, value);
+    CountRelayed(Health, Choice, Config.RelayMode, QString::fromLatin1(value));
+    // The display line before the views: a view can wait a moment, the clock on the wall cannot.
+    DistributeClock();
+    SetClock(ControlText(ClockBuffer.data(), ClockBuffer.size()));
+}
+
+void RelayController::OnClockFrame()
+{
+    ReplaceSpaces(ClockBuffer);
+    const QByteArray text = FormatClockText(ClockBuffer);
+    CountRelayed(Health, Choice, Config.RelayMode, QString::fromLatin1(text));
+    // The clients before the views: a view can wait a moment, the clocks on the wall cannot.
+    DistributeClock();
+    SetClock(ControlText(text.constData(), size_t(text.size())));
+}
+
+void RelayController::DistributeClock()
+{
+    Config.RelayMode = View->ExchangeMode();
+    // While a spare is in use the status line says so, whatever else each value would say.
+    const QString spare = Choice.SpareInUse();
+    if (Config.RelayMode == 0) {
+        OutputFrame = FormatOutputFrame(ClockBuffer);
+        if (RunFlag != 0 && !Display.Line.IsOpen()) {
+            SetStatus(Display.Fault());
+        } else if (RunFlag != 0) {
+            const int error = Display.Write(OutputFrame);
+            if (error == 0)
+                SetStatus(spare.isEmpty() ? QStringLiteral("%1 is transmitting").arg(Config.OutComName) : spare);
+            else if (error == ETIMEDOUT)
+                SetStatus(QStringLiteral("Error %1 writing to %2 !").arg(error).arg(Config.OutComName));
+        }
+    }
+    if (Config.RelayMode == 1) {
+        Clients.BroadcastClock(FormatNetMessage(ClockBuffer), RunFlag == 0 || !spare.isEmpty());
+        if (RunFlag != 0 && !spare.isEmpty())
+            SetStatus(spare);
+    }
+}
+
+QJsonObject RelayController::StatusReport() const
+{
+    const bool server = Config.RelayMode == 1;
+    const bool running = RunFlag != 0;
+    const TimeSource* primary = Sources[size_t(Source::Primary)].get();
+    const TimeSource* standby = Sources[size_t(Source::Standby)].get();
+
+    QJsonObject line;
+    if (server && primary != nullptr) {
+        line = primary->Report();
+    } else {
+        const SerialLine& display = Display.Line;
+        const QString name = server ? Config.InComName : Config.OutComName;
+        line = QJsonObject {
+            {QStringLiteral("name"), name},
+            {QStringLiteral("device"), display.IsOpen() ? display.Device : ComDeviceNow(name)},
+            {QStringLiteral("speed"), server ? Config.InComSpeed : Config.OutComSpeed},
+            {QStringLiteral("state"), display.IsOpen() ? QStringLiteral("open") : QStringLiteral("lost")},
+        };
+        if (running && !display.IsOpen())
+            line.insert(QStringLiteral("fault"), Display.Fault().trimmed());
+    }
+    if (!running)
+        line.insert(QStringLiteral("state"), QStringLiteral("closed"));
+
+    QJsonArray clients;
+    for (const CLinkSocket* client : Clients.ClientList)
+        clients.append(QJsonObject {
+            {QStringLiteral("address"), client->PeerText()},
+            {QStringLiteral("since"), client->ConnectedSince().toString(Qt::ISODate)},
+        });
+
+    QJsonValue serverSide;
+    if (!server) {
+        QJsonObject peer = primary != nullptr
+            ? primary->Report()
+            : QJsonObject {{QStringLiteral("name"), Config.ServerName}, {QStringLiteral("port"), Config.ClientPort}};
+        if (!running)
+            peer.insert(QStringLiteral("state"), QStringLiteral("closed"));
+        serverSide = peer;
+    }
+
+    QJsonValue spare;
+    if (running && Config.Standby.Present)
+        spare = Choice.Report(standby != nullptr ? standby->Report() : QJsonObject());
+
+    const bool lineAway = server ? primary == nullptr || !primary->IsOpen() : !Display.Line.IsOpen();
+    const bool networkAway = server ? Clients.ListeningFlag == 0 : primary == nullptr || !primary->IsOpen();
+    QJsonObject report {
+        {QStringLiteral("pid"), QCoreApplication::applicationPid()},
+        {QStringLiteral("version"), QStringLiteral(HORALINE_VERSION)},
+        {QStringLiteral("settings"), SettingsFile::Path()},
+        {QStringLiteral("mode"), server ? QStringLiteral("server") : QStringLiteral("client")},
+        {QStringLiteral("running"), running},
+        {QStringLiteral("status"), StatusText.trimmed()},
+        {QStringLiteral("health"), Health.Health(running, lineAway || networkAway || Choice.InTrouble())},
+        {QStringLiteral("line"), line},
+        {QStringLiteral("listening"), server && Clients.ListeningFlag != 0 ? QJsonValue(Clients.Port()) : QJsonValue()},
+        {QStringLiteral("clients"), clients},
+        {QStringLiteral("server"), serverSide},
+        {QStringLiteral("standby"), spare},
+    };
+    const QJsonObject figures = Health.Report(running);
+    for (auto field = figures.begin(); field != figures.end(); ++field)
+        report.insert(field.key(), field.value());
+    return report;
 }
