@@ -1,6 +1,5 @@
 #include "ui/AboutBox.h"
 
-#include "ui/CRelayDlg.h"
 #include "ui/DialogUnits.h"
 #include "ui/Icons.h"
 
@@ -64,11 +63,4 @@ void CAboutBox::PlaceOver(const QWidget* mainWindow)
     QRect box(QPoint(0, 0), size());
     box.moveCenter(area.center());
     move(box.topLeft());
-}
-
-void CRelayDlg::ShowAboutBox()
-{
-    CAboutBox box(this);
-    box.PlaceOver(this);
-    box.exec();
 }

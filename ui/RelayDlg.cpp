@@ -1,9 +1,15 @@
 #include "relay/RelayLog.h"
+#include "ui/AboutBox.h"
 #include "ui/CRelayDlg.h"
 #include "ui/DialogUnits.h"
 
+#include <QCloseEvent>
+#include <QCursor>
+#include <QEvent>
 #include <QEventLoop>
+#include <QKeyEvent>
 #include <QLabel>
+#include <QMenu>
 #include <QPushButton>
 
 CRelayDlg::CRelayDlg(QWidget* parent)
@@ -116,4 +122,105 @@ void CRelayDlg::done(int result)
 void CRelayDlg::SetStatus(const QString& text)
 {
     Controller.SetStatus(text);
+}
+
+void CRelayDlg::keyPressEvent(QKeyEvent* event)
+{
+    switch (event->key()) {
+    case Qt::Key_Escape:
+        OnExitCommand();
+        break;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        // Enter must never end the window: the operator leaves it running for months. It clicks only
+        // the button that has the focus, and of those only About and Exit.
+        for (QPushButton* button : {Ui.About, Ui.Exit}) {
+            if (button->hasFocus())
+                button->click();
+        }
+        break;
+    default:
+        QDialog::keyPressEvent(event);
+        return;
+    }
+    event->accept();
+}
+
+void CRelayDlg::closeEvent(QCloseEvent* event)
+{
+    // The title-bar close box and Alt+F4 ask first, like Exit; a confirmed exit ends the run itself.
+    event->ignore();
+    OnExitCommand();
+}
+
+void CRelayDlg::OnExitCommand()
+{
+    const int answer = Controller.MessageBox(QStringLiteral("Do you really want to exit ?"),
+                                             QStringLiteral("Exiting ..."), MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2);
+    if (answer == IDYES)
+        OnOK();
+}
+
+void CRelayDlg::OnOK()
+{
+    if (DoDataExchange(true))
+        done(QDialog::Accepted);
+}
+
+void CRelayDlg::BringToFront()
+{
+    show();
+    showNormal();
+    raise();
+    activateWindow();
+}
+
+void CRelayDlg::OnTrayNotify(unsigned id, unsigned mouseMessage)
+{
+    if (id != TrayIconId)
+        return;
+    if (mouseMessage == WM_LBUTTONDBLCLK) {
+        // Minimised before a notification area existed, the window is still visible, only minimised.
+        if (isVisible() && !isMinimized()) {
+            showMinimized();
+        } else {
+            BringToFront();
+        }
+    } else if (mouseMessage == WM_RBUTTONDOWN) {
+        const QPoint cursor = QCursor::pos();
+        raise();
+        activateWindow();
+        Tray.Menu()->exec(cursor);
+    }
+}
+
+void CRelayDlg::changeEvent(QEvent* event)
+{
+    QDialog::changeEvent(event);
+    if (event->type() != QEvent::WindowStateChange || !isMinimized())
+        return;
+    // Hidden, the window is only reachable through the icon: without one it stays minimised.
+    if (Tray.Shown())
+        QMetaObject::invokeMethod(this, &QWidget::hide, Qt::QueuedConnection);
+}
+
+void CRelayDlg::OnDestroy()
+{
+    Destroyed = true;
+    // The state at closing is what the next launch restores, so it is stored before the relay stops.
+    SaveRunState();
+    if (Controller.RunFlag != 0) {
+        Ui.Start->setChecked(false);
+        OnStartStop();
+    }
+    Tray.Remove();
+    // A listener left open by a failed server start still owes its clients the shutdown notice.
+    Controller.SetListening(false);
+}
+
+void CRelayDlg::ShowAboutBox()
+{
+    CAboutBox box(this);
+    box.PlaceOver(this);
+    box.exec();
 }
