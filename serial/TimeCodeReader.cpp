@@ -66,8 +66,10 @@ void TimeCodeReader::ReadTimeCodes(std::array<int, 2> fds, int wakeFd, const std
                 // An unplugged adapter or a vanished device: said once, and the line is read no more.
                 const int error = count == 0 ? EIO : errno;
                 port.fd = -1;
+                // Made before the hand-over, as a frame is, so that all it holds is handed over.
+                auto* lost = new ReadErrorEvent(error, run, line);
                 HandOverTo(receiver);
-                QCoreApplication::postEvent(receiver, new ReadErrorEvent(error, run, line));
+                QCoreApplication::postEvent(receiver, lost);
                 continue;
             }
             for (ssize_t i = 0; i < count; ++i) {
