@@ -26,16 +26,28 @@ QString InstanceName(const QString& identity)
     return QStringLiteral("%1-%2").arg(QCoreApplication::applicationName(), QString::fromLatin1(hash.toHex().left(16)));
 }
 
+QString SettingsIdentity()
+{
+    const QString canonical = QFileInfo(SettingsFile::Path()).canonicalFilePath();
+    return canonical.isEmpty() ? SettingsFile::Path() : canonical;
+}
+
+// The file a path leads to, as its device and inode: "2049:1081927"; empty for none.
+QString FileOf(const QString& path)
+{
+    struct stat file = {};
+    if (::stat(QFile::encodeName(path).constData(), &file) != 0)
+        return QString();
+    return QStringLiteral("%1:%2").arg(file.st_dev).arg(file.st_ino);
+}
+
 // The settings under their path (a symbolic link or a relative name leads to the same), and the file
 // itself: another path to it is the same settings, and an editor that replaces the file leaves the path.
 QStringList InstanceNames()
 {
-    const QString path = SettingsFile::Path();
-    const QString canonical = QFileInfo(path).canonicalFilePath();
-    QStringList names {InstanceName(canonical.isEmpty() ? path : canonical)};
-    struct stat file = {};
-    if (::stat(QFile::encodeName(path).constData(), &file) == 0)
-        names.append(InstanceName(QStringLiteral("file %1:%2").arg(file.st_dev).arg(file.st_ino)));
+    QStringList names {InstanceName(SettingsIdentity())};
+    if (const QString file = FileOf(SettingsFile::Path()); !file.isEmpty())
+        names.append(InstanceName(QStringLiteral("file ") + file));
     return names;
 }
 
@@ -60,11 +72,71 @@ QByteArray LockFileName(const QString& name)
     return (name + QStringLiteral(".lock")).toUtf8();
 }
 
-qint64 PidIn(int file)
+// What a lock file says of its holder: its pid, and the path of the settings it took the lock for.
+struct Holder
 {
-    char text[32] = {};
+    qint64 pid = 0;
+    QString settings;
+};
+
+Holder HolderIn(int file)
+{
+    char text[4096] = {};
     const ssize_t got = ::pread(file, text, sizeof text - 1, 0);
-    return got > 0 ? QByteArray(text, int(got)).trimmed().toLongLong() : 0;
+    const QList<QByteArray> lines = QByteArray(text, got > 0 ? int(got) : 0).split('\n');
+    return {lines.value(0).trimmed().toLongLong(), QFile::decodeName(lines.value(1))};
+}
+
+// A file's inode is reused once the file is gone: the lock of a file is the holder's only while its own
+// settings are still that file, as they are for a hard link or a bind mount, and not for a file that
+// was replaced under it (an editor's save) and whose inode another file got since.
+bool HoldsThisFile(const Holder& holder, const QString& file)
+{
+    return file.isEmpty() || FileOf(holder.settings) == file;
+}
+
+// The holder of one of these locks in the folder, tested, never taken: a query must not keep a relay
+// from starting.
+std::optional<Holder> HolderOf(int folder, const QStringList& names)
+{
+    const QString file = FileOf(SettingsFile::Path());
+    for (qsizetype i = 0; i < names.size(); ++i) {
+        const int lock = ::openat(folder, LockFileName(names[i]).constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+        if (lock < 0)
+            continue;
+        struct flock whole = {};
+        whole.l_type = F_WRLCK;
+        whole.l_whence = SEEK_SET;
+        std::optional<Holder> holder;
+        if (::fcntl(lock, F_OFD_GETLK, &whole) == 0 && whole.l_type != F_UNLCK)
+            holder = HolderIn(lock);
+        ::close(lock);
+        if (holder && (i == 0 || HoldsThisFile(*holder, file)))
+            return holder;
+    }
+    return std::nullopt;
+}
+
+// The holder of these settings among the locks this user may see: its own, and every user's for root.
+std::optional<Holder> FindHolder(const QString& lockBase)
+{
+    QStringList folders {LockFolderOf(lockBase, ::geteuid())};
+    if (::geteuid() == 0) {
+        for (const QString& other :
+             QDir(lockBase).entryList({QStringLiteral("horaline-*")}, QDir::Dirs | QDir::NoSymLinks))
+            folders.append(QDir(lockBase).filePath(other));
+    }
+    const QStringList names = InstanceNames();
+    for (const QString& path : folders) {
+        const int folder = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        if (folder < 0)
+            continue;
+        const std::optional<Holder> holder = HolderOf(folder, names);
+        ::close(folder);
+        if (holder)
+            return holder;
+    }
+    return std::nullopt;
 }
 
 void SayUnnoticed(const QString& why)
@@ -159,21 +231,19 @@ bool SingleInstance::Follow()
 
 QStringList SingleInstance::SocketPaths() const
 {
-    QStringList paths;
-    if (!SocketFolder.isEmpty()) {
-        for (const QString& name : Names)
-            paths.append(QDir(SocketFolder).filePath(name + QStringLiteral(".socket")));
-    }
-    return paths;
+    if (SocketFolder.isEmpty())
+        return {};
+    return {QDir(SocketFolder).filePath(Names.first() + QStringLiteral(".socket"))};
 }
 
 bool SingleInstance::Take(const QStringList& names)
 {
     std::vector<Held> taken;
-    for (const QString& name : names) {
+    for (qsizetype i = 0; i < names.size(); ++i) {
+        const QString& name = names[i];
         if (std::any_of(Locks.begin(), Locks.end(), [&name](const Held& lock) { return lock.name == name; }))
             continue;
-        const int file = TakeOne(name);
+        const int file = TakeOne(name, i == 0 ? QString() : FileOf(SettingsFile::Path()));
         if (file == -1) {
             for (const Held& lock : taken)
                 Release(lock);
@@ -195,39 +265,43 @@ bool SingleInstance::Take(const QStringList& names)
     return true;
 }
 
-int SingleInstance::TakeOne(const QString& name)
+int SingleInstance::TakeOne(const QString& name, const QString& file)
 {
     const QByteArray path = LockFileName(name);
     // A lock file taken away between its opening and its locking is no lock: open it again.
     for (int attempt = 0; attempt < 3; ++attempt) {
-        const int file = ::openat(Folder, path.constData(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
-        if (file < 0)
+        const int lock = ::openat(Folder, path.constData(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
+        if (lock < 0)
             break;
         // A lock of the open file itself, which a test for it from another descriptor can see.
         struct flock whole = {};
         whole.l_type = F_WRLCK;
         whole.l_whence = SEEK_SET;
-        if (::fcntl(file, F_OFD_SETLK, &whole) != 0) {
+        if (::fcntl(lock, F_OFD_SETLK, &whole) != 0) {
             const bool held = errno == EAGAIN || errno == EACCES;
-            Other = held ? PidIn(file) : 0;
-            ::close(file);
-            if (held)
-                return -1;
-            break;
+            const Holder holder = held ? HolderIn(lock) : Holder();
+            ::close(lock);
+            if (!held)
+                break;
+            if (!HoldsThisFile(holder, file))
+                return -3;
+            Other = holder.pid;
+            return -1;
         }
         struct stat locked = {};
         struct stat named = {};
-        if (::fstat(file, &locked) != 0 || ::fstatat(Folder, path.constData(), &named, AT_SYMLINK_NOFOLLOW) != 0
+        if (::fstat(lock, &locked) != 0 || ::fstatat(Folder, path.constData(), &named, AT_SYMLINK_NOFOLLOW) != 0
             || locked.st_dev != named.st_dev || locked.st_ino != named.st_ino) {
-            ::close(file);
+            ::close(lock);
             continue;
         }
-        // The holder's pid, for a second start of this user's to name.
-        const QByteArray pid = QByteArray::number(QCoreApplication::applicationPid()) + '\n';
-        if (::ftruncate(file, 0) == 0) {
-            [[maybe_unused]] const ssize_t written = ::pwrite(file, pid.constData(), size_t(pid.size()), 0);
+        // The holder's pid, for a second start of this user's to name, and the settings it holds.
+        const QByteArray said = QByteArray::number(QCoreApplication::applicationPid()) + '\n'
+            + QFile::encodeName(SettingsIdentity()) + '\n';
+        if (::ftruncate(lock, 0) == 0) {
+            [[maybe_unused]] const ssize_t written = ::pwrite(lock, said.constData(), size_t(said.size()), 0);
         }
-        return file;
+        return lock;
     }
     SayUnnoticed(QStringLiteral("no lock can be held in %1 (%2)")
                      .arg(LockFolderOf(LockBase, ::geteuid()), QString::fromLocal8Bit(std::strerror(errno))));
@@ -243,11 +317,17 @@ void SingleInstance::Release(const Held& lock)
 
 QStringList StatusSocketPaths()
 {
+    // This path's socket; and where the file runs under another path (a hard link, a bind mount), that
+    // path's, as its lock tells it.
+    QStringList identities {SettingsIdentity()};
+    if (const std::optional<Holder> holder = FindHolder(QStringLiteral("/run/lock"));
+        holder && !holder->settings.isEmpty() && holder->settings != identities.first())
+        identities.append(holder->settings);
     QStringList paths;
     const QString own = OwnFolder();
-    for (const QString& name : InstanceNames()) {
+    for (const QString& identity : identities) {
         for (const QString& folder : {own, ServiceFolder}) {
-            const QString path = QDir(folder).filePath(name + QStringLiteral(".socket"));
+            const QString path = QDir(folder).filePath(InstanceName(identity) + QStringLiteral(".socket"));
             if (!folder.isEmpty() && !paths.contains(path))
                 paths.append(path);
         }
@@ -257,35 +337,6 @@ QStringList StatusSocketPaths()
 
 std::optional<qint64> RunningOnSettings(const QString& lockBase)
 {
-    QStringList folders {LockFolderOf(lockBase, ::geteuid())};
-    if (::geteuid() == 0) {
-        for (const QString& other :
-             QDir(lockBase).entryList({QStringLiteral("horaline-*")}, QDir::Dirs | QDir::NoSymLinks))
-            folders.append(QDir(lockBase).filePath(other));
-    }
-    const QStringList names = InstanceNames();
-    for (const QString& path : folders) {
-        const int folder = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-        if (folder < 0)
-            continue;
-        std::optional<qint64> holder;
-        for (const QString& name : names) {
-            const int file = ::openat(folder, LockFileName(name).constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
-            if (file < 0)
-                continue;
-            // Only tested, never taken: a query must not keep a relay from starting.
-            struct flock whole = {};
-            whole.l_type = F_WRLCK;
-            whole.l_whence = SEEK_SET;
-            if (::fcntl(file, F_OFD_GETLK, &whole) == 0 && whole.l_type != F_UNLCK)
-                holder = PidIn(file);
-            ::close(file);
-            if (holder)
-                break;
-        }
-        ::close(folder);
-        if (holder)
-            return holder;
-    }
-    return std::nullopt;
+    const std::optional<Holder> holder = FindHolder(lockBase);
+    return holder ? std::optional<qint64>(holder->pid) : std::nullopt;
 }

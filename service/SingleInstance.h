@@ -29,7 +29,7 @@ public:
     bool Follow();
     // The one that runs, after Acquire or Follow failed.
     qint64 OtherPid() const { return Other; }
-    // Where this one answers status queries: one socket per lock; none without a runtime folder.
+    // Where this one answers status queries, by the path it was named by; none without a runtime folder.
     QStringList SocketPaths() const;
 
 private:
@@ -39,8 +39,10 @@ private:
         int file;
     };
     bool Take(const QStringList& names);
-    // The lock's descriptor; -1 where another holds it (Other says who), -2 where none can be had.
-    int TakeOne(const QString& name);
+    // The lock's descriptor; -1 where another holds it (Other says who), -2 where none can be had, -3
+    // where the lock of this file is held for another that once had its inode. file: the file's device
+    // and inode for the lock of the file itself, empty for the path's.
+    int TakeOne(const QString& name, const QString& file);
     void Release(const Held& lock);
 
     QString LockBase;

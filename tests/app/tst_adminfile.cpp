@@ -384,6 +384,16 @@ private slots:
             return second == 1 && refused.contains("already runs") && status == 0 && said.startsWith("OK - ");
         };
         QVERIFY(runsOnce(linked));
+        // The path's file replaced, as an editor saves: the one left under the link is no longer the relay's.
+        QVERIFY(WriteAll(path + QStringLiteral(".new"), ServerSettings(port, line).toUtf8())
+                && ::rename((path + QStringLiteral(".new")).toLocal8Bit().constData(), path.toLocal8Bit().constData())
+                    == 0);
+        QProcess apart;
+        StartWithoutDisplay(apart, {QStringLiteral("--headless"), QStringLiteral("--settings"), linked}, service);
+        QTest::qWait(1500);
+        QVERIFY2(apart.state() == QProcess::Running, apart.readAllStandardError().constData());
+        ::kill(pid_t(apart.processId()), SIGTERM);
+        QVERIFY(apart.waitForFinished(10000));
 
         QVERIFY(QFile::remove(path) && QFile::link(other, path));
         ::kill(pid_t(relay.processId()), SIGHUP);
