@@ -288,9 +288,10 @@ private slots:
         QVERIFY(QFile::link(line.SlavePath, link) && QDir(layer.path()).mkpath(QStringLiteral("up"))
                 && QDir(layer.path()).mkpath(QStringLiteral("work")));
         const QString script
-            = QStringLiteral("mount -t overlay overlay -o lowerdir=/etc,upperdir=%1/up,workdir=%1/work /etc && "
-                             "mkdir -p /etc/horaline && printf '%2' > /etc/horaline/studio9.ini && "
-                             "exec %3 --check --settings /etc/horaline/studio9.ini")
+            = QStringLiteral(
+                  "{ mount -t overlay overlay -o lowerdir=/etc,upperdir=%1/up,workdir=%1/work /etc || exit 77; } && "
+                  "mkdir -p /etc/horaline && printf '%2' > /etc/horaline/studio9.ini && "
+                  "exec %3 --check --settings /etc/horaline/studio9.ini")
                   .arg(layer.path(),
                        ServerSettings(FreePort(), line)
                            .replace(line.SlavePath, link)
@@ -302,6 +303,9 @@ private slots:
                      QStringLiteral("sh"), QStringLiteral("-c"), script});
         QVERIFY(check.waitForFinished(10000));
         const QByteArray said = check.readAllStandardOutput() + check.readAllStandardError();
+        // A machine that lets no one make a mount namespace or an overlay (a container, say) cannot hold it.
+        if (check.exitStatus() == QProcess::NormalExit && (check.exitCode() == 77 || said.startsWith("unshare: ")))
+            QSKIP(said.constData());
         QVERIFY2(check.exitCode() == 0
                      && said.contains(QStringLiteral("COM7 = %1 is under /tmp, which the system service does not see")
                                           .arg(link)
