@@ -115,9 +115,9 @@ private:
     RelayController Controller;
     MessageBoxPrompter Prompter;
     std::unique_ptr<ClockField> Clock;
-    // The window manager's frame is known only once the window is shown: it is centred again then.
+    // The window manager's frame is known only once the window is shown: it is centred again then,
+    // unless it was placed where the command line asked.
     bool CentredInFrame = false;
-    std::optional<QPoint> AskedPlace;
     bool Initialised = false;
     bool Destroyed = false;
     // The start that a relay left running gets at launch: what heals by itself is waited for.

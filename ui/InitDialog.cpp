@@ -93,7 +93,7 @@ std::optional<QPoint> GeometryPosition(const QString& geometry)
 void CRelayDlg::moveEvent(QMoveEvent* event)
 {
     QDialog::moveEvent(event);
-    if (CentredInFrame || AskedPlace || frameGeometry().size() == size())
+    if (CentredInFrame || frameGeometry().size() == size())
         return;
     CentredInFrame = true;
     CentreInWorkArea(this);

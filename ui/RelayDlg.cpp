@@ -64,7 +64,10 @@ int CRelayDlg::ExchangeMode()
 
 void CRelayDlg::Place(const std::optional<QPoint>& topLeft, const QString& title)
 {
-    AskedPlace = topLeft;
+    if (topLeft) {
+        move(*topLeft);
+        CentredInFrame = true;
+    }
     if (!title.isEmpty())
         setWindowTitle(title);
 }
@@ -72,9 +75,7 @@ void CRelayDlg::Place(const std::optional<QPoint>& topLeft, const QString& title
 void CRelayDlg::Create()
 {
     OnInitDialog();
-    if (AskedPlace)
-        move(*AskedPlace);
-    else
+    if (!CentredInFrame)
         CentreInWorkArea(this);
     show();
     // The focus shown from the start, as after a Tab: styles draw its frame only once the window says
