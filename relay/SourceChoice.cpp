@@ -29,6 +29,7 @@ void SourceChoice::Restart(const StandbyConfig& spare, const QString& primary, c
     StandbyFault.clear();
     Switch = SourceSwitch(qint64(spare.AfterS) * 1000, !standby.isEmpty(), spare.Present && spare.OwnClock);
     Switch.Restart(SourceClockMs(), graceMs);
+    Zone = ZoneSteps(QTimeZone::systemTimeZone());
     Look();
 }
 
@@ -56,10 +57,12 @@ void SourceChoice::Offer(Source from, const QByteArray& value, qint64 at)
 {
     if (from == Source::Standby)
         StandbyBack();
-    // At the autumn change the local time steps back an hour, which is no clock set back.
-    if (const int back
-        = ZoneStepBackS(QTimeZone::systemTimeZone(), QDateTime::currentDateTimeUtc(), SourceSwitch::BreakMs))
-        Switch.ZoneSteppedBack(back, at);
+    // At the autumn change the local time steps back an hour, which is no clock set back; only a switch
+    // that keeps the displays in order, with a spare, needs to know.
+    if (Spare.Present) {
+        if (const int back = Zone.BackAt(QDateTime::currentDateTimeUtc(), SourceSwitch::BreakMs))
+            Switch.ZoneSteppedBack(back, at);
+    }
     const Source before = Switch.InUse();
     Take(before, Switch.Offer(from, value, at));
 }

@@ -44,6 +44,8 @@ private:
     RelayHost& Host;
     std::function<void(const QByteArray&)> Relay;
     SourceSwitch Switch {0, false, false};
+    // This computer's zone as it was at the start.
+    ZoneSteps Zone;
     StandbyConfig Spare;
     QString PrimaryName;
     QString StandbyName;

@@ -148,15 +148,22 @@ bool SourceSwitch::ZoneStep(int second, qint64 now)
     return true;
 }
 
-int ZoneStepBackS(const QTimeZone& zone, const QDateTime& utc, qint64 withinMs)
+ZoneSteps::ZoneSteps(const QTimeZone& zone)
+    : Zone(zone)
+{ }
+
+int ZoneSteps::BackAt(const QDateTime& utc, qint64 withinMs)
 {
-    for (const QTimeZone::OffsetData& change : {zone.previousTransition(utc), zone.nextTransition(utc)}) {
-        if (!change.atUtc.isValid() || std::abs(change.atUtc.msecsTo(utc)) > withinMs)
-            continue;
-        const int back = zone.offsetFromUtc(change.atUtc.addSecs(-1)) - change.offsetFromUtc;
-        return back > 0 ? back : 0;
+    // Looked up again once the change kept has passed, or when the clock went back before the lookup.
+    const QDateTime since = utc.addMSecs(-withinMs);
+    if (!From.isValid() || since < From || (Next.atUtc.isValid() && since > Next.atUtc)) {
+        From = since;
+        Next = Zone.nextTransition(since);
     }
-    return 0;
+    if (!Next.atUtc.isValid() || std::abs(Next.atUtc.msecsTo(utc)) > withinMs)
+        return 0;
+    const int back = Zone.offsetFromUtc(Next.atUtc.addSecs(-1)) - Next.offsetFromUtc;
+    return back > 0 ? back : 0;
 }
 
 qint64 SourceSwitch::NextCheck(qint64 now) const

@@ -81,6 +81,20 @@ private:
     qint64 ZoneBackAt = 0;
 };
 
-// How many seconds the zone turns its clocks back at a change within withinMs of the moment: 0 where
-// none is that near, or where the change goes forward.
-int ZoneStepBackS(const QTimeZone& zone, const QDateTime& utc, qint64 withinMs);
+// How far one zone turns its clocks back at a change near a moment, looked up once per change rather
+// than at each value: the zone's next change is kept until it has passed.
+class ZoneSteps
+{
+public:
+    explicit ZoneSteps(const QTimeZone& zone = QTimeZone::systemTimeZone());
+
+    // Seconds back at a change within withinMs of the moment: 0 where none is that near, or where the
+    // change goes forward.
+    int BackAt(const QDateTime& utc, qint64 withinMs);
+
+private:
+    QTimeZone Zone;
+    // The moment the next change was looked up from.
+    QDateTime From;
+    QTimeZone::OffsetData Next;
+};

@@ -338,10 +338,11 @@ private slots:
         // back of another size, or later, is still held.
         const QTimeZone rome("Europe/Rome");
         const QDateTime change(QDate(2026, 10, 25), QTime(1, 0), Qt::UTC);
-        QCOMPARE(ZoneStepBackS(rome, change.addMSecs(2), SourceSwitch::BreakMs), 3600);
-        QCOMPARE(ZoneStepBackS(rome, change.addMSecs(-1500), SourceSwitch::BreakMs), 3600);
-        QCOMPARE(ZoneStepBackS(rome, change.addSecs(3), SourceSwitch::BreakMs), 0);
-        QCOMPARE(ZoneStepBackS(rome, QDateTime(QDate(2026, 3, 29), QTime(1, 0), Qt::UTC), SourceSwitch::BreakMs), 0);
+        ZoneSteps steps(rome);
+        QCOMPARE(steps.BackAt(change.addMSecs(2), SourceSwitch::BreakMs), 3600);
+        QCOMPARE(steps.BackAt(change.addMSecs(-1500), SourceSwitch::BreakMs), 3600);
+        QCOMPARE(steps.BackAt(change.addSecs(3), SourceSwitch::BreakMs), 0);
+        QCOMPARE(steps.BackAt(QDateTime(QDate(2026, 3, 29), QTime(1, 0), Qt::UTC), SourceSwitch::BreakMs), 0);
         SourceSwitch autumn(2000, true, false);
         autumn.Restart(0);
         QCOMPARE(autumn.Offer(Source::Primary, Time(3 * 3600 - 1), 1000), Time(3 * 3600 - 1));
