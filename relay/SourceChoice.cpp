@@ -12,9 +12,10 @@ constexpr qint64 LookMs = 1000;
 
 } // namespace
 
-SourceChoice::SourceChoice(RelayHost& host, std::function<void(const QByteArray&)> relay)
+SourceChoice::SourceChoice(RelayHost& host, std::function<void(const QByteArray&)> relay, const MonotonicClock& clock)
     : Host(host)
     , Relay(std::move(relay))
+    , Clock(clock)
 {
     Check.setSingleShot(true);
     QObject::connect(&Check, &QTimer::timeout, &Check, [this] { Look(); });
@@ -27,8 +28,15 @@ void SourceChoice::Restart(const StandbyConfig& spare, const QString& primary, c
     StandbyName = standby;
     StandbyAlive = true;
     StandbyFault.clear();
-    Switch = SourceSwitch(qint64(spare.AfterS) * 1000, !standby.isEmpty(), spare.Present && spare.OwnClock);
-    Switch.Restart(SourceClockMs(), graceMs);
+    std::vector<Source> ranked {Source::Primary};
+    if (!standby.isEmpty())
+        ranked.push_back(Source::Standby);
+    if (spare.Present && spare.OwnClock)
+        ranked.push_back(Source::OwnClock);
+    SwitchTimings timings;
+    timings.AfterMs = qint64(spare.AfterS) * 1000;
+    Switch = SourceSwitch(std::move(ranked), timings);
+    Switch.Restart(Clock.NowMs(), graceMs);
     Zone = ZoneSteps(QTimeZone::systemTimeZone());
     Look();
 }
@@ -37,7 +45,7 @@ void SourceChoice::Stop()
 {
     Check.stop();
     Spare = StandbyConfig();
-    Switch = SourceSwitch(0, false, false);
+    Switch = SourceSwitch({}, SwitchTimings());
 }
 
 QString SourceChoice::NameOf(Source source) const
@@ -60,7 +68,7 @@ void SourceChoice::Offer(Source from, const QByteArray& value, qint64 at)
     // At the autumn change the local time steps back an hour, which is no clock set back; only a switch
     // that keeps the displays in order, with a spare, needs to know.
     if (Spare.Present) {
-        if (const int back = Zone.BackAt(QDateTime::currentDateTimeUtc(), SourceSwitch::BreakMs))
+        if (const int back = Zone.BackAt(QDateTime::currentDateTimeUtc(), Switch.Timings().BreakMs))
             Switch.ZoneSteppedBack(back, at);
     }
     const Source before = Switch.InUse();
@@ -70,14 +78,14 @@ void SourceChoice::Offer(Source from, const QByteArray& value, qint64 at)
 void SourceChoice::Lost(Source from)
 {
     const Source before = Switch.InUse();
-    Take(before, Switch.Lost(from, SourceClockMs()));
+    Take(before, Switch.Lost(from, Clock.NowMs()));
 }
 
 void SourceChoice::Look()
 {
     if (!Spare.Present)
         return;
-    const qint64 now = SourceClockMs();
+    const qint64 now = Clock.NowMs();
     const Source before = Switch.InUse();
     Take(before, Switch.Update(now));
     if (!StandbyName.isEmpty() && !Switch.Alive(Source::Standby, now) && StandbyAlive) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "relay/MonotonicClock.h"
 #include "relay/SourceSwitch.h"
 #include "relay/StandbyConfig.h"
 
@@ -15,7 +16,8 @@ class RelayHost;
 class SourceChoice
 {
 public:
-    SourceChoice(RelayHost& host, std::function<void(const QByteArray&)> relay);
+    SourceChoice(RelayHost& host, std::function<void(const QByteArray&)> relay,
+                 const MonotonicClock& clock = MonotonicClock::System());
     SourceChoice(const SourceChoice&) = delete;
     SourceChoice& operator=(const SourceChoice&) = delete;
 
@@ -43,7 +45,8 @@ private:
 
     RelayHost& Host;
     std::function<void(const QByteArray&)> Relay;
-    SourceSwitch Switch {0, false, false};
+    const MonotonicClock& Clock;
+    SourceSwitch Switch {{}, SwitchTimings()};
     // This computer's zone as it was at the start.
     ZoneSteps Zone;
     StandbyConfig Spare;

@@ -2,6 +2,7 @@
 
 #include "relay/ClockFormat.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <utility>
 
@@ -11,27 +12,37 @@ constexpr int Day = 24 * 60 * 60;
 
 } // namespace
 
-SourceSwitch::SourceSwitch(qint64 afterMs, bool standby, bool ownClock)
-    : AfterMs(afterMs)
-    , StandbyGiven(standby)
-    , OwnClockAllowed(ownClock)
+SourceSwitch::SourceSwitch(std::vector<Source> ranked, const SwitchTimings& timings)
+    : Ranked(std::move(ranked))
+    , Waits(timings)
 { }
 
 void SourceSwitch::Restart(qint64 now, qint64 graceMs)
 {
-    Current = Source::Primary;
-    PrimaryFeed = {now + graceMs, -1, false, {}, 0};
-    StandbyFeed = {now + graceMs, -1, !StandbyGiven, {}, 0};
+    Current = Ranked.empty() ? Source::Primary : Ranked.front();
+    for (const Source source : {Source::Primary, Source::Standby, Source::OwnClock})
+        FeedOf(source) = {now + graceMs, -1, RankOf(source) == Ranked.size(), {}, 0};
     LastSecond.reset();
     LastRelayedAt = 0;
+}
+
+size_t SourceSwitch::RankOf(Source from) const
+{
+    return size_t(std::find(Ranked.begin(), Ranked.end(), from) - Ranked.begin());
 }
 
 bool SourceSwitch::Alive(Source from, qint64 now) const
 {
     if (from == Source::OwnClock)
-        return OwnClockAllowed;
+        return RankOf(from) < Ranked.size();
     const Feed& feed = FeedOf(from);
-    return !feed.lost && now - feed.last <= AfterMs;
+    return !feed.lost && now - feed.last <= Waits.AfterMs;
+}
+
+bool SourceSwitch::Steady(Source from, qint64 now) const
+{
+    const Feed& feed = FeedOf(from);
+    return Alive(from, now) && feed.steadySince >= 0 && now - feed.steadySince >= Waits.SteadyMs;
 }
 
 std::optional<QByteArray> SourceSwitch::Offer(Source from, const QByteArray& value, qint64 now)
@@ -42,7 +53,7 @@ std::optional<QByteArray> SourceSwitch::Offer(Source from, const QByteArray& val
         return Current == Source::OwnClock ? Admit(value, now) : HandOver(before, now);
     }
     Feed& feed = FeedOf(from);
-    if (feed.lost || feed.steadySince < 0 || now - feed.last > BreakMs)
+    if (feed.lost || feed.steadySince < 0 || now - feed.last > Waits.BreakMs)
         feed.steadySince = now;
     feed.last = now;
     feed.lost = false;
@@ -74,29 +85,14 @@ std::optional<QByteArray> SourceSwitch::Update(qint64 now)
 
 void SourceSwitch::Choose(qint64 now)
 {
-    const bool primary = Alive(Source::Primary, now);
-    const bool standby = Alive(Source::Standby, now);
-    const bool steady = primary && PrimaryFeed.steadySince >= 0 && now - PrimaryFeed.steadySince >= SteadyMs;
-    const Source neither = OwnClockAllowed ? Source::OwnClock : Current;
-    switch (Current) {
-    case Source::Primary:
-        if (!primary)
-            Current = standby ? Source::Standby : neither;
-        break;
-    case Source::Standby:
-        if (primary && (steady || !standby))
-            Current = Source::Primary;
-        else if (!standby)
-            Current = neither;
-        break;
-    case Source::OwnClock:
-        // Any source that speaks again ends this computer's time at once.
-        if (primary)
-            Current = Source::Primary;
-        else if (standby)
-            Current = Source::Standby;
-        break;
-    }
+    const auto best = std::find_if(Ranked.begin(), Ranked.end(), [this, now](Source s) { return Alive(s, now); });
+    // With none alive the one in use stays: nothing comes either way.
+    if (best == Ranked.end() || *best == Current)
+        return;
+    // This computer's clock ends at once when any source speaks again; a source ends only when it is
+    // gone, or a better one is steady.
+    if (!Alive(Current, now) || Current == Source::OwnClock || (RankOf(*best) < RankOf(Current) && Steady(*best, now)))
+        Current = *best;
 }
 
 std::optional<QByteArray> SourceSwitch::HandOver(Source before, qint64 now)
@@ -104,7 +100,7 @@ std::optional<QByteArray> SourceSwitch::HandOver(Source before, qint64 now)
     if (Current == before || Current == Source::OwnClock)
         return std::nullopt;
     Feed& feed = FeedOf(Current);
-    if (feed.held.isEmpty() || now - feed.heldAt > HeldFreshMs)
+    if (feed.held.isEmpty() || now - feed.heldAt > Waits.HeldFreshMs)
         return std::nullopt;
     const QByteArray held = std::exchange(feed.held, QByteArray());
     return Admit(held, now);
@@ -112,7 +108,7 @@ std::optional<QByteArray> SourceSwitch::HandOver(Source before, qint64 now)
 
 std::optional<QByteArray> SourceSwitch::Admit(const QByteArray& value, qint64 now)
 {
-    if (!StandbyGiven && !OwnClockAllowed)
+    if (Ranked.size() < 2)
         return value;
     const std::optional<int> second = SecondOfDay(value);
     // A text that is no time cannot be put in order: it goes out as its source sent it.
@@ -120,7 +116,7 @@ std::optional<QByteArray> SourceSwitch::Admit(const QByteArray& value, qint64 no
         return value;
     if (LastSecond) {
         const int ahead = (*second - *LastSecond + Day) % Day;
-        if (ahead == 0 || (ahead >= Day / 2 && now - LastRelayedAt < StepBackMs && !ZoneStep(*second, now)))
+        if (ahead == 0 || (ahead >= Day / 2 && now - LastRelayedAt < Waits.StepBackMs && !ZoneStep(*second, now)))
             return std::nullopt;
     }
     LastSecond = second;
@@ -136,7 +132,7 @@ void SourceSwitch::ZoneSteppedBack(int backS, qint64 now)
 
 bool SourceSwitch::ZoneStep(int second, qint64 now)
 {
-    if (ZoneBackS <= 0 || now - ZoneBackAt > BreakMs)
+    if (ZoneBackS <= 0 || now - ZoneBackAt > Waits.BreakMs)
         return false;
     // The second after the last, an hour (or what the zone takes back) earlier; a second either side.
     const int elapsed = int((now - LastRelayedAt + 500) / 1000);
@@ -173,11 +169,15 @@ qint64 SourceSwitch::NextCheck(qint64 now) const
         if (at > now && (next < 0 || at < next))
             next = at;
     };
-    for (const Feed* feed : {&PrimaryFeed, &StandbyFeed}) {
-        if (!feed->lost)
-            consider(feed->last + AfterMs + 1);
+    for (const Source source : Ranked) {
+        if (source == Source::OwnClock)
+            continue;
+        const Feed& feed = FeedOf(source);
+        if (!feed.lost)
+            consider(feed.last + Waits.AfterMs + 1);
+        // A better source than the one in use may become steady.
+        if (RankOf(source) < RankOf(Current) && Current != Source::OwnClock && feed.steadySince >= 0)
+            consider(feed.steadySince + Waits.SteadyMs);
     }
-    if (Current == Source::Standby && PrimaryFeed.steadySince >= 0)
-        consider(PrimaryFeed.steadySince + SteadyMs);
     return next;
 }

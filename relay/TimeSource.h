@@ -1,21 +1,15 @@
 #pragma once
 
+#include "relay/MonotonicClock.h"
+
 #include <QByteArray>
 #include <QJsonObject>
 #include <QString>
-#include <chrono>
 #include <optional>
 
 class CLinkSocket;
 class LinkOwner;
 class TimeSource;
-
-// The moment a value came, and every time the switch is given: milliseconds of the monotonic clock.
-inline qint64 SourceClockMs()
-{
-    using namespace std::chrono;
-    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
-}
 
 // Why a source is away, as the status line and the log say it: the text, the system's errno where there
 // is one, the server's last word where it said one, and for a box at START its title and icon.

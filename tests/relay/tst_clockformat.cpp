@@ -1,10 +1,8 @@
 #include "relay/ClockFormat.h"
 #include "relay/LogThrottle.h"
-#include "relay/SourceSwitch.h"
 
 #include <QLoggingCategory>
 #include <QTest>
-#include <QTime>
 
 namespace {
 
@@ -28,12 +26,6 @@ QList<QByteArray> Synchronise(const QByteArray& stream)
             codes.append(QByteArray(code->data(), int(code->size())));
     }
     return codes;
-}
-
-// A value as an input line sends it: six digits HHMMSS of a second of the day.
-QByteArray Time(int second)
-{
-    return QTime::fromMSecsSinceStartOfDay(second * 1000).toString(QStringLiteral("hhmmss")).toLatin1();
 }
 
 } // namespace
@@ -223,141 +215,8 @@ private slots:
         QVERIFY(throttle.Idle());
     }
 
-    void theSourceInUseFollowsWhoSpeaks()
+    void aSecondOfTheDayIsReadFromEitherForm()
     {
-        SourceSwitch sw(3000, true, true);
-        sw.Restart(0);
-        // Both speak, the standby 300 ms after the primary: only the primary's values go out.
-        for (int n = 0; n <= 5; ++n) {
-            QCOMPARE(sw.Offer(Source::Primary, Time(100 + n), n * 1000), Time(100 + n));
-            QCOMPARE(sw.Offer(Source::Standby, Time(100 + n), n * 1000 + 300), std::nullopt);
-        }
-        // The primary falls silent: the standby takes over the moment the silence reaches After, with the
-        // value it holds if that is newer than the last one relayed.
-        QCOMPARE(sw.Offer(Source::Standby, Time(106), 6300), std::nullopt);
-        QCOMPARE(sw.Offer(Source::Standby, Time(107), 7300), std::nullopt);
-        QCOMPARE(sw.NextCheck(7300), 8001);
-        QCOMPARE(sw.Update(8000), std::nullopt);
-        QCOMPARE(sw.Update(8001), Time(107));
-        QCOMPARE(sw.InUse(), Source::Standby);
-        // The primary is back, once and then after a break: the standby's still, until the primary has
-        // sent for 10 s without one.
-        QCOMPARE(sw.Offer(Source::Primary, Time(108), 8500), std::nullopt);
-        for (int n = 9; n < 21; ++n) {
-            if (n >= 11)
-                QCOMPARE(sw.Offer(Source::Primary, Time(100 + n), n * 1000), std::nullopt);
-            QCOMPARE(sw.Offer(Source::Standby, Time(100 + n), n * 1000 + 300), Time(100 + n));
-        }
-        QCOMPARE(sw.Offer(Source::Primary, Time(121), 21000), Time(121));
-        QCOMPARE(sw.Offer(Source::Standby, Time(121), 21300), std::nullopt);
-        // Both gone: this computer's clock at once; the first value of a source ends it.
-        sw.Lost(Source::Standby, 21500);
-        QCOMPARE(sw.InUse(), Source::Primary);
-        QCOMPARE(sw.Lost(Source::Primary, 21600), std::nullopt);
-        QCOMPARE(sw.InUse(), Source::OwnClock);
-        QCOMPARE(sw.Offer(Source::OwnClock, Time(122), 22002), Time(122));
-        QCOMPARE(sw.Offer(Source::Standby, Time(123), 23000), Time(123));
-        QCOMPARE(sw.InUse(), Source::Standby);
-        QCOMPARE(sw.Offer(Source::OwnClock, Time(124), 24002), std::nullopt);
-    }
-
-    void aLostSourceHandsOverAtOnce()
-    {
-        SourceSwitch sw(10000, true, false);
-        sw.Restart(0);
-        QCOMPARE(sw.Offer(Source::Primary, Time(0), 0), Time(0));
-        QCOMPARE(sw.Offer(Source::Standby, Time(0), 500), std::nullopt);
-        // Lost, not silent: no waiting for After. The standby's held second was shown already.
-        QCOMPARE(sw.Lost(Source::Primary, 1100), std::nullopt);
-        QCOMPARE(sw.InUse(), Source::Standby);
-        QCOMPARE(sw.Offer(Source::Standby, Time(1), 1500), Time(1));
-        // The primary is back but not steady when the standby goes: the primary at once, not nothing.
-        QCOMPARE(sw.Offer(Source::Primary, Time(2), 2000), std::nullopt);
-        QCOMPARE(sw.Offer(Source::Standby, Time(2), 2500), Time(2));
-        QCOMPARE(sw.Lost(Source::Standby, 2700), std::nullopt);
-        QCOMPARE(sw.InUse(), Source::Primary);
-        QCOMPARE(sw.Offer(Source::Primary, Time(3), 3000), Time(3));
-        // What the standby holds is handed over while it is at most a second old, never later.
-        QCOMPARE(sw.Offer(Source::Standby, Time(4), 4000), std::nullopt);
-        QCOMPARE(sw.Lost(Source::Primary, 5001), std::nullopt);
-        QCOMPARE(sw.Offer(Source::Primary, Time(6), 6000), std::nullopt);
-        QCOMPARE(sw.Offer(Source::Standby, Time(6), 6000), Time(6));
-        QCOMPARE(sw.Offer(Source::Primary, Time(7), 7000), std::nullopt);
-        QCOMPARE(sw.Lost(Source::Standby, 7900), Time(7));
-
-        // Silence counts from the start, or once a client's server had its first attempt and a second.
-        SourceSwitch line(2000, true, false);
-        line.Restart(0);
-        QCOMPARE(line.NextCheck(0), 2001);
-        line.Restart(0, 3000);
-        QCOMPARE(line.NextCheck(0), 5001);
-    }
-
-    void theDisplaysNeverSeeASecondTwiceOrBehind()
-    {
-        // The primary sends 50 ms after each second, the standby 300 ms after; the primary drops 150 ms
-        // after a second turns. Midnight is a step forward.
-        SourceSwitch sw(3000, true, false);
-        sw.Restart(0);
-        QList<QByteArray> shown;
-        const auto show = [&shown](const std::optional<QByteArray>& value) {
-            if (value)
-                shown.append(*value);
-        };
-        const int last = 24 * 3600 - 1;
-        for (int n = 0; n < 4; ++n) {
-            show(sw.Offer(Source::Primary, Time((last + n) % 86400), n * 1000 + 50));
-            show(sw.Offer(Source::Standby, Time((last + n) % 86400), n * 1000 + 300));
-        }
-        show(sw.Lost(Source::Primary, 3150));
-        show(sw.Offer(Source::Standby, Time(3), 4300));
-        QCOMPARE(shown, (QList<QByteArray> {Time(last), Time(0), Time(1), Time(2), Time(3)}));
-
-        // This computer's clock in use, the primary returns within the same second: once only.
-        SourceSwitch own(2000, false, true);
-        own.Restart(0);
-        QCOMPARE(own.Offer(Source::Primary, Time(100), 0), Time(100));
-        QCOMPARE(own.Update(2001), std::nullopt);
-        QCOMPARE(own.Offer(Source::OwnClock, Time(102), 2002), Time(102));
-        QCOMPARE(own.Offer(Source::Primary, Time(102), 2051), std::nullopt);
-        QCOMPARE(own.InUse(), Source::Primary);
-        // A clock set back is followed only once it has insisted for 10 s; a text that is no time passes.
-        QCOMPARE(own.Offer(Source::Primary, Time(50), 3000), std::nullopt);
-        QCOMPARE(own.Offer(Source::Primary, Time(59), 12000), std::nullopt);
-        QCOMPARE(own.Offer(Source::Primary, Time(60), 12002), Time(60));
-        QCOMPARE(own.Offer(Source::Primary, "ab:cd:ef", 13000), QByteArray("ab:cd:ef"));
-
-        // Exactly 12 h either way is behind; a second less is ahead.
-        SourceSwitch half(2000, true, false);
-        half.Restart(0);
-        QCOMPARE(half.Offer(Source::Primary, Time(0), 0), Time(0));
-        QCOMPARE(half.Offer(Source::Primary, Time(12 * 3600), 1000), std::nullopt);
-        QCOMPARE(half.Offer(Source::Primary, Time(12 * 3600 - 1), 2000), Time(12 * 3600 - 1));
-
-        // The autumn change: 02:59:59, then 02:00:00 at once, as Rome's zone tells at its moment; a step
-        // back of another size, or later, is still held.
-        const QTimeZone rome("Europe/Rome");
-        const QDateTime change(QDate(2026, 10, 25), QTime(1, 0), Qt::UTC);
-        ZoneSteps steps(rome);
-        QCOMPARE(steps.BackAt(change.addMSecs(2), SourceSwitch::BreakMs), 3600);
-        QCOMPARE(steps.BackAt(change.addMSecs(-1500), SourceSwitch::BreakMs), 3600);
-        QCOMPARE(steps.BackAt(change.addSecs(3), SourceSwitch::BreakMs), 0);
-        QCOMPARE(steps.BackAt(QDateTime(QDate(2026, 3, 29), QTime(1, 0), Qt::UTC), SourceSwitch::BreakMs), 0);
-        SourceSwitch autumn(2000, true, false);
-        autumn.Restart(0);
-        QCOMPARE(autumn.Offer(Source::Primary, Time(3 * 3600 - 1), 1000), Time(3 * 3600 - 1));
-        autumn.ZoneSteppedBack(3600, 2000);
-        QCOMPARE(autumn.Offer(Source::Primary, Time(2 * 3600), 2000), Time(2 * 3600));
-        QCOMPARE(autumn.Offer(Source::Primary, Time(2 * 3600 + 1), 3000), Time(2 * 3600 + 1));
-        autumn.ZoneSteppedBack(3600, 3500);
-        QCOMPARE(autumn.Offer(Source::Primary, Time(2 * 3600 - 1800), 4000), std::nullopt);
-        QCOMPARE(autumn.Offer(Source::Primary, Time(3600 + 3), 6000), std::nullopt);
-
-        // A relay of one source passes each value as its source sends it, twice or behind.
-        SourceSwitch alone(3000, false, false);
-        alone.Restart(0);
-        for (const int second : {5, 5, 4})
-            QCOMPARE(alone.Offer(Source::Primary, Time(second), 0), Time(second));
         QCOMPARE(SecondOfDay("23:59:59"), 86399);
         QCOMPARE(SecondOfDay(" 90507"), 9 * 3600 + 5 * 60 + 7);
         QCOMPARE(SecondOfDay("246000"), std::nullopt);
