@@ -26,11 +26,11 @@ bool LineReading::event(QEvent* event)
     TakeOverIn(this);
     if (event->type() == WM_CLOCKFRAME) {
         const auto* frame = static_cast<ClockFrameEvent*>(event);
-        const std::optional<TimeCode> newest = frame->Backlog->Release();
+        const std::optional<ReadFrame> newest = frame->Backlog->Release();
         LineSource* line = Lines.at(size_t(frame->Line));
         if (frame->Run != ReaderRun || !Reading || line == nullptr)
             return true;
-        line->TakeFrame(frame->Code);
+        line->TakeFrame(frame->Read);
         if (newest)
             line->TakeFrame(*newest);
         return true;

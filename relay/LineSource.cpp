@@ -69,9 +69,10 @@ void LineSource::Stop()
     Fault.clear();
 }
 
-void LineSource::TakeFrame(const TimeCode& code)
+void LineSource::TakeFrame(const ReadFrame& read)
 {
-    Listener.OnSourceValue(*this, QByteArray(code.data(), int(code.size())), SourceClockMs());
+    const QByteArray text(read.Code.data(), int(read.Code.size()));
+    Listener.OnSourceValue(*this, SampleOf(text, SourceKind::Line, MonotonicMs(read.At), read.WallAt, read.Last));
 }
 
 void LineSource::ReadFailed(int error)

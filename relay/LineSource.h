@@ -2,7 +2,7 @@
 
 #include "relay/SerialLine.h"
 #include "relay/TimeSource.h"
-#include "serial/FrameSync.h"
+#include "serial/ReadFrame.h"
 
 class LineReading;
 
@@ -23,7 +23,7 @@ public:
     QJsonObject Report() const override;
 
     // From the reader: a frame, or the read error that ends the line.
-    void TakeFrame(const TimeCode& code);
+    void TakeFrame(const ReadFrame& read);
     void ReadFailed(int error);
 
     SerialLine Line;

@@ -32,5 +32,5 @@ void OwnClockSource::Send()
     if (second == LastSecond)
         return;
     LastSecond = second;
-    Listener.OnSourceValue(*this, now.toString(Format).toLatin1(), SourceClockMs());
+    Listener.OnSourceValue(*this, SampleOf(now.toString(Format).toLatin1(), SourceKind::Clock, SourceClockMs()));
 }

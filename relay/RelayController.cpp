@@ -23,7 +23,7 @@ RelayController::RelayController(RelayView* view, QObject* parent)
                       DistributeClock();
               })
     , View(view)
-    , Choice(*this, [this](const QByteArray& value) { RelayValue(value); })
+    , Choice(*this, [this](const Sample& value) { RelayValue(value); })
     , Display(*this, [this] { SetStatus(QLatin1String(ConnectTimerId() == 0 ? ConnectedText : ConnectingText)); })
     , Silence([this] { OnSilence(); })
 { }
@@ -147,8 +147,9 @@ bool RelayController::SetListening(bool listen)
     return true;
 }
 
-void RelayController::RelayValue(const QByteArray& value)
+void RelayController::RelayValue(const Sample& sample)
 {
+    const QByteArray& value = sample.Text;
     if (Config.RelayMode == 1) {
         TimeCode code {};
         std::copy_n(value.constData(), std::min<qsizetype>(value.size(), qsizetype(code.size())), code.begin());

@@ -96,7 +96,7 @@ signals:
     void ClockChanged(const QString& text);
 
 private:
-    void OnSourceValue(TimeSource& source, const QByteArray& value, qint64 at) override;
+    void OnSourceValue(TimeSource& source, const Sample& value) override;
     void OnSourceLost(TimeSource& source, const SourceFault& fault) override;
     void OnSourceAway(TimeSource& source, const SourceFault& fault) override;
     void OnSourceSought(TimeSource& source) override;
@@ -105,7 +105,7 @@ private:
     void StartSources();
     void StopSources();
     // One value goes out: six digits in server mode, a received text in client mode.
-    void RelayValue(const QByteArray& value);
+    void RelayValue(const Sample& sample);
     void OnSilence();
     // The part whose socket this is: a source, or else the clock server.
     LinkOwner& OwnerOf(const CLinkSocket* socket);

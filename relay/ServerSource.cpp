@@ -76,7 +76,7 @@ void ServerSource::OnLinkReceive(CLinkSocket*)
     const ServerSays says = ReadBatch(Incoming.Feed(Socket.Receive(Socket.BytesAvailable())));
     if (says.newest) {
         RejectedByServer = false;
-        Listener.OnSourceValue(*this, *says.newest, SourceClockMs());
+        Listener.OnSourceValue(*this, SampleOf(*says.newest, SourceKind::Server, SourceClockMs()));
     }
     if (says.word)
         Lost(*says.word);

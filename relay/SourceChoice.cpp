@@ -12,7 +12,7 @@ constexpr qint64 LookMs = 1000;
 
 } // namespace
 
-SourceChoice::SourceChoice(RelayHost& host, std::function<void(const QByteArray&)> relay, const MonotonicClock& clock)
+SourceChoice::SourceChoice(RelayHost& host, std::function<void(const Sample&)> relay, const MonotonicClock& clock)
     : Host(host)
     , Relay(std::move(relay))
     , Clock(clock)
@@ -61,18 +61,18 @@ QString SourceChoice::NameOf(Source source) const
     return QStringLiteral("this computer's clock");
 }
 
-void SourceChoice::Offer(Source from, const QByteArray& value, qint64 at)
+void SourceChoice::Offer(const Sample& value)
 {
-    if (from == Source::Standby)
+    if (value.Role == Source::Standby)
         StandbyBack();
     // At the autumn change the local time steps back an hour, which is no clock set back; only a switch
     // that keeps the displays in order, with a spare, needs to know.
     if (Spare.Present) {
         if (const int back = Zone.BackAt(QDateTime::currentDateTimeUtc(), Switch.Timings().BreakMs))
-            Switch.ZoneSteppedBack(back, at);
+            Switch.ZoneSteppedBack(back, value.AtMs);
     }
     const Source before = Switch.InUse();
-    Take(before, Switch.Offer(from, value, at));
+    Take(before, Switch.Offer(value));
 }
 
 void SourceChoice::Lost(Source from)
@@ -106,7 +106,7 @@ void SourceChoice::Look()
     }
 }
 
-void SourceChoice::Take(Source before, const std::optional<QByteArray>& value)
+void SourceChoice::Take(Source before, const std::optional<Sample>& value)
 {
     const Source now = Switch.InUse();
     if (now != before) {

@@ -16,7 +16,7 @@ class RelayHost;
 class SourceChoice
 {
 public:
-    SourceChoice(RelayHost& host, std::function<void(const QByteArray&)> relay,
+    SourceChoice(RelayHost& host, std::function<void(const Sample&)> relay,
                  const MonotonicClock& clock = MonotonicClock::System());
     SourceChoice(const SourceChoice&) = delete;
     SourceChoice& operator=(const SourceChoice&) = delete;
@@ -24,7 +24,7 @@ public:
     // A run starts with the primary in use; no source counts as silent before graceMs from now.
     void Restart(const StandbyConfig& spare, const QString& primary, const QString& standby, qint64 graceMs);
     void Stop();
-    void Offer(Source from, const QByteArray& value, qint64 at);
+    void Offer(const Sample& value);
     void Lost(Source from);
     // The standby cannot be reached (said once for each reason), or is there again.
     void StandbyAway(const QString& why);
@@ -41,10 +41,10 @@ public:
 
 private:
     void Look();
-    void Take(Source before, const std::optional<QByteArray>& value);
+    void Take(Source before, const std::optional<Sample>& value);
 
     RelayHost& Host;
-    std::function<void(const QByteArray&)> Relay;
+    std::function<void(const Sample&)> Relay;
     const MonotonicClock& Clock;
     SourceSwitch Switch {{}, SwitchTimings()};
     // This computer's zone as it was at the start.

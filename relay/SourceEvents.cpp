@@ -22,7 +22,7 @@ QString SilenceText(int mode, const QString& source)
 // What each source says is told as its part in the relay asks: the primary's on the status line, the
 // standby's in the log and the status report; every value goes to the choice between them.
 
-void RelayController::OnSourceValue(TimeSource& source, const QByteArray& value, qint64 at)
+void RelayController::OnSourceValue(TimeSource& source, const Sample& value)
 {
     const auto role = Source(
         std::find_if(Sources.begin(), Sources.end(), [&source](const auto& each) { return each.get() == &source; })
@@ -33,7 +33,9 @@ void RelayController::OnSourceValue(TimeSource& source, const QByteArray& value,
         if (StatusText == SilenceText(Config.RelayMode, Choice.NameOf(Source::Primary)))
             SetStatus(Silence.StatusBefore);
     }
-    Choice.Offer(role, value, at);
+    Sample given = value;
+    given.Role = role;
+    Choice.Offer(given);
 }
 
 void RelayController::OnSourceLost(TimeSource& source, const SourceFault& fault)

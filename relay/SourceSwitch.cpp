@@ -1,7 +1,5 @@
 #include "relay/SourceSwitch.h"
 
-#include "relay/ClockFormat.h"
-
 #include <algorithm>
 #include <cstdlib>
 #include <utility>
@@ -21,7 +19,7 @@ void SourceSwitch::Restart(qint64 now, qint64 graceMs)
 {
     Current = Ranked.empty() ? Source::Primary : Ranked.front();
     for (const Source source : {Source::Primary, Source::Standby, Source::OwnClock})
-        FeedOf(source) = {now + graceMs, -1, RankOf(source) == Ranked.size(), {}, 0};
+        FeedOf(source) = {now + graceMs, -1, RankOf(source) == Ranked.size(), std::nullopt};
     LastSecond.reset();
     LastRelayedAt = 0;
 }
@@ -45,8 +43,10 @@ bool SourceSwitch::Steady(Source from, qint64 now) const
     return Alive(from, now) && feed.steadySince >= 0 && now - feed.steadySince >= Waits.SteadyMs;
 }
 
-std::optional<QByteArray> SourceSwitch::Offer(Source from, const QByteArray& value, qint64 now)
+std::optional<Sample> SourceSwitch::Offer(const Sample& value)
 {
+    const Source from = value.Role;
+    const qint64 now = value.AtMs;
     const Source before = Current;
     if (from == Source::OwnClock) {
         Choose(now);
@@ -59,24 +59,23 @@ std::optional<QByteArray> SourceSwitch::Offer(Source from, const QByteArray& val
     feed.lost = false;
     Choose(now);
     if (Current == from) {
-        feed.held.clear();
+        feed.held.reset();
         return Admit(value, now);
     }
     feed.held = value;
-    feed.heldAt = now;
     return HandOver(before, now);
 }
 
-std::optional<QByteArray> SourceSwitch::Lost(Source from, qint64 now)
+std::optional<Sample> SourceSwitch::Lost(Source from, qint64 now)
 {
     Feed& feed = FeedOf(from);
     feed.lost = true;
     feed.steadySince = -1;
-    feed.held.clear();
+    feed.held.reset();
     return Update(now);
 }
 
-std::optional<QByteArray> SourceSwitch::Update(qint64 now)
+std::optional<Sample> SourceSwitch::Update(qint64 now)
 {
     const Source before = Current;
     Choose(now);
@@ -95,22 +94,22 @@ void SourceSwitch::Choose(qint64 now)
         Current = *best;
 }
 
-std::optional<QByteArray> SourceSwitch::HandOver(Source before, qint64 now)
+std::optional<Sample> SourceSwitch::HandOver(Source before, qint64 now)
 {
     if (Current == before || Current == Source::OwnClock)
         return std::nullopt;
     Feed& feed = FeedOf(Current);
-    if (feed.held.isEmpty() || now - feed.heldAt > Waits.HeldFreshMs)
+    if (!feed.held || now - feed.held->AtMs > Waits.HeldFreshMs)
         return std::nullopt;
-    const QByteArray held = std::exchange(feed.held, QByteArray());
+    const Sample held = *std::exchange(feed.held, std::nullopt);
     return Admit(held, now);
 }
 
-std::optional<QByteArray> SourceSwitch::Admit(const QByteArray& value, qint64 now)
+std::optional<Sample> SourceSwitch::Admit(const Sample& value, qint64 now)
 {
     if (Ranked.size() < 2)
         return value;
-    const std::optional<int> second = SecondOfDay(value);
+    const std::optional<int> second = value.Second;
     // A text that is no time cannot be put in order: it goes out as its source sent it.
     if (!second)
         return value;

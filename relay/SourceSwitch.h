@@ -1,18 +1,12 @@
 #pragma once
 
-#include <QByteArray>
+#include "relay/Sample.h"
+
 #include <QDateTime>
 #include <QTimeZone>
 #include <array>
 #include <optional>
 #include <vector>
-
-enum class Source
-{
-    Primary,
-    Standby,
-    OwnClock,
-};
 
 // How long each wait of the switch lasts, in milliseconds of its monotonic clock.
 struct SwitchTimings
@@ -46,13 +40,14 @@ public:
 
     // A run starts with the primary in use; no source counts as silent before graceMs from now.
     void Restart(qint64 now, qint64 graceMs = 0);
-    // A value came; what goes to the displays now, if anything. A value of a source not in use is
-    // held: it goes out if its source takes over while it is still the time of now.
-    std::optional<QByteArray> Offer(Source from, const QByteArray& value, qint64 now);
+    // A value came from its role's source at its moment; what goes to the displays now, if anything. A
+    // value of a source not in use is held: it goes out if its source takes over while it is still the
+    // time of now.
+    std::optional<Sample> Offer(const Sample& value);
     // The source is gone: nothing of it is waited for, and the other takes over at once.
-    std::optional<QByteArray> Lost(Source from, qint64 now);
+    std::optional<Sample> Lost(Source from, qint64 now);
     // A silence that has lasted After hands over; to be called at NextCheck.
-    std::optional<QByteArray> Update(qint64 now);
+    std::optional<Sample> Update(qint64 now);
     // The local zone has just turned its clocks back by backS seconds: a step back of that much, within
     // a break from now, is the time of now.
     void ZoneSteppedBack(int backS, qint64 now);
@@ -70,8 +65,7 @@ private:
         qint64 last = 0;
         qint64 steadySince = -1;
         bool lost = false;
-        QByteArray held;
-        qint64 heldAt = 0;
+        std::optional<Sample> held;
     };
     Feed& FeedOf(Source from) { return Feeds[size_t(from)]; }
     const Feed& FeedOf(Source from) const { return Feeds[size_t(from)]; }
@@ -80,9 +74,9 @@ private:
     bool Steady(Source from, qint64 now) const;
     void Choose(qint64 now);
     // The source that took over gives the value it holds, if that is still the time of now.
-    std::optional<QByteArray> HandOver(Source before, qint64 now);
+    std::optional<Sample> HandOver(Source before, qint64 now);
     // The order the displays must see: nothing twice, nothing behind.
-    std::optional<QByteArray> Admit(const QByteArray& value, qint64 now);
+    std::optional<Sample> Admit(const Sample& value, qint64 now);
     // Whether a second behind the last is the zone's step back, which it then uses up.
     bool ZoneStep(int second, qint64 now);
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "relay/MonotonicClock.h"
+#include "relay/Sample.h"
 
 #include <QByteArray>
 #include <QJsonObject>
@@ -30,12 +31,12 @@ struct SourceFault
     unsigned icon = 0;
 };
 
-// Who a source tells: each value with the moment it came, its loss, a new reason it cannot be reached
+// Who a source tells: each value with the moments it came, its loss, a new reason it cannot be reached
 // while it is sought again, each attempt to reach it, and its return.
 class SourceListener
 {
 public:
-    virtual void OnSourceValue(TimeSource& source, const QByteArray& value, qint64 at) = 0;
+    virtual void OnSourceValue(TimeSource& source, const Sample& value) = 0;
     virtual void OnSourceLost(TimeSource& source, const SourceFault& fault) = 0;
     virtual void OnSourceAway(TimeSource& source, const SourceFault& fault) = 0;
     virtual void OnSourceSought(TimeSource& source) = 0;

@@ -2,7 +2,7 @@
 
 #include <utility>
 
-bool FrameBacklog::Admit(const TimeCode& code)
+bool FrameBacklog::Admit(const ReadFrame& frame)
 {
     if (Waiting.fetch_add(1) < Limit) {
         // A frame handed over is newer than one kept from before: that one must never follow it.
@@ -15,7 +15,7 @@ bool FrameBacklog::Admit(const TimeCode& code)
     }
     Waiting.fetch_sub(1);
     const std::lock_guard<std::mutex> guard(NewestLock);
-    Newest = code;
+    Newest = frame;
     HasNewest = true;
     // The relay may have taken every waiting frame meanwhile, and would then never look here again.
     if (Waiting.load() != 0)
@@ -26,7 +26,7 @@ bool FrameBacklog::Admit(const TimeCode& code)
     return true;
 }
 
-std::optional<TimeCode> FrameBacklog::Release()
+std::optional<ReadFrame> FrameBacklog::Release()
 {
     if (Waiting.fetch_sub(1) != 1 || !HasNewest.load())
         return std::nullopt;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "serial/FrameSync.h"
+#include "serial/ReadFrame.h"
 
 #include <atomic>
 #include <mutex>
@@ -18,14 +18,14 @@ public:
     { }
 
     // Reader: true when the frame may be handed over; otherwise it is kept as the newest to come.
-    bool Admit(const TimeCode& code);
+    bool Admit(const ReadFrame& frame);
     // Relay, once for every frame handed over: when none waits any more, the newest frame kept meanwhile.
-    std::optional<TimeCode> Release();
+    std::optional<ReadFrame> Release();
 
 private:
     const int Limit;
     std::atomic<int> Waiting {0};
     std::atomic<bool> HasNewest {false};
     std::mutex NewestLock;
-    std::optional<TimeCode> Newest;
+    std::optional<ReadFrame> Newest;
 };

@@ -10,8 +10,8 @@
 #endif
 
 // Posted by the time-code reader for each frame its backlog lets through (under a flood the frames in
-// between give way to the newest); the six bytes travel inside, so the receiver never sees a value
-// half old and half new.
+// between give way to the newest); the six bytes and their moments travel inside, so the receiver never
+// sees a value half old and half new.
 constexpr QEvent::Type WM_CLOCKFRAME = QEvent::Type(0x8002);
 // Posted once when the reader ends on a read error.
 constexpr QEvent::Type WM_READERROR = QEvent::Type(0x8003);
@@ -39,14 +39,14 @@ inline void TakeOverIn(const QObject* receiver)
 class ClockFrameEvent : public QEvent
 {
 public:
-    ClockFrameEvent(const TimeCode& code, int run, int line, std::shared_ptr<FrameBacklog> backlog)
+    ClockFrameEvent(const ReadFrame& read, int run, int line, std::shared_ptr<FrameBacklog> backlog)
         : QEvent(WM_CLOCKFRAME)
-        , Code(code)
+        , Read(read)
         , Run(run)
         , Line(line)
         , Backlog(std::move(backlog))
     { }
-    const TimeCode Code;
+    const ReadFrame Read;
     const int Run; // the run it belongs to, so nothing of an earlier run shows in a later one
     const int Line; // 0 the primary line, 1 the standby's
     // Shared with the reader of that run, so that a frame of an earlier run never counts in a later one.

@@ -4,6 +4,7 @@
 
 #include <QCoreApplication>
 #include <cerrno>
+#include <chrono>
 #include <poll.h>
 #include <sys/eventfd.h>
 #include <termios.h>
@@ -72,10 +73,16 @@ void TimeCodeReader::ReadTimeCodes(std::array<int, 2> fds, int wakeFd, const std
                 QCoreApplication::postEvent(receiver, lost);
                 continue;
             }
+            // The moment of every frame this read completes, taken before any of them waits anywhere.
+            const auto at = std::chrono::steady_clock::now();
+            const auto wallAt = std::chrono::system_clock::now();
             for (ssize_t i = 0; i < count; ++i) {
-                if (const std::optional<TimeCode> code = sync[line].Feed(bytes[i]);
-                    code && backlog[line]->Admit(*code)) {
-                    auto* frame = new ClockFrameEvent(*code, run, line, backlog[line]);
+                const std::optional<TimeCode> code = sync[line].Feed(bytes[i]);
+                if (!code)
+                    continue;
+                const ReadFrame read {*code, at, wallAt, i == count - 1 && size_t(count) < sizeof bytes};
+                if (backlog[line]->Admit(read)) {
+                    auto* frame = new ClockFrameEvent(read, run, line, backlog[line]);
                     HandOverTo(receiver);
                     QCoreApplication::postEvent(receiver, frame);
                 }

@@ -16,6 +16,24 @@ QByteArray Time(int second)
     return QTime::fromMSecsSinceStartOfDay(second * 1000).toString(QStringLiteral("hhmmss")).toLatin1();
 }
 
+// A value of a source at a moment, and what the switch lets through of it, as its text.
+Sample Value(Source from, const QByteArray& text, qint64 at)
+{
+    Sample value = SampleOf(text, from == Source::OwnClock ? SourceKind::Clock : SourceKind::Line, at);
+    value.Role = from;
+    return value;
+}
+
+std::optional<QByteArray> TextOf(const std::optional<Sample>& value)
+{
+    return value ? std::optional<QByteArray>(value->Text) : std::nullopt;
+}
+
+std::optional<QByteArray> Offer(SourceSwitch& to, Source from, const QByteArray& text, qint64 at)
+{
+    return TextOf(to.Offer(Value(from, text, at)));
+}
+
 SwitchTimings Waits(qint64 afterMs)
 {
     SwitchTimings timings;
@@ -59,61 +77,61 @@ private slots:
         sw.Restart(0);
         // Both speak, the standby 300 ms after the primary: only the primary's values go out.
         for (int n = 0; n <= 5; ++n) {
-            QCOMPARE(sw.Offer(Source::Primary, Time(100 + n), n * 1000), Time(100 + n));
-            QCOMPARE(sw.Offer(Source::Standby, Time(100 + n), n * 1000 + 300), std::nullopt);
+            QCOMPARE(Offer(sw, Source::Primary, Time(100 + n), n * 1000), Time(100 + n));
+            QCOMPARE(Offer(sw, Source::Standby, Time(100 + n), n * 1000 + 300), std::nullopt);
         }
         // The primary falls silent: the standby takes over the moment the silence reaches After, with the
         // value it holds if that is newer than the last one relayed.
-        QCOMPARE(sw.Offer(Source::Standby, Time(106), 6300), std::nullopt);
-        QCOMPARE(sw.Offer(Source::Standby, Time(107), 7300), std::nullopt);
+        QCOMPARE(Offer(sw, Source::Standby, Time(106), 6300), std::nullopt);
+        QCOMPARE(Offer(sw, Source::Standby, Time(107), 7300), std::nullopt);
         QCOMPARE(sw.NextCheck(7300), 8001);
-        QCOMPARE(sw.Update(8000), std::nullopt);
-        QCOMPARE(sw.Update(8001), Time(107));
+        QCOMPARE(TextOf(sw.Update(8000)), std::nullopt);
+        QCOMPARE(TextOf(sw.Update(8001)), Time(107));
         QCOMPARE(sw.InUse(), Source::Standby);
         // The primary is back, once and then after a break: the standby's still, until the primary has
         // sent for 10 s without one.
-        QCOMPARE(sw.Offer(Source::Primary, Time(108), 8500), std::nullopt);
+        QCOMPARE(Offer(sw, Source::Primary, Time(108), 8500), std::nullopt);
         for (int n = 9; n < 21; ++n) {
             if (n >= 11)
-                QCOMPARE(sw.Offer(Source::Primary, Time(100 + n), n * 1000), std::nullopt);
-            QCOMPARE(sw.Offer(Source::Standby, Time(100 + n), n * 1000 + 300), Time(100 + n));
+                QCOMPARE(Offer(sw, Source::Primary, Time(100 + n), n * 1000), std::nullopt);
+            QCOMPARE(Offer(sw, Source::Standby, Time(100 + n), n * 1000 + 300), Time(100 + n));
         }
-        QCOMPARE(sw.Offer(Source::Primary, Time(121), 21000), Time(121));
-        QCOMPARE(sw.Offer(Source::Standby, Time(121), 21300), std::nullopt);
+        QCOMPARE(Offer(sw, Source::Primary, Time(121), 21000), Time(121));
+        QCOMPARE(Offer(sw, Source::Standby, Time(121), 21300), std::nullopt);
         // Both gone: this computer's clock at once; the first value of a source ends it.
         sw.Lost(Source::Standby, 21500);
         QCOMPARE(sw.InUse(), Source::Primary);
-        QCOMPARE(sw.Lost(Source::Primary, 21600), std::nullopt);
+        QCOMPARE(TextOf(sw.Lost(Source::Primary, 21600)), std::nullopt);
         QCOMPARE(sw.InUse(), Source::OwnClock);
-        QCOMPARE(sw.Offer(Source::OwnClock, Time(122), 22002), Time(122));
-        QCOMPARE(sw.Offer(Source::Standby, Time(123), 23000), Time(123));
+        QCOMPARE(Offer(sw, Source::OwnClock, Time(122), 22002), Time(122));
+        QCOMPARE(Offer(sw, Source::Standby, Time(123), 23000), Time(123));
         QCOMPARE(sw.InUse(), Source::Standby);
-        QCOMPARE(sw.Offer(Source::OwnClock, Time(124), 24002), std::nullopt);
+        QCOMPARE(Offer(sw, Source::OwnClock, Time(124), 24002), std::nullopt);
     }
 
     void aLostSourceHandsOverAtOnce()
     {
         SourceSwitch sw(Lines, Waits(10000));
         sw.Restart(0);
-        QCOMPARE(sw.Offer(Source::Primary, Time(0), 0), Time(0));
-        QCOMPARE(sw.Offer(Source::Standby, Time(0), 500), std::nullopt);
+        QCOMPARE(Offer(sw, Source::Primary, Time(0), 0), Time(0));
+        QCOMPARE(Offer(sw, Source::Standby, Time(0), 500), std::nullopt);
         // Lost, not silent: no waiting for After. The standby's held second was shown already.
-        QCOMPARE(sw.Lost(Source::Primary, 1100), std::nullopt);
+        QCOMPARE(TextOf(sw.Lost(Source::Primary, 1100)), std::nullopt);
         QCOMPARE(sw.InUse(), Source::Standby);
-        QCOMPARE(sw.Offer(Source::Standby, Time(1), 1500), Time(1));
+        QCOMPARE(Offer(sw, Source::Standby, Time(1), 1500), Time(1));
         // The primary is back but not steady when the standby goes: the primary at once, not nothing.
-        QCOMPARE(sw.Offer(Source::Primary, Time(2), 2000), std::nullopt);
-        QCOMPARE(sw.Offer(Source::Standby, Time(2), 2500), Time(2));
-        QCOMPARE(sw.Lost(Source::Standby, 2700), std::nullopt);
+        QCOMPARE(Offer(sw, Source::Primary, Time(2), 2000), std::nullopt);
+        QCOMPARE(Offer(sw, Source::Standby, Time(2), 2500), Time(2));
+        QCOMPARE(TextOf(sw.Lost(Source::Standby, 2700)), std::nullopt);
         QCOMPARE(sw.InUse(), Source::Primary);
-        QCOMPARE(sw.Offer(Source::Primary, Time(3), 3000), Time(3));
+        QCOMPARE(Offer(sw, Source::Primary, Time(3), 3000), Time(3));
         // What the standby holds is handed over while it is at most a second old, never later.
-        QCOMPARE(sw.Offer(Source::Standby, Time(4), 4000), std::nullopt);
-        QCOMPARE(sw.Lost(Source::Primary, 5001), std::nullopt);
-        QCOMPARE(sw.Offer(Source::Primary, Time(6), 6000), std::nullopt);
-        QCOMPARE(sw.Offer(Source::Standby, Time(6), 6000), Time(6));
-        QCOMPARE(sw.Offer(Source::Primary, Time(7), 7000), std::nullopt);
-        QCOMPARE(sw.Lost(Source::Standby, 7900), Time(7));
+        QCOMPARE(Offer(sw, Source::Standby, Time(4), 4000), std::nullopt);
+        QCOMPARE(TextOf(sw.Lost(Source::Primary, 5001)), std::nullopt);
+        QCOMPARE(Offer(sw, Source::Primary, Time(6), 6000), std::nullopt);
+        QCOMPARE(Offer(sw, Source::Standby, Time(6), 6000), Time(6));
+        QCOMPARE(Offer(sw, Source::Primary, Time(7), 7000), std::nullopt);
+        QCOMPARE(TextOf(sw.Lost(Source::Standby, 7900)), Time(7));
 
         // Silence counts from the start, or once a client's server had its first attempt and a second.
         SourceSwitch line(Lines, Waits(2000));
@@ -136,33 +154,33 @@ private slots:
         };
         const int last = 24 * 3600 - 1;
         for (int n = 0; n < 4; ++n) {
-            show(sw.Offer(Source::Primary, Time((last + n) % 86400), n * 1000 + 50));
-            show(sw.Offer(Source::Standby, Time((last + n) % 86400), n * 1000 + 300));
+            show(Offer(sw, Source::Primary, Time((last + n) % 86400), n * 1000 + 50));
+            show(Offer(sw, Source::Standby, Time((last + n) % 86400), n * 1000 + 300));
         }
-        show(sw.Lost(Source::Primary, 3150));
-        show(sw.Offer(Source::Standby, Time(3), 4300));
+        show(TextOf(sw.Lost(Source::Primary, 3150)));
+        show(Offer(sw, Source::Standby, Time(3), 4300));
         QCOMPARE(shown, (QList<QByteArray> {Time(last), Time(0), Time(1), Time(2), Time(3)}));
 
         // This computer's clock in use, the primary returns within the same second: once only.
         SourceSwitch own({Source::Primary, Source::OwnClock}, Waits(2000));
         own.Restart(0);
-        QCOMPARE(own.Offer(Source::Primary, Time(100), 0), Time(100));
-        QCOMPARE(own.Update(2001), std::nullopt);
-        QCOMPARE(own.Offer(Source::OwnClock, Time(102), 2002), Time(102));
-        QCOMPARE(own.Offer(Source::Primary, Time(102), 2051), std::nullopt);
+        QCOMPARE(Offer(own, Source::Primary, Time(100), 0), Time(100));
+        QCOMPARE(TextOf(own.Update(2001)), std::nullopt);
+        QCOMPARE(Offer(own, Source::OwnClock, Time(102), 2002), Time(102));
+        QCOMPARE(Offer(own, Source::Primary, Time(102), 2051), std::nullopt);
         QCOMPARE(own.InUse(), Source::Primary);
         // A clock set back is followed only once it has insisted for 10 s; a text that is no time passes.
-        QCOMPARE(own.Offer(Source::Primary, Time(50), 3000), std::nullopt);
-        QCOMPARE(own.Offer(Source::Primary, Time(59), 12000), std::nullopt);
-        QCOMPARE(own.Offer(Source::Primary, Time(60), 12002), Time(60));
-        QCOMPARE(own.Offer(Source::Primary, "ab:cd:ef", 13000), QByteArray("ab:cd:ef"));
+        QCOMPARE(Offer(own, Source::Primary, Time(50), 3000), std::nullopt);
+        QCOMPARE(Offer(own, Source::Primary, Time(59), 12000), std::nullopt);
+        QCOMPARE(Offer(own, Source::Primary, Time(60), 12002), Time(60));
+        QCOMPARE(Offer(own, Source::Primary, "ab:cd:ef", 13000), QByteArray("ab:cd:ef"));
 
         // Exactly 12 h either way is behind; a second less is ahead.
         SourceSwitch half(Lines, Waits(2000));
         half.Restart(0);
-        QCOMPARE(half.Offer(Source::Primary, Time(0), 0), Time(0));
-        QCOMPARE(half.Offer(Source::Primary, Time(12 * 3600), 1000), std::nullopt);
-        QCOMPARE(half.Offer(Source::Primary, Time(12 * 3600 - 1), 2000), Time(12 * 3600 - 1));
+        QCOMPARE(Offer(half, Source::Primary, Time(0), 0), Time(0));
+        QCOMPARE(Offer(half, Source::Primary, Time(12 * 3600), 1000), std::nullopt);
+        QCOMPARE(Offer(half, Source::Primary, Time(12 * 3600 - 1), 2000), Time(12 * 3600 - 1));
 
         // The autumn change: 02:59:59, then 02:00:00 at once, as Rome's zone tells at its moment; a step
         // back of another size, or later, is still held.
@@ -175,19 +193,19 @@ private slots:
         QCOMPARE(steps.BackAt(QDateTime(QDate(2026, 3, 29), QTime(1, 0), Qt::UTC), SwitchTimings().BreakMs), 0);
         SourceSwitch autumn(Lines, Waits(2000));
         autumn.Restart(0);
-        QCOMPARE(autumn.Offer(Source::Primary, Time(3 * 3600 - 1), 1000), Time(3 * 3600 - 1));
+        QCOMPARE(Offer(autumn, Source::Primary, Time(3 * 3600 - 1), 1000), Time(3 * 3600 - 1));
         autumn.ZoneSteppedBack(3600, 2000);
-        QCOMPARE(autumn.Offer(Source::Primary, Time(2 * 3600), 2000), Time(2 * 3600));
-        QCOMPARE(autumn.Offer(Source::Primary, Time(2 * 3600 + 1), 3000), Time(2 * 3600 + 1));
+        QCOMPARE(Offer(autumn, Source::Primary, Time(2 * 3600), 2000), Time(2 * 3600));
+        QCOMPARE(Offer(autumn, Source::Primary, Time(2 * 3600 + 1), 3000), Time(2 * 3600 + 1));
         autumn.ZoneSteppedBack(3600, 3500);
-        QCOMPARE(autumn.Offer(Source::Primary, Time(2 * 3600 - 1800), 4000), std::nullopt);
-        QCOMPARE(autumn.Offer(Source::Primary, Time(3600 + 3), 6000), std::nullopt);
+        QCOMPARE(Offer(autumn, Source::Primary, Time(2 * 3600 - 1800), 4000), std::nullopt);
+        QCOMPARE(Offer(autumn, Source::Primary, Time(3600 + 3), 6000), std::nullopt);
 
         // A relay of one source passes each value as its source sends it, twice or behind.
         SourceSwitch alone({Source::Primary}, Waits(3000));
         alone.Restart(0);
         for (const int second : {5, 5, 4})
-            QCOMPARE(alone.Offer(Source::Primary, Time(second), 0), Time(second));
+            QCOMPARE(Offer(alone, Source::Primary, Time(second), 0), Time(second));
     }
 
     void theSwitchAtWorkTellsEachChangeOnItsClock()
@@ -195,8 +213,10 @@ private slots:
         SetClock clock;
         HostRecord host;
         QList<QByteArray> relayed;
-        SourceChoice choice(
-            host, [&relayed](const QByteArray& value) { relayed.append(value); }, clock);
+        const auto relay = [&relayed](const Sample& value) {
+            relayed.append(value.Text);
+        };
+        SourceChoice choice(host, relay, clock);
         StandbyConfig spare;
         spare.Present = true;
         spare.AfterS = 3;
@@ -204,7 +224,7 @@ private slots:
         choice.Restart(spare, QStringLiteral("COM1"), QStringLiteral("COM2"), 0);
         const auto offer = [&clock, &choice](Source from, int second, qint64 at) {
             clock.Now = at;
-            choice.Offer(from, Time(second), at);
+            choice.Offer(Value(from, Time(second), at));
         };
         const auto inUse = [&choice] {
             return choice.Report({}).value(QStringLiteral("inUse")).toString();

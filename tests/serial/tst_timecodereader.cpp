@@ -5,6 +5,7 @@
 
 #include <QCoreApplication>
 #include <QTest>
+#include <chrono>
 #include <thread>
 
 namespace {
@@ -18,7 +19,8 @@ public:
         TakeOverIn(this);
         if (event->type() == WM_CLOCKFRAME) {
             const auto* frame = static_cast<ClockFrameEvent*>(event);
-            Frames.append(QByteArray(frame->Code.data(), int(frame->Code.size())));
+            Frames.append(QByteArray(frame->Read.Code.data(), int(frame->Read.Code.size())));
+            Reads.append(frame->Read);
             Runs.append(frame->Run);
             return true;
         }
@@ -30,6 +32,7 @@ public:
     }
 
     QList<QByteArray> Frames;
+    QList<ReadFrame> Reads;
     QList<int> Runs;
     QList<int> Errors;
 };
@@ -70,12 +73,23 @@ private slots:
                                            "noise\x02"
                                            "12\x02"
                                            "345")));
+        // Handed over while the relay is busy: the moments are still those of the read, taken in the
+        // reader; only the frame that ended the read was the last thing read.
+        const auto written = std::chrono::steady_clock::now();
+        std::this_thread::sleep_for(std::chrono::milliseconds(600));
         QTRY_COMPARE(test.window.Frames.size(), 2);
         QCOMPARE(test.window.Frames[0], QByteArray("123456"));
         QCOMPARE(test.window.Frames[1],
                  QByteArray("12\x02"
                             "345"));
         QCOMPARE(test.window.Runs, QList<int>({7, 7}));
+        const ReadFrame& last = test.window.Reads[1];
+        QVERIFY(last.At - written < std::chrono::milliseconds(300));
+        const auto age = std::chrono::steady_clock::now() - last.At;
+        const auto wallAge = std::chrono::system_clock::now() - last.WallAt;
+        QVERIFY(std::chrono::abs(wallAge - age) < std::chrono::milliseconds(100));
+        QCOMPARE(test.window.Reads[0].Last, false);
+        QCOMPARE(last.Last, true);
     }
 
     void aStoppedReaderPostsNothingAndARestartIsClean()
@@ -100,24 +114,28 @@ private slots:
     void aFloodIsBoundedAndItsNewestFrameArrives()
     {
         FrameBacklog backlog(2);
-        const TimeCode first {'0', '0', '0', '0', '0', '1'};
-        const TimeCode second {'0', '0', '0', '0', '0', '2'};
-        const TimeCode third {'0', '0', '0', '0', '0', '3'};
-        const TimeCode fourth {'0', '0', '0', '0', '0', '4'};
+        const ReadFrame first {{'0', '0', '0', '0', '0', '1'}, {}, {}};
+        const ReadFrame second {{'0', '0', '0', '0', '0', '2'}, {}, {}};
+        const ReadFrame third {{'0', '0', '0', '0', '0', '3'}, {}, {}};
+        const ReadFrame fourth {{'0', '0', '0', '0', '0', '4'}, {}, {}};
+        const auto release = [&backlog]() -> std::optional<TimeCode> {
+            const std::optional<ReadFrame> newest = backlog.Release();
+            return newest ? std::optional<TimeCode>(newest->Code) : std::nullopt;
+        };
         QVERIFY(backlog.Admit(first));
         QVERIFY(backlog.Admit(second));
         // Full: the next frames are held back, only the newest of them kept.
         QVERIFY(!backlog.Admit(third));
         QVERIFY(!backlog.Admit(fourth));
-        QCOMPARE(backlog.Release(), std::nullopt);
-        QCOMPARE(backlog.Release(), std::optional<TimeCode>(fourth));
+        QCOMPARE(release(), std::nullopt);
+        QCOMPARE(release(), std::optional<TimeCode>(fourth.Code));
         // Room again: frames pass, and a frame handed over supersedes one held back.
         QVERIFY(backlog.Admit(first));
         QVERIFY(backlog.Admit(second));
         QVERIFY(!backlog.Admit(third));
-        QVERIFY(backlog.Release() == std::nullopt && backlog.Admit(fourth));
-        QCOMPARE(backlog.Release(), std::nullopt);
-        QCOMPARE(backlog.Release(), std::nullopt);
+        QVERIFY(release() == std::nullopt && backlog.Admit(fourth));
+        QCOMPARE(release(), std::nullopt);
+        QCOMPARE(release(), std::nullopt);
     }
 
     void aVanishedLineIsReportedOnce()

@@ -72,7 +72,7 @@ QByteArray PageAsShown(quint16 port)
     return ended ? browser.readAllStandardOutput() : QByteArray();
 }
 
-double Sample(const QByteArray& metrics, const QString& name)
+double MetricValue(const QByteArray& metrics, const QString& name)
 {
     const QRegularExpressionMatch match
         = QRegularExpression(QStringLiteral("^%1 (\\S+)$").arg(QRegularExpression::escape(name)),
@@ -124,16 +124,17 @@ private slots:
         QCOMPARE(ReadUntil(display, 8), QByteArray("11:12:13"));
         const QByteArray first = Fetch(web.Port(), "GET", "/metrics");
         QVERIFY2(first.startsWith("HTTP/1.1 200 ") && first.contains("text/plain; version=0.0.4"), first.constData());
-        QCOMPARE(Sample(Body(first), QStringLiteral("horaline_values_relayed_total")), 1.0);
-        QCOMPARE(Sample(Body(first), QStringLiteral("horaline_clients")), 1.0);
-        QCOMPARE(Sample(Body(first), QStringLiteral("horaline_health")), 0.0);
-        QCOMPARE(Sample(Body(first), QStringLiteral("horaline_source_in_use{source=\"primary\"}")), 1.0);
-        QVERIFY(Sample(Body(first), QStringLiteral("horaline_last_value_age_seconds")) >= 0);
+        QCOMPARE(MetricValue(Body(first), QStringLiteral("horaline_values_relayed_total")), 1.0);
+        QCOMPARE(MetricValue(Body(first), QStringLiteral("horaline_clients")), 1.0);
+        QCOMPARE(MetricValue(Body(first), QStringLiteral("horaline_health")), 0.0);
+        QCOMPARE(MetricValue(Body(first), QStringLiteral("horaline_source_in_use{source=\"primary\"}")), 1.0);
+        QVERIFY(MetricValue(Body(first), QStringLiteral("horaline_last_value_age_seconds")) >= 0);
         QVERIFY(relay.Line.Write("\x02"
                                  "111214"));
         QCOMPARE(ReadUntil(display, 8), QByteArray("11:12:14"));
-        QCOMPARE(Sample(Body(Fetch(web.Port(), "GET", "/metrics")), QStringLiteral("horaline_values_relayed_total")),
-                 2.0);
+        QCOMPARE(
+            MetricValue(Body(Fetch(web.Port(), "GET", "/metrics")), QStringLiteral("horaline_values_relayed_total")),
+            2.0);
         const QJsonObject status = QJsonDocument::fromJson(Body(Fetch(web.Port(), "GET", "/status.json"))).object();
         QCOMPARE(status[QStringLiteral("lastValue")].toString(), QStringLiteral("11:12:14"));
 
@@ -253,13 +254,13 @@ private slots:
              {QStringLiteral("lastValueAge"), 2.5},
              {QStringLiteral("standby"), QJsonObject {{QStringLiteral("inUse"), QStringLiteral("standby")}}}});
         for (qsizetype i = 0; i < metrics.size(); ++i)
-            QVERIFY2(Sample(text, metrics[i]) == 11 * (i + 1), qPrintable(metrics[i]));
-        QCOMPARE(Sample(text, QStringLiteral("horaline_faults_total")), 7.0);
-        QCOMPARE(Sample(text, QStringLiteral("horaline_health")), 1.0);
-        QCOMPARE(Sample(text, QStringLiteral("horaline_clients")), 2.0);
-        QCOMPARE(Sample(text, QStringLiteral("horaline_last_value_age_seconds")), 2.5);
-        QCOMPARE(Sample(text, QStringLiteral("horaline_source_in_use{source=\"standby\"}")), 1.0);
-        QCOMPARE(Sample(text, QStringLiteral("horaline_source_in_use{source=\"primary\"}")), 0.0);
+            QVERIFY2(MetricValue(text, metrics[i]) == 11 * (i + 1), qPrintable(metrics[i]));
+        QCOMPARE(MetricValue(text, QStringLiteral("horaline_faults_total")), 7.0);
+        QCOMPARE(MetricValue(text, QStringLiteral("horaline_health")), 1.0);
+        QCOMPARE(MetricValue(text, QStringLiteral("horaline_clients")), 2.0);
+        QCOMPARE(MetricValue(text, QStringLiteral("horaline_last_value_age_seconds")), 2.5);
+        QCOMPARE(MetricValue(text, QStringLiteral("horaline_source_in_use{source=\"standby\"}")), 1.0);
+        QCOMPARE(MetricValue(text, QStringLiteral("horaline_source_in_use{source=\"primary\"}")), 0.0);
     }
 
     // A 200 KB request line is cut off unanswered, a peer that sends nothing is closed, one host takes

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QByteArray>
+#include <chrono>
+#include <optional>
+
+// A source's part in a relay, in its order of preference.
+enum class Source
+{
+    Primary,
+    Standby,
+    OwnClock,
+};
+
+// What gave a value.
+enum class SourceKind
+{
+    Line,
+    Server,
+    Clock,
+};
+
+// One clock value on its way from where it was read to every output: its text, the second of the day it
+// names (none for a text that is no time), when it came (in the monotonic milliseconds every wait of the
+// relay counts in, and on the wall clock, both taken where it was read), whether it was the last thing
+// read then (no backlog between the line and that moment), and which source gave it.
+struct Sample
+{
+    QByteArray Text;
+    std::optional<int> Second;
+    qint64 AtMs = 0;
+    std::chrono::system_clock::time_point WallAt;
+    bool Last = true;
+    Source Role = Source::Primary;
+    SourceKind Kind = SourceKind::Line;
+};
+
+// A value that came now, as a source makes it; its role is the relay's to give.
+Sample SampleOf(const QByteArray& text, SourceKind kind, qint64 atMs,
+                std::chrono::system_clock::time_point wallAt = std::chrono::system_clock::now(), bool last = true);

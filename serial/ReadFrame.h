@@ -1,0 +1,17 @@
+#pragma once
+
+#include "serial/FrameSync.h"
+
+#include <chrono>
+
+// A time code as the reader completed it, with the moment the read that brought its last byte returned,
+// on the monotonic and on the wall clock, both taken in the reader's thread before any queue could hold
+// it. Last: that byte was the last the read brought, and the read did not fill its buffer, so no backlog
+// of the line stood between the byte and the moment.
+struct ReadFrame
+{
+    TimeCode Code {};
+    std::chrono::steady_clock::time_point At;
+    std::chrono::system_clock::time_point WallAt;
+    bool Last = true;
+};
