@@ -14,7 +14,10 @@ public:
     LineSource(SourceListener& listener, LineReading& reading, int place);
     ~LineSource() override;
 
-    void Configure(const QString& name, const QString& speed) { Line.Configure(name, speed); }
+    void Configure(const QString& name, const QString& speed, const ComDeviceMap& ports)
+    {
+        Line.Configure(name, speed, ports);
+    }
     std::optional<SourceFault> Open() override;
     void Seek() override;
     void Stop() override;

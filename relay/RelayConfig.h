@@ -1,6 +1,7 @@
 #pragma once
 
 #include "relay/StandbyConfig.h"
+#include "serial/ComNames.h"
 
 #include <QString>
 #include <optional>
@@ -17,6 +18,9 @@ struct RelayConfig
     int ServerPort = 6530; // listened on, and stored
     int ClientPort = 6530; // the server's, in client mode
     StandbyConfig Standby;
+    // [Ports] as it stood when the configuration was read: what each COM name stands for until the next
+    // start or reload, however often a lost line is reopened meanwhile.
+    ComDeviceMap Ports;
     // What is wrong with [Standby], if anything: such a relay does not start.
     std::optional<QString> StandbyFault;
 };

@@ -213,7 +213,7 @@ QJsonObject RelayController::StatusReport() const
         const QString name = server ? Config.InComName : Config.OutComName;
         line = QJsonObject {
             {QStringLiteral("name"), name},
-            {QStringLiteral("device"), display.IsOpen() ? display.Device : ComDeviceNow(name)},
+            {QStringLiteral("device"), display.IsOpen() ? display.Device : ComDeviceIn(name, Config.Ports)},
             {QStringLiteral("speed"), server ? Config.InComSpeed : Config.OutComSpeed},
             {QStringLiteral("state"), display.IsOpen() ? QStringLiteral("open") : QStringLiteral("lost")},
         };

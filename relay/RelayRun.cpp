@@ -45,8 +45,8 @@ int RelayController::Start(const RelayConfig& config, bool restartAtLaunch)
 
 QString RelayController::RunDescription() const
 {
-    const auto line = [](const QString& name, const QString& speed) {
-        const QString device = ComDeviceNow(name);
+    const auto line = [this](const QString& name, const QString& speed) {
+        const QString device = ComDeviceIn(name, Config.Ports);
         return QStringLiteral("%1 = %2 at %3")
             .arg(name, device.isEmpty() ? QStringLiteral("no device") : device, speed);
     };
@@ -80,7 +80,7 @@ void RelayController::StartSources()
                                        int port) -> std::unique_ptr<TimeSource> {
         if (server) {
             auto line = std::make_unique<LineSource>(*this, Reading, place);
-            line->Configure(name, speed);
+            line->Configure(name, speed, Config.Ports);
             return line;
         }
         auto link = std::make_unique<ServerSource>(*this, *this);
@@ -202,7 +202,7 @@ int RelayController::OpenInputPort()
 
 int RelayController::OpenOutputPort()
 {
-    Display.Line.Configure(Config.OutComName, Config.OutComSpeed);
+    Display.Line.Configure(Config.OutComName, Config.OutComSpeed, Config.Ports);
     const std::optional<PortFault> fault = Display.Open();
     if (!fault)
         return 1;
@@ -274,8 +274,9 @@ void RelayController::Reload(const RelayConfig& config, const QStringList& chang
     auto* input = server ? static_cast<LineSource*>(Sources[size_t(Source::Primary)].get()) : nullptr;
     SerialLine* line = server ? (input != nullptr ? &input->Line : nullptr) : &Display.Line;
     // The same name may stand for another device now: an adapter moved to another socket, say.
+    const QString pathNext = line != nullptr ? ComDeviceIn(line->Name, config.Ports) : QString();
     const std::optional<LineWay> wayNow = line != nullptr && line->IsOpen()
-        ? std::optional<LineWay>({line->DeviceNow(), QFileInfo(line->DeviceNow()).canonicalFilePath()})
+        ? std::optional<LineWay>({pathNext, QFileInfo(pathNext).canonicalFilePath()})
         : std::nullopt;
     const std::optional<QString> deviceNow = wayNow ? std::optional<QString>(wayNow->device) : std::nullopt;
     const AllowList allowed = LoadAllowList();
@@ -316,7 +317,8 @@ void RelayController::Reload(const RelayConfig& config, const QStringList& chang
         primary.Open();
     }
     // A line being retried is tried next under its new name; an open one is reopened only if it changed.
-    line->Configure(server ? config.InComName : config.OutComName, server ? config.InComSpeed : config.OutComSpeed);
+    line->Configure(server ? config.InComName : config.OutComName, server ? config.InComSpeed : config.OutComSpeed,
+                    config.Ports);
     if (line->Reopening() || !(lineChanged || deviceMoved))
         return;
     if (!server)

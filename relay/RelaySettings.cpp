@@ -1,6 +1,7 @@
 #include "relay/RelaySettings.h"
 
 #include "relay/PortEntry.h"
+#include "relay/SettingsLists.h"
 #include "relay/StandbySettings.h"
 #include "settings/SettingsFile.h"
 #include "settings/SettingsLog.h"
@@ -79,6 +80,7 @@ StoredRelay LoadRelaySettings(const StoredRelay& defaults)
     LoadInt(file, QStringLiteral("ProgMode"), -1, config.RelayMode);
     const StoredStandby standby = LoadStandbySettings(config.RelayMode);
     config.Standby = standby.config;
+    config.Ports = LoadComDeviceMap();
     if (!standby.faults.isEmpty())
         config.StandbyFault = standby.faults.first();
     return stored;

@@ -6,15 +6,16 @@
 #include <QFileInfo>
 #include <cerrno>
 
-void SerialLine::Configure(const QString& name, const QString& speed)
+void SerialLine::Configure(const QString& name, const QString& speed, const ComDeviceMap& ports)
 {
     Name = name;
     Speed = speed;
+    Ports = ports;
 }
 
 QString SerialLine::DeviceNow() const
 {
-    return ComDeviceNow(Name);
+    return ComDeviceIn(Name, Ports);
 }
 
 std::optional<PortFault> SerialLine::Open()

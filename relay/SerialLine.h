@@ -1,6 +1,7 @@
 #pragma once
 
 #include "relay/RetryTimer.h"
+#include "serial/ComNames.h"
 #include "serial/PortMessages.h"
 
 #include <QString>
@@ -8,9 +9,10 @@
 #include <optional>
 #include <termios.h>
 
-// A serial line by its COM name, held exclusively at its speed. The name is looked up afresh at every
-// open, so that an adapter plugged in again under a new node is found; while it is away it is tried
-// again every 2 s, as often as a GPS daemon looks for its device.
+// A serial line by its COM name, held exclusively at its speed. The name is looked up in the [Ports] map
+// it was configured with at every open, and the path that gives is resolved afresh, so that an adapter
+// plugged in again under a new node is found; while it is away it is tried again every 2 s, as often as
+// a GPS daemon looks for its device.
 class SerialLine
 {
 public:
@@ -19,12 +21,12 @@ public:
     SerialLine& operator=(const SerialLine&) = delete;
     ~SerialLine() { Close(); }
 
-    void Configure(const QString& name, const QString& speed);
+    void Configure(const QString& name, const QString& speed, const ComDeviceMap& ports);
     // Opens and sets up the line; on failure nothing stays open.
     std::optional<PortFault> Open();
     void Close();
     bool IsOpen() const { return SerialHandle >= 0; }
-    // The device the name stands for now; empty for none.
+    // The device the name stands for; empty for none.
     QString DeviceNow() const;
     // Tries to open it every 2 s until it opens or the tries stop: each failure is handed to `failed`,
     // the success to `back`.
@@ -44,5 +46,6 @@ public:
     QString Written;
 
 private:
+    ComDeviceMap Ports;
     RetryTimer Retry;
 };

@@ -21,8 +21,13 @@ ComDeviceMap LoadComDeviceMap()
 
 QString ComDeviceNow(const QString& name)
 {
+    return ComDeviceIn(name, LoadComDeviceMap());
+}
+
+QString ComDeviceIn(const QString& name, const ComDeviceMap& ports)
+{
     const std::optional<int> number = ParseComName(name);
-    return number ? ComDevice(*number, LoadComDeviceMap()) : QString();
+    return number ? ComDevice(*number, ports) : QString();
 }
 
 namespace {

@@ -9,6 +9,8 @@
 ComDeviceMap LoadComDeviceMap();
 // The device a COM name stands for with [Ports] as it stands now; empty for a name that is no COM name.
 QString ComDeviceNow(const QString& name);
+// The same, in a [Ports] map read before.
+QString ComDeviceIn(const QString& name, const ComDeviceMap& ports);
 // The allow-list; what is left out of it is said in the log.
 AllowList LoadAllowList();
 // What of [Clients] Allow is left out: entries that are no address or range, and whatever follows a

@@ -90,8 +90,8 @@ std::optional<QString> StandbyClash(const RelayConfig& config)
     if (config.RelayMode == 1) {
         if (standby.InComName.isEmpty())
             return std::nullopt;
-        const auto node = [](const QString& name) {
-            return QFileInfo(ComDeviceNow(name)).canonicalFilePath();
+        const auto node = [&config](const QString& name) {
+            return QFileInfo(ComDeviceIn(name, config.Ports)).canonicalFilePath();
         };
         const bool sameName = standby.InComName.compare(config.InComName, Qt::CaseInsensitive) == 0;
         if (!sameName) {

@@ -1,5 +1,6 @@
 #include "relay/PortEntry.h"
 #include "relay/RelaySettings.h"
+#include "relay/SettingsLists.h"
 #include "relay/StandbySettings.h"
 #include "ui/CRelayDlg.h"
 
@@ -127,9 +128,10 @@ RelayConfig Configuration(const CRelayDlg& window)
     config.ServerName = window.ServerName;
     config.ServerPort = window.ServerPort;
     config.ClientPort = window.ClientPort;
-    // The spare sources have no controls: the file alone holds them.
+    // The spare sources and the COM names' devices have no controls: the file alone holds them.
     const StoredStandby standby = LoadStandbySettings(window.RelayMode);
     config.Standby = standby.config;
+    config.Ports = LoadComDeviceMap();
     if (!standby.faults.isEmpty())
         config.StandbyFault = standby.faults.first();
     return config;

@@ -132,11 +132,26 @@ private slots:
         QCOMPARE(ReadUntil(display4, 8), QByteArray("12:12:13"));
         QCOMPARE(ReadUntil(display6, 8), QByteArray("12:12:13"));
 
+        // The file alone says another device, with no reload: a line lost meanwhile is sought where the
+        // relay read [Ports] to lead, and found there when its adapter is back.
+        SettingsFile(QStringLiteral("Ports")).Write(QStringLiteral("COM%1").arg(Com), QStringLiteral("/dev/null"));
+        third.CloseMaster();
+        QTRY_COMPARE(relay.Controller.StatusReport()[QStringLiteral("line")][QStringLiteral("state")],
+                     QStringLiteral("lost"));
+        PtyPair fourth;
+        moved.PointTo(fourth);
+        QTRY_COMPARE_WITH_TIMEOUT(relay.Controller.StatusReport()[QStringLiteral("line")][QStringLiteral("state")],
+                                  QStringLiteral("open"), SerialLine::ReopenMs * 3);
+        QVERIFY(fourth.Write(InputFrame("121214")));
+        QCOMPARE(ReadUntil(display4, 8), QByteArray("12:12:14"));
+        QCOMPARE(ReadUntil(display6, 8), QByteArray("12:12:14"));
+        SettingsFile(QStringLiteral("Ports")).Write(QStringLiteral("COM%1").arg(Com), moved.Path);
+
         // A list that leaves one of them out closes that one alone, with the word for it.
         SettingsFile(QStringLiteral("Clients")).Write(QStringLiteral("Allow"), QStringLiteral("::1"));
         relay.Controller.Reload(LoadRelaySettings({}).config);
         QCOMPARE(ReadUntil(display4, 8), QByteArray("Rejected"));
-        QVERIFY(third.Write(InputFrame("131313")));
+        QVERIFY(fourth.Write(InputFrame("131313")));
         QCOMPARE(ReadUntil(display6, 8), QByteArray("13:13:13"));
         QCOMPARE(relay.Controller.Clients.ClientList.size(), 1);
         // The list holds for those who come later too.
@@ -157,7 +172,7 @@ private slots:
         relay.Controller.Reload(LoadRelaySettings({}).config);
         QVERIFY(spare.Write(InputFrame("141414")));
         QTRY_COMPARE(StandbyReport(relay.Controller, QStringLiteral("state")), QStringLiteral("alive"));
-        QVERIFY(third.Write(InputFrame("141415")));
+        QVERIFY(fourth.Write(InputFrame("141415")));
         QCOMPARE(ReadUntil(display6, 8), QByteArray("14:14:15"));
         QCOMPARE(StandbyReport(relay.Controller, QStringLiteral("inUse")), QStringLiteral("primary"));
         QVERIFY(relay.Boxes.Boxes.isEmpty());

@@ -1,3 +1,4 @@
+#include "relay/SettingsLists.h"
 #include "serial/SerialDevice.h"
 #include "support/BoxRecorder.h"
 #include "support/FreePort.h"
@@ -71,6 +72,7 @@ private:
         QVERIFY(Window->DoDataExchange(true));
         Window->Relay().Config.OutComName = ComName;
         Window->Relay().Config.OutComSpeed = QStringLiteral("9600");
+        Window->Relay().Config.Ports = LoadComDeviceMap();
         QCOMPARE(Window->Relay().OpenOutputPort(), 1);
         Window->Relay().RunFlag = 1;
         StoreReceivedText(Window->Relay().ClockBuffer, "12:34:56");

@@ -3,6 +3,7 @@
 #include "relay/RelayController.h"
 #include "relay/RelaySettings.h"
 #include "relay/RelayView.h"
+#include "relay/SettingsLists.h"
 #include "settings/SettingsFile.h"
 #include "support/BoxRecorder.h"
 #include "support/FreePort.h"
@@ -57,12 +58,13 @@ struct RelayUnderTest final : RelayView
     }
     int ExchangeMode() override { return Config.RelayMode; }
 
-    // START, or STOP while it runs, as the button does.
+    // START, or STOP while it runs, as the button does: a start reads [Ports] as it stands.
     void Start()
     {
-        if (Controller.RunFlag == 0)
+        if (Controller.RunFlag == 0) {
+            Config.Ports = LoadComDeviceMap();
             Controller.Start(Config);
-        else
+        } else
             Controller.Stop();
     }
     QString Status() const { return Controller.Status(); }
