@@ -253,7 +253,7 @@ QJsonObject RelayController::StatusReport() const
         {QStringLiteral("mode"), server ? QStringLiteral("server") : QStringLiteral("client")},
         {QStringLiteral("running"), running},
         {QStringLiteral("status"), StatusText.trimmed()},
-        {QStringLiteral("health"), Health.Health(running, lineAway || networkAway || Choice.InTrouble())},
+        {QStringLiteral("health"), HealthName(Health.Health(running, lineAway || networkAway || Choice.InTrouble()))},
         {QStringLiteral("line"), line},
         {QStringLiteral("listening"), server && Clients.ListeningFlag != 0 ? QJsonValue(Clients.Port()) : QJsonValue()},
         {QStringLiteral("clients"), clients},

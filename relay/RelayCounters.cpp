@@ -1,14 +1,18 @@
 #include "relay/RelayCounters.h"
 
+QString CounterName(Counter which)
+{
+    static const std::array<const char*, CounterCount> names {
+        "valuesRelayed",  "valuesNotATime",  "lineLosses",     "serverLosses",
+        "sourceSwitches", "clientsAdmitted", "clientsRefused", "reloadsRefused",
+    };
+    return QLatin1String(names[size_t(which)]);
+}
+
 QJsonObject RelayCounters::Report() const
 {
-    static const std::array<QString, size_t(Counter::ReloadsRefused) + 1> names {
-        QStringLiteral("valuesRelayed"),  QStringLiteral("valuesNotATime"), QStringLiteral("lineLosses"),
-        QStringLiteral("serverLosses"),   QStringLiteral("sourceSwitches"), QStringLiteral("clientsAdmitted"),
-        QStringLiteral("clientsRefused"), QStringLiteral("reloadsRefused"),
-    };
     QJsonObject report;
-    for (size_t i = 0; i < names.size(); ++i)
-        report.insert(names[i], qint64(Counts[i]));
+    for (size_t i = 0; i < CounterCount; ++i)
+        report.insert(CounterName(Counter(i)), qint64(Counts[i]));
     return report;
 }

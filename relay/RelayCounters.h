@@ -17,6 +17,11 @@ enum class Counter
     ReloadsRefused,
 };
 
+constexpr size_t CounterCount = size_t(Counter::ReloadsRefused) + 1;
+
+// "valuesRelayed", "valuesNotATime", …: the report's names, written here alone.
+QString CounterName(Counter which);
+
 class RelayCounters
 {
 public:
@@ -25,5 +30,5 @@ public:
     QJsonObject Report() const;
 
 private:
-    std::array<quint64, size_t(Counter::ReloadsRefused) + 1> Counts {};
+    std::array<quint64, CounterCount> Counts {};
 };

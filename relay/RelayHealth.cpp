@@ -14,7 +14,22 @@ QJsonValue Time(const QDateTime& time)
     return time.isValid() ? QJsonValue(time.toString(Qt::ISODate)) : QJsonValue();
 }
 
+const char* const HealthNames[] = {"relaying", "degraded", "not relaying"};
+
 } // namespace
+
+QString HealthName(HealthState state)
+{
+    return QLatin1String(HealthNames[int(state)]);
+}
+
+HealthState HealthOf(const QString& name)
+{
+    for (const HealthState state : {HealthState::Relaying, HealthState::Degraded})
+        if (name == HealthName(state))
+            return state;
+    return HealthState::NotRelaying;
+}
 
 void RelayHealth::Restart()
 {
@@ -48,14 +63,14 @@ bool RelayHealth::Relayed(const QString& text)
     return false;
 }
 
-QString RelayHealth::Health(bool running, bool somethingAway) const
+HealthState RelayHealth::Health(bool running, bool somethingAway) const
 {
     if (!running)
-        return QStringLiteral("not relaying");
+        return HealthState::NotRelaying;
     // A relay just started has had no time to relay yet: it is waited for, not given up on.
     if (!Fresh(NotRelayingMs))
-        return RunClock.elapsed() > NotRelayingMs ? QStringLiteral("not relaying") : QStringLiteral("degraded");
-    return somethingAway || !Fresh(SilentMs) ? QStringLiteral("degraded") : QStringLiteral("relaying");
+        return RunClock.elapsed() > NotRelayingMs ? HealthState::NotRelaying : HealthState::Degraded;
+    return somethingAway || !Fresh(SilentMs) ? HealthState::Degraded : HealthState::Relaying;
 }
 
 QJsonObject RelayHealth::Report(bool running) const

@@ -7,6 +7,19 @@
 #include <QJsonObject>
 #include <QString>
 
+// How a relay does, in the order of --status's exit statuses and the metric's values.
+enum class HealthState
+{
+    Relaying,
+    Degraded,
+    NotRelaying,
+};
+
+// "relaying", "degraded", "not relaying": the report's words, written here alone.
+QString HealthName(HealthState state);
+// The state a report's word names; a word that is none is not relaying.
+HealthState HealthOf(const QString& name);
+
 // What a relay has done since its start, as a status query is told it: since when it runs, the faults
 // it healed from and the last of them, the last value it relayed and when, and the counts of events.
 class RelayHealth
@@ -22,9 +35,9 @@ public:
     // The last value came at most this long ago.
     bool Fresh(qint64 ms) const { return LastValue.isValid() && LastValue.elapsed() <= ms; }
 
-    // "relaying", "degraded" or "not relaying", given whether it runs and whether anything it runs on is
-    // away (a line, the listener or the server, a spare in use or dead).
-    QString Health(bool running, bool somethingAway) const;
+    // Given whether it runs and whether anything it runs on is away (a line, the listener or the server,
+    // a spare in use or dead).
+    HealthState Health(bool running, bool somethingAway) const;
     // The fields of the status report that these figures make.
     QJsonObject Report(bool running) const;
 

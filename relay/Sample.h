@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QString>
 #include <chrono>
 #include <optional>
 
@@ -11,6 +12,9 @@ enum class Source
     Standby,
     OwnClock,
 };
+
+// "primary", "standby", "own clock": the report's words for each, written here alone.
+QString RoleName(Source role);
 
 // What gave a value.
 enum class SourceKind

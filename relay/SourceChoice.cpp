@@ -180,14 +180,10 @@ QJsonObject SourceChoice::Report(QJsonObject standby) const
         : !connected                            ? QStringLiteral("lost")
         : StandbyAlive                          ? QStringLiteral("alive")
                                                 : QStringLiteral("silent");
-    const Source inUse = Switch.InUse();
     standby.insert(QStringLiteral("name"), StandbyName);
     standby.insert(QStringLiteral("state"), state);
     standby.insert(QStringLiteral("after"), Spare.AfterS);
     standby.insert(QStringLiteral("ownClock"), Spare.OwnClock);
-    standby.insert(QStringLiteral("inUse"),
-                   inUse == Source::Primary       ? QStringLiteral("primary")
-                       : inUse == Source::Standby ? QStringLiteral("standby")
-                                                  : QStringLiteral("own clock"));
+    standby.insert(QStringLiteral("inUse"), RoleName(Switch.InUse()));
     return standby;
 }

@@ -1,5 +1,6 @@
 #include "service/StatusQuery.h"
 
+#include "relay/RelayHealth.h"
 #include "service/SingleInstance.h"
 #include "settings/SettingsFile.h"
 
@@ -16,14 +17,8 @@ constexpr int AnswerWaitMs = 3000;
 // A report is a few hundred bytes; five clients and long names stay far below this.
 constexpr qint64 AnswerLimit = 65536;
 
-// As monitoring plugins end: OK, WARNING, CRITICAL, UNKNOWN.
-enum ExitStatus
-{
-    Relaying = 0,
-    Degraded = 1,
-    NotRelaying = 2,
-    NotAsked = 3,
-};
+// As monitoring plugins end: OK, WARNING and CRITICAL are the health's order, then UNKNOWN.
+constexpr int NotAsked = 3;
 
 const char* const Verdicts[] = {"OK", "WARNING", "CRITICAL", "UNKNOWN"};
 
@@ -36,10 +31,7 @@ QString LocalTime(const QJsonValue& utc)
 
 int ExitStatusOf(const QJsonObject& report)
 {
-    const QString health = report[QStringLiteral("health")].toString();
-    if (health == QLatin1String("relaying"))
-        return Relaying;
-    return health == QLatin1String("degraded") ? Degraded : NotRelaying;
+    return int(HealthOf(report[QStringLiteral("health")].toString()));
 }
 
 // The figures a monitor graphs, as plugins give them: label=value[unit];warn;crit;min;max.
@@ -173,7 +165,7 @@ int QueryStatus(bool json)
             refusal = QStringLiteral("pid %1 runs on them but has no status socket: its runtime folder was missing "
                                      "or not writable, its log says which")
                           .arg(*holder);
-        const int status = refusal.isEmpty() ? NotRelaying : NotAsked;
+        const int status = refusal.isEmpty() ? int(HealthState::NotRelaying) : NotAsked;
         const QString health = refusal.isEmpty() ? QStringLiteral("none running") : QStringLiteral("not asked");
         // Whether one that cannot be asked relays is not known: it is not said to be stopped.
         const QJsonObject answer = refusal.isEmpty()

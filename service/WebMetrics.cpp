@@ -1,5 +1,8 @@
 #include "service/WebMetrics.h"
 
+#include "relay/RelayHealth.h"
+#include "relay/Sample.h"
+
 #include <QJsonArray>
 
 namespace {
@@ -37,12 +40,8 @@ QByteArray Label(const QString& value)
 QByteArray MetricsText(const QJsonObject& report)
 {
     const QJsonObject counters = report[QStringLiteral("counters")].toObject();
-    const auto counter = [&counters](const char* name) {
-        return counters[QLatin1String(name)].toDouble();
-    };
-    const QString health = report[QStringLiteral("health")].toString();
     const QJsonObject standby = report[QStringLiteral("standby")].toObject();
-    const QString inUse = standby.isEmpty() ? QStringLiteral("primary") : standby[QStringLiteral("inUse")].toString();
+    const QString inUse = standby.isEmpty() ? RoleName(Source::Primary) : standby[QStringLiteral("inUse")].toString();
 
     QByteArray text;
     Add(text, {"horaline_build_info", "gauge", "The version and mode of the running relay."},
@@ -50,32 +49,30 @@ QByteArray MetricsText(const QJsonObject& report)
               + ",mode=" + Label(report[QStringLiteral("mode")].toString()) + '}',
           1}});
     Add(text, {"horaline_health", "gauge", "0 relaying, 1 degraded, 2 not relaying, as --status exits."},
-        health == QLatin1String("relaying")       ? 0
-            : health == QLatin1String("degraded") ? 1
-                                                  : 2);
+        int(HealthOf(report[QStringLiteral("health")].toString())));
     Add(text, {"horaline_clients", "gauge", "Clients connected to the server."},
         report[QStringLiteral("clients")].toArray().size());
     if (!report[QStringLiteral("lastValueAge")].isNull())
         Add(text, {"horaline_last_value_age_seconds", "gauge", "How long ago the last value was relayed."},
             report[QStringLiteral("lastValueAge")].toDouble());
     QList<QPair<QByteArray, double>> sources;
-    for (const char* source : {"primary", "standby", "own clock"})
-        sources.append({"{source=" + Label(QLatin1String(source)) + '}', inUse == QLatin1String(source) ? 1 : 0});
+    for (const Source source : {Source::Primary, Source::Standby, Source::OwnClock})
+        sources.append({"{source=" + Label(RoleName(source)) + '}', inUse == RoleName(source) ? 1 : 0});
     Add(text, {"horaline_source_in_use", "gauge", "1 for the source whose values are relayed."}, sources);
-    Add(text, {"horaline_values_relayed_total", "counter", "Values relayed."}, counter("valuesRelayed"));
-    Add(text, {"horaline_values_not_a_time_total", "counter", "Values relayed that are no time of day."},
-        counter("valuesNotATime"));
-    Add(text, {"horaline_line_losses_total", "counter", "Serial lines lost."}, counter("lineLosses"));
-    Add(text, {"horaline_server_losses_total", "counter", "Servers lost."}, counter("serverLosses"));
-    Add(text,
+    // In the order of the counters.
+    static const Metric counted[CounterCount] = {
+        {"horaline_values_relayed_total", "counter", "Values relayed."},
+        {"horaline_values_not_a_time_total", "counter", "Values relayed that are no time of day."},
+        {"horaline_line_losses_total", "counter", "Serial lines lost."},
+        {"horaline_server_losses_total", "counter", "Servers lost."},
         {"horaline_source_switches_total", "counter",
-         "Switches between the primary, the standby and "
-         "this computer's clock."},
-        counter("sourceSwitches"));
-    Add(text, {"horaline_clients_admitted_total", "counter", "Clients admitted."}, counter("clientsAdmitted"));
-    Add(text, {"horaline_clients_refused_total", "counter", "Clients refused."}, counter("clientsRefused"));
-    Add(text, {"horaline_reloads_refused_total", "counter", "Reloads refused for settings that cannot run."},
-        counter("reloadsRefused"));
+         "Switches between the primary, the standby and this computer's clock."},
+        {"horaline_clients_admitted_total", "counter", "Clients admitted."},
+        {"horaline_clients_refused_total", "counter", "Clients refused."},
+        {"horaline_reloads_refused_total", "counter", "Reloads refused for settings that cannot run."},
+    };
+    for (size_t i = 0; i < CounterCount; ++i)
+        Add(text, counted[i], counters[CounterName(Counter(i))].toDouble());
     Add(text, {"horaline_faults_total", "counter", "Faults met since the relay started."},
         report[QStringLiteral("faults")].toDouble());
     return text;
