@@ -35,7 +35,7 @@ ClockServer::~ClockServer()
     CloseClients();
 }
 
-void ClockServer::SetListening(bool listen, int port, bool restartAtLaunch)
+void ClockServer::SetListening(bool listen, int port, const ClientsAllowed& allowed, bool restartAtLaunch)
 {
     if (!listen) {
         ListenRetry.Stop();
@@ -51,6 +51,8 @@ void ClockServer::SetListening(bool listen, int port, bool restartAtLaunch)
         return;
     }
     ListenPort = port;
+    Allow = allowed.list;
+    AllowLeftOut = allowed.leftOut;
     if (const int error = OpenListener(); error != 0) {
         qCWarning(lcNet).noquote() << "cannot listen on port" << ListenPort << "-" << SocketFailureText(error);
         Host.RecordFault(QStringLiteral("cannot listen on port %1: %2").arg(ListenPort).arg(SocketFailureText(error)));
@@ -78,8 +80,8 @@ int ClockServer::OpenListener()
         return error;
     }
     qCInfo(lcNet) << "listening on port" << ListenPort;
-    // Read when there is someone to admit, not at every attempt of a retry.
-    Allow = LoadAllowList();
+    // Said when there is someone to admit, not at every attempt of a retry.
+    TellClientsAllowed({Allow, AllowLeftOut});
     return 0;
 }
 
@@ -166,9 +168,11 @@ void ClockServer::DropClient(CLinkSocket* client, const QString& why)
     TellClientCount();
 }
 
-void ClockServer::ApplyAllowList(const AllowList& allowed)
+void ClockServer::ApplyAllowList(const ClientsAllowed& allowed)
 {
-    Allow = allowed;
+    TellClientsAllowed(allowed);
+    Allow = allowed.list;
+    AllowLeftOut = allowed.leftOut;
     const QList<CLinkSocket*> clients = ClientList;
     for (CLinkSocket* client : clients) {
         if (Allow.Admits(client->PeerAddress()))

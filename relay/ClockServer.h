@@ -1,8 +1,8 @@
 #pragma once
 
-#include "net/AllowList.h"
 #include "net/CLinkSocket.h"
 #include "relay/RetryTimer.h"
+#include "relay/SettingsLists.h"
 
 #include <QList>
 #include <functional>
@@ -20,15 +20,15 @@ public:
     ClockServer(RelayHost& host, LinkOwner& router, std::function<void()> admitted);
     ~ClockServer();
 
-    // Opens the listener unless it is open (at the restart at launch a port still held is tried again
-    // without a box), or sends every client its last words and closes it all.
-    void SetListening(bool listen, int port, bool restartAtLaunch);
+    // Opens the listener unless it is open, admitting whom the list allows (at the restart at launch a
+    // port still held is tried again without a box), or sends every client its last words and closes it all.
+    void SetListening(bool listen, int port, const ClientsAllowed& allowed, bool restartAtLaunch);
     // While the relay runs, a port that could not be listened on is tried again every 2 s.
     void KeepListening();
     // A listener on another port; the clients stay connected.
     void MoveTo(int port);
     // Clients this list no longer admits are told "Rejected" and closed; later ones meet it too.
-    void ApplyAllowList(const AllowList& allowed);
+    void ApplyAllowList(const ClientsAllowed& allowed);
     const AllowList& Allowed() const { return Allow; }
     // One message to every client. Without clients, the status line says so unless quiet.
     void BroadcastClock(const QByteArray& message, bool quiet);
@@ -57,6 +57,8 @@ private:
     RelayHost& Host;
     int ListenPort = 0;
     AllowList Allow;
+    // What of the list was left out, said each time the listener opens.
+    QStringList AllowLeftOut;
     RetryTimer ListenRetry;
     std::function<void()> Admitted;
 };

@@ -1,7 +1,7 @@
 #pragma once
 
+#include "relay/SettingsLists.h"
 #include "relay/StandbyConfig.h"
-#include "serial/ComNames.h"
 
 #include <QString>
 #include <optional>
@@ -21,6 +21,8 @@ struct RelayConfig
     // [Ports] as it stood when the configuration was read: what each COM name stands for until the next
     // start or reload, however often a lost line is reopened meanwhile.
     ComDeviceMap Ports;
+    // [Clients] as it stood then: whom the server admits.
+    ClientsAllowed Allowed;
     // What is wrong with [Standby], if anything: such a relay does not start.
     std::optional<QString> StandbyFault;
 };

@@ -143,7 +143,7 @@ bool RelayController::SetListening(bool listen)
 {
     // Only the mode is needed here; a box about a port entry would stop a shutdown.
     Config.RelayMode = View->ExchangeMode();
-    Clients.SetListening(listen, Config.ServerPort, RestartAtLaunch);
+    Clients.SetListening(listen, Config.ServerPort, Config.Allowed, RestartAtLaunch);
     return true;
 }
 

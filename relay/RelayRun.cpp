@@ -279,8 +279,7 @@ void RelayController::Reload(const RelayConfig& config, const QStringList& chang
         ? std::optional<LineWay>({pathNext, QFileInfo(pathNext).canonicalFilePath()})
         : std::nullopt;
     const std::optional<QString> deviceNow = wayNow ? std::optional<QString>(wayNow->device) : std::nullopt;
-    const AllowList allowed = LoadAllowList();
-    const QStringList changes = ChangesTo(Config, config, Clients.Allowed().Text(), allowed.Text(),
+    const QStringList changes = ChangesTo(Config, config, Clients.Allowed().Text(), config.Allowed.list.Text(),
                                           line != nullptr ? LineWay {line->Written, line->Device} : LineWay(), wayNow)
         + changedElsewhere;
     qCInfo(lcRelay).noquote() << "settings read again:"
@@ -305,7 +304,7 @@ void RelayController::Reload(const RelayConfig& config, const QStringList& chang
         StartSources();
     }
     if (server) {
-        Clients.ApplyAllowList(allowed);
+        Clients.ApplyAllowList(config.Allowed);
         if (portChanged)
             Clients.MoveTo(config.ServerPort);
     }

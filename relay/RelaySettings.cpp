@@ -81,6 +81,7 @@ StoredRelay LoadRelaySettings(const StoredRelay& defaults)
     const StoredStandby standby = LoadStandbySettings(config.RelayMode);
     config.Standby = standby.config;
     config.Ports = LoadComDeviceMap();
+    config.Allowed = ReadClientsAllowed();
     if (!standby.faults.isEmpty())
         config.StandbyFault = standby.faults.first();
     return stored;

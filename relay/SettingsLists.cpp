@@ -73,15 +73,26 @@ QStringList AllowListLeftOut()
     return leftOut;
 }
 
+ClientsAllowed ReadClientsAllowed()
+{
+    ClientsAllowed allowed;
+    allowed.list = ParsedAllowList(&allowed.leftOut);
+    return allowed;
+}
+
+void TellClientsAllowed(const ClientsAllowed& allowed)
+{
+    for (const QString& entry : allowed.leftOut)
+        qCWarning(lcSettings).noquote() << entry;
+    if (!allowed.list.IsOpen())
+        qCInfo(lcNet).noquote() << "clients admitted only from" << allowed.list.Text();
+}
+
 AllowList LoadAllowList()
 {
-    QStringList leftOut;
-    const AllowList list = ParsedAllowList(&leftOut);
-    for (const QString& entry : std::as_const(leftOut))
-        qCWarning(lcSettings).noquote() << entry;
-    if (!list.IsOpen())
-        qCInfo(lcNet).noquote() << "clients admitted only from" << list.Text();
-    return list;
+    const ClientsAllowed allowed = ReadClientsAllowed();
+    TellClientsAllowed(allowed);
+    return allowed.list;
 }
 
 namespace {

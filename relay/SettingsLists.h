@@ -11,7 +11,16 @@ ComDeviceMap LoadComDeviceMap();
 QString ComDeviceNow(const QString& name);
 // The same, in a [Ports] map read before.
 QString ComDeviceIn(const QString& name, const ComDeviceMap& ports);
-// The allow-list; what is left out of it is said in the log.
+// [Clients] as read: whom it admits, and what of it was left out, to be said where it is put to use.
+struct ClientsAllowed
+{
+    AllowList list;
+    QStringList leftOut;
+};
+ClientsAllowed ReadClientsAllowed();
+// Says in the log what of the list is left out, and whom it admits when that is not everyone.
+void TellClientsAllowed(const ClientsAllowed& allowed);
+// The allow-list, read and said.
 AllowList LoadAllowList();
 // What of [Clients] Allow is left out: entries that are no address or range, and whatever follows a
 // ';' or '#', which the settings file takes for a comment.

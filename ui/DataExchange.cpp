@@ -128,10 +128,12 @@ RelayConfig Configuration(const CRelayDlg& window)
     config.ServerName = window.ServerName;
     config.ServerPort = window.ServerPort;
     config.ClientPort = window.ClientPort;
-    // The spare sources and the COM names' devices have no controls: the file alone holds them.
+    // The spare sources, the COM names' devices and the clients admitted have no controls: the file alone
+    // holds them.
     const StoredStandby standby = LoadStandbySettings(window.RelayMode);
     config.Standby = standby.config;
     config.Ports = LoadComDeviceMap();
+    config.Allowed = ReadClientsAllowed();
     if (!standby.faults.isEmpty())
         config.StandbyFault = standby.faults.first();
     return config;

@@ -58,11 +58,12 @@ struct RelayUnderTest final : RelayView
     }
     int ExchangeMode() override { return Config.RelayMode; }
 
-    // START, or STOP while it runs, as the button does: a start reads [Ports] as it stands.
+    // START, or STOP while it runs, as the button does: a start reads [Ports] and [Clients] as they stand.
     void Start()
     {
         if (Controller.RunFlag == 0) {
             Config.Ports = LoadComDeviceMap();
+            Config.Allowed = ReadClientsAllowed();
             Controller.Start(Config);
         } else
             Controller.Stop();
