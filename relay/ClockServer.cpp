@@ -196,6 +196,12 @@ void ClockServer::TellClientCount()
     }
 }
 
+std::optional<QString> ClockServer::Put(const Sample&, const ClockChars& clock, const QString& spare, bool running)
+{
+    BroadcastClock(FormatNetMessage(clock), !running || !spare.isEmpty());
+    return running && !spare.isEmpty() ? std::optional<QString>(spare) : std::nullopt;
+}
+
 void ClockServer::BroadcastClock(const QByteArray& message, bool quiet)
 {
     if (ClientsFlag != 0) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "net/CLinkSocket.h"
+#include "relay/ClockOutput.h"
 #include "relay/RetryTimer.h"
 #include "relay/SettingsLists.h"
 
@@ -12,7 +13,7 @@ class RelayHost;
 // The server side of a relay: the listener on every local address, at most five clients, each value
 // sent to all of them, strangers and a sixth turned away with "Rejected", "Srv lost" to each at the end.
 // The listener lives longer than a run: it stays open after a start that failed at its line.
-class ClockServer final : public LinkOwner
+class ClockServer final : public LinkOwner, public ClockOutput
 {
 public:
     // What its sockets report goes to the router, which hands it back here. A client admitted is owed
@@ -32,6 +33,9 @@ public:
     const AllowList& Allowed() const { return Allow; }
     // One message to every client. Without clients, the status line says so unless quiet.
     void BroadcastClock(const QByteArray& message, bool quiet);
+    // The network message of the value to every client; the spare in use has the status line.
+    std::optional<QString> Put(const Sample& value, const ClockChars& clock, const QString& spare,
+                               bool running) override;
     int Port() const { return ListenPort; }
 
     void OnLinkAccept() override;

@@ -12,6 +12,21 @@ constexpr int SerialWriteTimeoutMs = 1000;
 
 } // namespace
 
+std::optional<QString> DisplayLine::Put(const Sample&, const ClockChars& clock, const QString& spare, bool running)
+{
+    Frame = FormatOutputFrame(clock);
+    if (!running)
+        return std::nullopt;
+    if (!Line.IsOpen())
+        return LineFault;
+    const int error = Write(Frame);
+    if (error == 0)
+        return spare.isEmpty() ? QStringLiteral("%1 is transmitting").arg(Line.Name) : spare;
+    if (error == ETIMEDOUT)
+        return QStringLiteral("Error %1 writing to %2 !").arg(error).arg(Line.Name);
+    return std::nullopt;
+}
+
 std::optional<PortFault> DisplayLine::Open()
 {
     Writer.Forget();

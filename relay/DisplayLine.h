@@ -1,6 +1,6 @@
 #pragma once
 
-#include "relay/ClockFormat.h"
+#include "relay/ClockOutput.h"
 #include "relay/SerialLine.h"
 #include "serial/FrameWriter.h"
 
@@ -11,14 +11,20 @@ class RelayHost;
 // The display line of a client relay: each frame written whole or not at all, and once the line is
 // lost, reopened every 2 s by its COM name. While it is away frames are dropped, never queued: a
 // display shows the time now, not then.
-class DisplayLine
+class DisplayLine final : public ClockOutput
 {
 public:
-    // `back` runs each time the line is open again after it was away.
-    DisplayLine(RelayHost& host, std::function<void()> back)
+    // `back` runs each time the line is open again after it was away; each value is built into `frame`.
+    DisplayLine(RelayHost& host, std::function<void()> back, OutputBytes& frame)
         : Host(host)
         , Back(std::move(back))
+        , Frame(frame)
     { }
+
+    // The frame of the received text, written while the relay runs: "COM2 is transmitting", or the
+    // spare in use, or why the line is away.
+    std::optional<QString> Put(const Sample& value, const ClockChars& clock, const QString& spare,
+                               bool running) override;
 
     // Opens it without a word; the fault for the caller to say.
     std::optional<PortFault> Open();
@@ -38,6 +44,7 @@ public:
 private:
     RelayHost& Host;
     std::function<void()> Back;
+    OutputBytes& Frame;
     FrameWriter Writer;
     QString LineFault;
 };

@@ -24,7 +24,9 @@ RelayController::RelayController(RelayView* view, QObject* parent)
               })
     , View(view)
     , Choice(*this, [this](const Sample& value) { RelayValue(value); })
-    , Display(*this, [this] { SetStatus(QLatin1String(ConnectTimerId() == 0 ? ConnectedText : ConnectingText)); })
+    , Display(
+          *this, [this] { SetStatus(QLatin1String(ConnectTimerId() == 0 ? ConnectedText : ConnectingText)); },
+          OutputFrame)
     , Silence([this] { OnSilence(); })
 { }
 
@@ -144,11 +146,15 @@ bool RelayController::SetListening(bool listen)
     // Only the mode is needed here; a box about a port entry would stop a shutdown.
     Config.RelayMode = View->ExchangeMode();
     Clients.SetListening(listen, Config.ServerPort, Config.Allowed, RestartAtLaunch);
+    // A server's values go to its clients.
+    if (listen)
+        Outputs = {&Clients};
     return true;
 }
 
 void RelayController::RelayValue(const Sample& sample)
 {
+    ClockValue = sample;
     const QByteArray& value = sample.Text;
     if (Config.RelayMode == 1) {
         TimeCode code {};
@@ -179,22 +185,9 @@ void RelayController::DistributeClock()
     Config.RelayMode = View->ExchangeMode();
     // While a spare is in use the status line says so, whatever else each value would say.
     const QString spare = Choice.SpareInUse();
-    if (Config.RelayMode == 0) {
-        OutputFrame = FormatOutputFrame(ClockBuffer);
-        if (RunFlag != 0 && !Display.Line.IsOpen()) {
-            SetStatus(Display.Fault());
-        } else if (RunFlag != 0) {
-            const int error = Display.Write(OutputFrame);
-            if (error == 0)
-                SetStatus(spare.isEmpty() ? QStringLiteral("%1 is transmitting").arg(Config.OutComName) : spare);
-            else if (error == ETIMEDOUT)
-                SetStatus(QStringLiteral("Error %1 writing to %2 !").arg(error).arg(Config.OutComName));
-        }
-    }
-    if (Config.RelayMode == 1) {
-        Clients.BroadcastClock(FormatNetMessage(ClockBuffer), RunFlag == 0 || !spare.isEmpty());
-        if (RunFlag != 0 && !spare.isEmpty())
-            SetStatus(spare);
+    for (ClockOutput* output : Outputs) {
+        if (const std::optional<QString> status = output->Put(ClockValue, ClockBuffer, spare, RunFlag != 0))
+            SetStatus(*status);
     }
 }
 

@@ -86,6 +86,8 @@ public:
 
     int RunFlag = 0;
     ClockChars ClockBuffer {};
+    // The value ClockBuffer holds, as the switch admitted it.
+    Sample ClockValue;
     OutputBytes OutputFrame {};
     // What it runs on: the mode, the names, speeds and ports the operator set, [Standby].
     RelayConfig Config;
@@ -120,6 +122,8 @@ private:
     std::array<std::unique_ptr<TimeSource>, 3> Sources;
     SourceChoice Choice;
     DisplayLine Display;
+    // Where values go, as the mode's start built them: the clients, or the display line.
+    std::vector<ClockOutput*> Outputs;
     RelayHealth Health;
     LogGate Log;
     SilenceWatch Silence;
