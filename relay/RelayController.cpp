@@ -90,40 +90,46 @@ int RelayController::ConnectTimerId() const
     return server != nullptr ? server->TimerId() : 0;
 }
 
+namespace {
+
+// The part whose socket this is: a source, or else the clock server.
+LinkOwner& OwnerOf(const std::array<std::unique_ptr<TimeSource>, 3>& sources, ClockServer& clients,
+                   const CLinkSocket* socket)
+{
+    for (const std::unique_ptr<TimeSource>& source : sources) {
+        if (LinkOwner* owner = source ? source->LinkOf(socket) : nullptr)
+            return *owner;
+    }
+    return clients;
+}
+
+} // namespace
+
 void RelayController::OnLinkAccept()
 {
     Clients.OnLinkAccept();
 }
 
-LinkOwner& RelayController::OwnerOf(const CLinkSocket* socket)
-{
-    for (const std::unique_ptr<TimeSource>& source : Sources) {
-        if (LinkOwner* owner = source ? source->LinkOf(socket) : nullptr)
-            return *owner;
-    }
-    return Clients;
-}
-
 void RelayController::OnLinkConnect(CLinkSocket* socket)
 {
-    OwnerOf(socket).OnLinkConnect(socket);
+    OwnerOf(Sources, Clients, socket).OnLinkConnect(socket);
 }
 
 void RelayController::OnLinkReceive(CLinkSocket* socket)
 {
     // Clients of this protocol send nothing; what a stray one sends is left to the system, which holds
     // the sender back once its buffer is full.
-    OwnerOf(socket).OnLinkReceive(socket);
+    OwnerOf(Sources, Clients, socket).OnLinkReceive(socket);
 }
 
 void RelayController::OnLinkClose(CLinkSocket* socket)
 {
-    OwnerOf(socket).OnLinkClose(socket);
+    OwnerOf(Sources, Clients, socket).OnLinkClose(socket);
 }
 
 void RelayController::OnLinkConnectFailed(CLinkSocket* socket, const QString& why, bool nameUnknown)
 {
-    OwnerOf(socket).OnLinkConnectFailed(socket, why, nameUnknown);
+    OwnerOf(Sources, Clients, socket).OnLinkConnectFailed(socket, why, nameUnknown);
 }
 
 namespace {

@@ -46,8 +46,6 @@ public:
     // changed server sought, a changed [Standby] started afresh. No connected client is dropped that the
     // change does not exclude. What changed is logged, with what the caller changed beside it.
     void Reload(const RelayConfig& config, const QStringList& changedElsewhere = {});
-    // What it runs, in a line: "server: COM3 = /dev/ttyUSB0 at 9600, listening on 6530".
-    QString RunDescription() const;
     int StartServer();
     int StartClient();
     void StopServer();
@@ -109,8 +107,6 @@ private:
     // One value goes out: six digits in server mode, a received text in client mode.
     void RelayValue(const Sample& sample);
     void OnSilence();
-    // The part whose socket this is: a source, or else the clock server.
-    LinkOwner& OwnerOf(const CLinkSocket* socket);
 
     RelayView* View;
     bool Ending = false;

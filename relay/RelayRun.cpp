@@ -20,6 +20,24 @@ namespace {
 // second after it answers: its silence counts from then.
 constexpr qint64 ClientGraceMs = 3000;
 
+// What it runs, in a line: "server: COM3 = /dev/ttyUSB0 at 9600, listening on 6530".
+QString RunDescription(const RelayConfig& config)
+{
+    const auto line = [&config](const QString& name, const QString& speed) {
+        const QString device = ComDeviceIn(name, config.Ports);
+        return QStringLiteral("%1 = %2 at %3")
+            .arg(name, device.isEmpty() ? QStringLiteral("no device") : device, speed);
+    };
+    if (config.RelayMode == 1)
+        return QStringLiteral("server: %1, listening on %2")
+            .arg(line(config.InComName, config.InComSpeed))
+            .arg(config.ServerPort);
+    return QStringLiteral("client: server %1 port %2, %3")
+        .arg(config.ServerName)
+        .arg(config.ClientPort)
+        .arg(line(config.OutComName, config.OutComSpeed));
+}
+
 } // namespace
 
 int RelayController::Start(const RelayConfig& config, bool restartAtLaunch)
@@ -31,7 +49,7 @@ int RelayController::Start(const RelayConfig& config, bool restartAtLaunch)
     qCInfo(lcRelay).noquote() << (!RestartAtLaunch            ? "START -"
                                       : SettingsFile::Named() ? "starts -"
                                                               : "restart at launch -")
-                              << RunDescription();
+                              << RunDescription(Config);
     if (const std::optional<QString> fault = config.StandbyFault ? config.StandbyFault : StandbyClash(config)) {
         MessageBox(*fault, QStringLiteral("Please ..."), MB_OK | MB_ICONEXCLAMATION);
         return RunFlag = 0;
@@ -41,23 +59,6 @@ int RelayController::Start(const RelayConfig& config, bool restartAtLaunch)
     if (RunFlag == 0)
         qCWarning(lcRelay) << "the start failed";
     return RunFlag;
-}
-
-QString RelayController::RunDescription() const
-{
-    const auto line = [this](const QString& name, const QString& speed) {
-        const QString device = ComDeviceIn(name, Config.Ports);
-        return QStringLiteral("%1 = %2 at %3")
-            .arg(name, device.isEmpty() ? QStringLiteral("no device") : device, speed);
-    };
-    if (Config.RelayMode == 1)
-        return QStringLiteral("server: %1, listening on %2")
-            .arg(line(Config.InComName, Config.InComSpeed))
-            .arg(Config.ServerPort);
-    return QStringLiteral("client: server %1 port %2, %3")
-        .arg(Config.ServerName)
-        .arg(Config.ClientPort)
-        .arg(line(Config.OutComName, Config.OutComSpeed));
 }
 
 void RelayController::Stop()
