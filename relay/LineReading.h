@@ -18,6 +18,8 @@ public:
 
     // The line read at this place; frames and errors name their place.
     void Attach(int place, LineSource* line) { Lines.at(size_t(place)) = line; }
+    // The input line at this place (0 the primary's, 1 the standby's); none in client mode.
+    LineSource* LineAt(int place) const { return Lines.at(size_t(place)); }
     // Reads the open lines from now on; only frames of this run count.
     void StartReader();
     void StopReader();

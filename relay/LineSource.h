@@ -23,6 +23,7 @@ public:
     void Stop() override;
     bool IsOpen() const override { return Line.IsOpen(); }
     QString Name() const override { return Line.Name; }
+    QString Where() const override { return Line.Device; }
     QJsonObject Report() const override;
 
     // From the reader: a frame, or the read error that ends the line.

@@ -80,14 +80,14 @@ int RelayController::SerialHandle() const
 {
     if (Display.Line.IsOpen())
         return Display.Line.SerialHandle;
-    const auto* line = dynamic_cast<const LineSource*>(Sources[size_t(Source::Primary)].get());
+    const LineSource* line = Reading.LineAt(0);
     return line != nullptr ? line->Line.SerialHandle : -1;
 }
 
 int RelayController::ConnectTimerId() const
 {
-    const auto* server = dynamic_cast<const ServerSource*>(Sources[size_t(Source::Primary)].get());
-    return server != nullptr ? server->TimerId() : 0;
+    const TimeSource* primary = Sources[size_t(Source::Primary)].get();
+    return primary != nullptr ? primary->RetryTimerId() : 0;
 }
 
 namespace {

@@ -183,7 +183,7 @@ void RelayController::StopClient()
 
 int RelayController::OpenInputPort()
 {
-    auto& primary = static_cast<LineSource&>(*Sources[size_t(Source::Primary)]);
+    LineSource& primary = *Reading.LineAt(0);
     const std::optional<SourceFault> fault = primary.Open();
     if (!fault) {
         SetStatus(QLatin1String(StartedServerText));
@@ -274,7 +274,7 @@ QStringList ChangesTo(const RelayConfig& now, const RelayConfig& next, const QSt
 void RelayController::Reload(const RelayConfig& config, const QStringList& changedElsewhere)
 {
     const bool server = Config.RelayMode == 1;
-    auto* input = server ? static_cast<LineSource*>(Sources[size_t(Source::Primary)].get()) : nullptr;
+    LineSource* input = server ? Reading.LineAt(0) : nullptr;
     SerialLine* line = server ? (input != nullptr ? &input->Line : nullptr) : &Display.Line;
     // The same name may stand for another device now: an adapter moved to another socket, say.
     const QString pathNext = line != nullptr ? ComDeviceIn(line->Name, config.Ports) : QString();
@@ -311,12 +311,15 @@ void RelayController::Reload(const RelayConfig& config, const QStringList& chang
         if (portChanged)
             Clients.MoveTo(config.ServerPort);
     }
-    TimeSource& primary = *Sources[size_t(Source::Primary)];
+    std::unique_ptr<TimeSource>& primary = Sources[size_t(Source::Primary)];
     if (!server && serverChanged) {
+        // A server of another name or port is another source, sought afresh.
         Silence.Stop();
-        primary.Stop();
-        static_cast<ServerSource&>(primary).Configure(config.ServerName, config.ClientPort);
-        primary.Open();
+        primary->Stop();
+        auto link = std::make_unique<ServerSource>(*this, *this);
+        link->Configure(config.ServerName, config.ClientPort);
+        primary = std::move(link);
+        primary->Open();
     }
     // A line being retried is tried next under its new name; an open one is reopened only if it changed.
     line->Configure(server ? config.InComName : config.OutComName, server ? config.InComSpeed : config.OutComSpeed,
@@ -326,6 +329,6 @@ void RelayController::Reload(const RelayConfig& config, const QStringList& chang
     if (!server)
         return Display.Reopen();
     Silence.Stop();
-    primary.Stop();
+    primary->Stop();
     OpenInputPort();
 }

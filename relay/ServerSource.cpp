@@ -94,10 +94,10 @@ void ServerSource::Lost(const QByteArray& word)
         return;
     Socket.Disconnect();
     RejectedByServer = !word.isEmpty() && ClassifyReceivedText(word) == ReceivedKind::Rejected;
-    Listener.OnSourceLost(
-        *this,
-        SourceFault(RejectedByServer ? QStringLiteral("Rejected by the Server") : QStringLiteral("Server lost"), 0,
-                    word));
+    SourceFault fault(RejectedByServer ? QStringLiteral("Rejected by the Server") : QStringLiteral("Server lost"), 0,
+                      word);
+    fault.rejected = RejectedByServer;
+    Listener.OnSourceLost(*this, fault);
     Seek();
 }
 

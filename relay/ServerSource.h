@@ -20,11 +20,10 @@ public:
     void Stop() override;
     bool IsOpen() const override { return Socket.IsConnected() && !Retry.IsActive(); }
     QString Name() const override { return Host; }
+    QString Where() const override { return Socket.PeerText(); }
     QJsonObject Report() const override;
     LinkOwner* LinkOf(const CLinkSocket* socket) override { return socket == &Socket ? this : nullptr; }
-    // The id of the running connection timer; 0 while none runs.
-    int TimerId() const { return Retry.Id(); }
-    bool Rejected() const { return RejectedByServer; }
+    int RetryTimerId() const override { return Retry.Id(); }
 
     void OnLinkAccept() override { }
     void OnLinkConnect(CLinkSocket* socket) override;

@@ -44,19 +44,17 @@ void RelayController::OnSourceLost(TimeSource& source, const SourceFault& fault)
     Count(server ? Counter::LineLosses : Counter::ServerLosses);
     if (&source != Sources[size_t(Source::Primary)].get()) {
         Choice.Lost(Source::Standby);
-        const bool rejected = !server && static_cast<ServerSource&>(source).Rejected();
-        Choice.StandbyAway(server         ? PortFaultLogText(QStringLiteral("lost"), QString(), fault.error)
-                               : rejected ? QStringLiteral("rejected this relay")
-                                          : QStringLiteral("lost"));
+        Choice.StandbyAway(server               ? PortFaultLogText(QStringLiteral("lost"), QString(), fault.error)
+                               : fault.rejected ? QStringLiteral("rejected this relay")
+                                                : QStringLiteral("lost"));
         return;
     }
     Silence.Stop();
     // Told first, so that a spare taking over has the status line after it.
     if (server) {
-        TellLineAway(*this, static_cast<LineSource&>(source).Line, fault.text, fault.error, true);
+        TellLineAway(*this, Reading.LineAt(0)->Line, fault.text, fault.error, true);
         return Choice.Lost(Source::Primary);
     }
-    const auto& link = static_cast<ServerSource&>(source);
     if (!fault.word.isEmpty()) {
         // A control word is no time: shown as it came, never written to the display.
         StoreReceivedText(ClockBuffer, fault.word);
@@ -64,11 +62,10 @@ void RelayController::OnSourceLost(TimeSource& source, const SourceFault& fault)
     }
     SetStatus(fault.text);
     RecordFault(fault.text);
-    const int retryMs = link.Rejected() ? ServerSource::RejectedRetryMs : ServerSource::RetryMs;
+    const int retryMs = fault.rejected ? ServerSource::RejectedRetryMs : ServerSource::RetryMs;
     if (LogAllows(lcNet(),
-                  link.Rejected() ? QStringLiteral("rejections by the server")
-                                  : QStringLiteral("losses of the server")))
-        qCWarning(lcNet).noquote() << (link.Rejected() ? "rejected by" : "lost") << "the server" << link.Name()
+                  fault.rejected ? QStringLiteral("rejections by the server") : QStringLiteral("losses of the server")))
+        qCWarning(lcNet).noquote() << (fault.rejected ? "rejected by" : "lost") << "the server" << source.Name()
                                    << "port" << Config.ClientPort << "- asking again every" << retryMs / 1000 << "s";
     Choice.Lost(Source::Primary);
 }
@@ -78,7 +75,7 @@ void RelayController::OnSourceAway(TimeSource& source, const SourceFault& fault)
     if (&source != Sources[size_t(Source::Primary)].get())
         return Choice.StandbyAway(QStringLiteral("cannot be reached: %1").arg(fault.text.trimmed()));
     if (Config.RelayMode == 1)
-        return TellLineAway(*this, static_cast<LineSource&>(source).Line, fault.text, fault.error, false);
+        return TellLineAway(*this, Reading.LineAt(0)->Line, fault.text, fault.error, false);
     RecordFault(fault.text);
     qCWarning(lcNet).noquote() << fault.text;
 }
@@ -94,21 +91,18 @@ void RelayController::OnSourceBack(TimeSource& source)
     const bool server = Config.RelayMode == 1;
     if (&source != Sources[size_t(Source::Primary)].get()) {
         if (server)
-            qCInfo(lcRelay).noquote() << "standby" << source.Name() << "open, on"
-                                      << static_cast<LineSource&>(source).Line.Device;
+            qCInfo(lcRelay).noquote() << "standby" << source.Name() << "open, on" << source.Where();
         else
-            qCInfo(lcNet).noquote() << "connected to the standby server"
-                                    << static_cast<ServerSource&>(source).Socket.PeerText();
+            qCInfo(lcNet).noquote() << "connected to the standby server" << source.Where();
         return Choice.StandbyBack();
     }
     if (server) {
-        TellLineBack(static_cast<LineSource&>(source).Line);
+        TellLineBack(Reading.LineAt(0)->Line);
         SetStatus(QLatin1String(StartedServerText));
     } else {
         SetStatus(QLatin1String(ConnectedText));
         if (LogAllows(lcNet(), QStringLiteral("connections to the server")))
-            qCInfo(lcNet).noquote() << "connected to the server"
-                                    << static_cast<ServerSource&>(source).Socket.PeerText();
+            qCInfo(lcNet).noquote() << "connected to the server" << source.Where();
     }
     Silence.Watch();
 }

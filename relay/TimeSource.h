@@ -27,6 +27,8 @@ struct SourceFault
     QByteArray word;
     // Comes back by itself (a line unplugged, a server away): waited for rather than given up on.
     bool heals = true;
+    // The server turned this relay away with "Rejected": it is asked again less often.
+    bool rejected = false;
     QString title;
     unsigned icon = 0;
 };
@@ -62,6 +64,10 @@ public:
     virtual bool IsOpen() const = 0;
     // "COM3", "clock2", "this computer's clock".
     virtual QString Name() const = 0;
+    // Where it was reached: the device a line opened, the server's address; empty for none.
+    virtual QString Where() const { return QString(); }
+    // The id of the timer that seeks a server again while it runs; 0 otherwise.
+    virtual int RetryTimerId() const { return 0; }
     // Where it is now, for the status query: the device or the port, its state and what is wrong.
     virtual QJsonObject Report() const = 0;
     // The source that this socket belongs to handles what it reports; none by default.

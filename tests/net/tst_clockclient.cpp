@@ -102,6 +102,20 @@ private slots:
         QCOMPARE(Relay->Line.Read(10), Frame123456);
         QCOMPARE(Relay->Clock(), QStringLiteral("12:34:56"));
         QCOMPARE(Status(), QStringLiteral("COM201 is transmitting"));
+
+        // A reload to another server leaves this one and displays the other's values.
+        QTcpServer other;
+        QVERIFY(other.listen(QHostAddress::LocalHost, 0));
+        RelayConfig moved = Relay->Config;
+        moved.ClientPort = other.serverPort();
+        Relay->Controller.Reload(moved);
+        QTRY_VERIFY_WITH_TIMEOUT(other.hasPendingConnections(), 5000);
+        other.nextPendingConnection()->write("21:43:59");
+        QCOMPARE(Relay->Line.Read(10),
+                 QByteArray("\x02"
+                            "214359\x03\x00\x00",
+                            10));
+        QTRY_COMPARE(server->state(), QAbstractSocket::UnconnectedState);
     }
 
     void onlyWholeMessagesReachTheDisplay()
