@@ -78,13 +78,19 @@ StoredRelay LoadRelaySettings(const StoredRelay& defaults)
     config.ClientPort = config.ServerPort;
     LoadInt(file, QStringLiteral("ProgRun"), -1, stored.runFlag);
     LoadInt(file, QStringLiteral("ProgMode"), -1, config.RelayMode);
+    LoadFileOnlySettings(config);
+    return stored;
+}
+
+void LoadFileOnlySettings(RelayConfig& config)
+{
     const StoredStandby standby = LoadStandbySettings(config.RelayMode);
     config.Standby = standby.config;
-    config.Ports = LoadComDeviceMap();
-    config.Allowed = ReadClientsAllowed();
+    config.StandbyFault.reset();
     if (!standby.faults.isEmpty())
         config.StandbyFault = standby.faults.first();
-    return stored;
+    config.Ports = LoadComDeviceMap();
+    config.Allowed = ReadClientsAllowed();
 }
 
 void SaveRelaySettings(const RelayConfig& config, int runFlag)

@@ -1,7 +1,5 @@
 #include "relay/PortEntry.h"
 #include "relay/RelaySettings.h"
-#include "relay/SettingsLists.h"
-#include "relay/StandbySettings.h"
 #include "ui/CRelayDlg.h"
 
 #include <QComboBox>
@@ -128,13 +126,6 @@ RelayConfig Configuration(const CRelayDlg& window)
     config.ServerName = window.ServerName;
     config.ServerPort = window.ServerPort;
     config.ClientPort = window.ClientPort;
-    // The spare sources, the COM names' devices and the clients admitted have no controls: the file alone
-    // holds them.
-    const StoredStandby standby = LoadStandbySettings(window.RelayMode);
-    config.Standby = standby.config;
-    config.Ports = LoadComDeviceMap();
-    config.Allowed = ReadClientsAllowed();
-    if (!standby.faults.isEmpty())
-        config.StandbyFault = standby.faults.first();
+    LoadFileOnlySettings(config);
     return config;
 }
