@@ -4,6 +4,7 @@
 #include "relay/Sample.h"
 
 #include <QJsonArray>
+#include <iterator>
 
 namespace {
 
@@ -60,7 +61,7 @@ QByteArray MetricsText(const QJsonObject& report)
         sources.append({"{source=" + Label(RoleName(source)) + '}', inUse == RoleName(source) ? 1 : 0});
     Add(text, {"horaline_source_in_use", "gauge", "1 for the source whose values are relayed."}, sources);
     // In the order of the counters.
-    static const Metric counted[CounterCount] = {
+    static const Metric counted[] = {
         {"horaline_values_relayed_total", "counter", "Values relayed."},
         {"horaline_values_not_a_time_total", "counter", "Values relayed that are no time of day."},
         {"horaline_line_losses_total", "counter", "Serial lines lost."},
@@ -71,6 +72,7 @@ QByteArray MetricsText(const QJsonObject& report)
         {"horaline_clients_refused_total", "counter", "Clients refused."},
         {"horaline_reloads_refused_total", "counter", "Reloads refused for settings that cannot run."},
     };
+    static_assert(std::size(counted) == CounterCount, "one metric for each counter");
     for (size_t i = 0; i < CounterCount; ++i)
         Add(text, counted[i], counters[CounterName(Counter(i))].toDouble());
     Add(text, {"horaline_faults_total", "counter", "Faults met since the relay started."},
