@@ -83,6 +83,20 @@ QPair<int, QByteArray> Ask(const QStringList& arguments, const QList<QPair<QStri
     return {query.exitCode(), query.readAllStandardOutput() + query.readAllStandardError()};
 }
 
+// A headless relay started on a settings file, with a display connected and one frame of these digits
+// written to its line: what the display received.
+QByteArray RelayedByHeadless(QProcess& relay, QTcpSocket& display, const QString& settings, quint16 port,
+                             const PtyPair& line, const char* digits,
+                             const QList<QPair<QString, QString>>& changes = {})
+{
+    StartWithoutDisplay(relay, {QStringLiteral("--headless"), QStringLiteral("--settings"), settings}, changes);
+    ConnectWhenListening(display, port);
+    QTest::qWait(200);
+    if (!line.Write(QByteArray("\x02") + digits))
+        return QByteArray();
+    return ReadUntil(display, 8);
+}
+
 } // namespace
 
 class TestAdminFile : public QObject
@@ -115,13 +129,8 @@ private slots:
         QCOMPARE(Ask({QStringLiteral("--check"), QStringLiteral("--settings"), path}).first, 0);
 
         QProcess relay;
-        StartWithoutDisplay(relay, {QStringLiteral("--headless"), QStringLiteral("--settings"), path}, service);
         QTcpSocket display;
-        ConnectWhenListening(display, port);
-        QTest::qWait(200);
-        QVERIFY(line.Write("\x02"
-                           "090807"));
-        const bool relayed = ReadUntil(display, 8) == "09:08:07";
+        const bool relayed = RelayedByHeadless(relay, display, path, port, line, "090807", service) == "09:08:07";
         QString log = QString::fromLocal8Bit(relay.readAllStandardError());
         QVERIFY2(relayed, qPrintable(log));
         const auto [status, said] = Ask({QStringLiteral("--status"), QStringLiteral("--settings"), path}, service);
@@ -244,13 +253,8 @@ private slots:
         QVERIFY(WriteAll(first, ServerSettings(port, line).toUtf8())
                 && WriteAll(copy, ServerSettings(port, line).toUtf8()));
         QProcess relay;
-        StartWithoutDisplay(relay, {QStringLiteral("--headless"), QStringLiteral("--settings"), first});
         QTcpSocket display;
-        ConnectWhenListening(display, port);
-        QTest::qWait(200);
-        QVERIFY(line.Write("\x02"
-                           "111111"));
-        QCOMPARE(ReadUntil(display, 8), QByteArray("11:11:11"));
+        QCOMPARE(RelayedByHeadless(relay, display, first, port, line, "111111"), QByteArray("11:11:11"));
         const QString holder = QStringLiteral("Horaline pid %1 on the settings %2").arg(relay.processId()).arg(first);
         const auto [status, said] = Ask({QStringLiteral("--check"), QStringLiteral("--settings"), copy});
         QVERIFY2(
@@ -373,13 +377,8 @@ private slots:
         const QList<QPair<QString, QString>> service {{QStringLiteral("XDG_RUNTIME_DIR"), QString()},
                                                       {QStringLiteral("RUNTIME_DIRECTORY"), run.path()}};
         QProcess relay;
-        StartWithoutDisplay(relay, {QStringLiteral("--headless"), QStringLiteral("--settings"), path}, service);
         QTcpSocket display;
-        ConnectWhenListening(display, port);
-        QTest::qWait(200);
-        QVERIFY(line.Write("\x02"
-                           "010203"));
-        QCOMPARE(ReadUntil(display, 8), QByteArray("01:02:03"));
+        QCOMPARE(RelayedByHeadless(relay, display, path, port, line, "010203", service), QByteArray("01:02:03"));
         const auto runsOnce = [&service](const QString& settings) {
             const auto [second, refused]
                 = Ask({QStringLiteral("--headless"), QStringLiteral("--settings"), settings}, service);
