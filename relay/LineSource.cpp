@@ -84,15 +84,11 @@ void LineSource::ReadFailed(int error)
     Seek();
 }
 
-QJsonObject LineSource::Report() const
+PlaceReport LineSource::Report() const
 {
-    QJsonObject report {
-        {QStringLiteral("name"), Line.Name},
-        {QStringLiteral("device"), Line.IsOpen() ? Line.Device : Line.DeviceNow()},
-        {QStringLiteral("speed"), Line.Speed},
-        {QStringLiteral("state"), Line.IsOpen() ? QStringLiteral("open") : QStringLiteral("lost")},
-    };
-    if (!Line.IsOpen() && !Fault.isEmpty())
-        report.insert(QStringLiteral("fault"), Fault.trimmed());
+    PlaceReport report = PlaceReport::OfLine(Line.Name, Line.IsOpen() ? Line.Device : Line.DeviceNow(), Line.Speed);
+    report.State = Line.IsOpen() ? QStringLiteral("open") : QStringLiteral("lost");
+    if (!Line.IsOpen())
+        report.Fault = Fault.trimmed();
     return report;
 }

@@ -24,7 +24,7 @@ public:
     bool IsOpen() const override { return Line.IsOpen(); }
     QString Name() const override { return Line.Name; }
     QString Where() const override { return Line.Device; }
-    QJsonObject Report() const override;
+    PlaceReport Report() const override;
 
     // From the reader: a frame, or the read error that ends the line.
     void TakeFrame(const ReadFrame& read);

@@ -18,7 +18,7 @@ public:
     void Stop() override { Tick.stop(); }
     bool IsOpen() const override { return Tick.isActive(); }
     QString Name() const override { return QStringLiteral("this computer's clock"); }
-    QJsonObject Report() const override { return {{QStringLiteral("name"), Name()}}; }
+    PlaceReport Report() const override { return PlaceReport::OfClock(Name()); }
 
     // How long after the second turns a value goes out.
     static constexpr int LagMs = 2;

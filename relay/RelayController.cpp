@@ -10,7 +10,6 @@
 #include "settings/SettingsFile.h"
 
 #include <QCoreApplication>
-#include <QJsonArray>
 #include <cerrno>
 
 RelayController::RelayController(RelayView* view, QObject* parent)
@@ -197,70 +196,49 @@ void RelayController::DistributeClock()
     }
 }
 
-QJsonObject RelayController::StatusReport() const
+RelayReport RelayController::StatusReport() const
 {
     const bool server = Config.RelayMode == 1;
     const bool running = RunFlag != 0;
     const TimeSource* primary = Sources[size_t(Source::Primary)].get();
     const TimeSource* standby = Sources[size_t(Source::Standby)].get();
 
-    QJsonObject line;
+    RelayReport report;
+    report.Pid = QCoreApplication::applicationPid();
+    report.Version = QStringLiteral(HORALINE_VERSION);
+    report.Settings = SettingsFile::Path();
+    report.Server = server;
+    report.Running = running;
+    report.Status = StatusText.trimmed();
     if (server && primary != nullptr) {
-        line = primary->Report();
+        report.Line = primary->Report();
     } else {
         const SerialLine& display = Display.Line;
         const QString name = server ? Config.InComName : Config.OutComName;
-        line = QJsonObject {
-            {QStringLiteral("name"), name},
-            {QStringLiteral("device"), display.IsOpen() ? display.Device : ComDeviceIn(name, Config.Ports)},
-            {QStringLiteral("speed"), server ? Config.InComSpeed : Config.OutComSpeed},
-            {QStringLiteral("state"), display.IsOpen() ? QStringLiteral("open") : QStringLiteral("lost")},
-        };
+        report.Line = PlaceReport::OfLine(name, display.IsOpen() ? display.Device : ComDeviceIn(name, Config.Ports),
+                                          server ? Config.InComSpeed : Config.OutComSpeed);
+        report.Line.State = display.IsOpen() ? QStringLiteral("open") : QStringLiteral("lost");
         if (running && !display.IsOpen())
-            line.insert(QStringLiteral("fault"), Display.Fault().trimmed());
+            report.Line.Fault = Display.Fault().trimmed();
     }
     if (!running)
-        line.insert(QStringLiteral("state"), QStringLiteral("closed"));
-
-    QJsonArray clients;
+        report.Line.State = QStringLiteral("closed");
+    if (server && Clients.ListeningFlag != 0)
+        report.Listening = Clients.Port();
     for (const CLinkSocket* client : Clients.ClientList)
-        clients.append(QJsonObject {
-            {QStringLiteral("address"), client->PeerText()},
-            {QStringLiteral("since"), client->ConnectedSince().toString(Qt::ISODate)},
-        });
-
-    QJsonValue serverSide;
+        report.Clients.push_back({client->PeerText(), client->ConnectedSince()});
     if (!server) {
-        QJsonObject peer = primary != nullptr
-            ? primary->Report()
-            : QJsonObject {{QStringLiteral("name"), Config.ServerName}, {QStringLiteral("port"), Config.ClientPort}};
+        report.Peer
+            = primary != nullptr ? primary->Report() : PlaceReport::OfServer(Config.ServerName, Config.ClientPort);
         if (!running)
-            peer.insert(QStringLiteral("state"), QStringLiteral("closed"));
-        serverSide = peer;
+            report.Peer->State = QStringLiteral("closed");
     }
-
-    QJsonValue spare;
     if (running && Config.Standby.Present)
-        spare = Choice.Report(standby != nullptr ? standby->Report() : QJsonObject());
+        report.Standby = Choice.Report(standby != nullptr ? standby->Report() : PlaceReport());
 
     const bool lineAway = server ? primary == nullptr || !primary->IsOpen() : !Display.Line.IsOpen();
     const bool networkAway = server ? Clients.ListeningFlag == 0 : primary == nullptr || !primary->IsOpen();
-    QJsonObject report {
-        {QStringLiteral("pid"), QCoreApplication::applicationPid()},
-        {QStringLiteral("version"), QStringLiteral(HORALINE_VERSION)},
-        {QStringLiteral("settings"), SettingsFile::Path()},
-        {QStringLiteral("mode"), server ? QStringLiteral("server") : QStringLiteral("client")},
-        {QStringLiteral("running"), running},
-        {QStringLiteral("status"), StatusText.trimmed()},
-        {QStringLiteral("health"), HealthName(Health.Health(running, lineAway || networkAway || Choice.InTrouble()))},
-        {QStringLiteral("line"), line},
-        {QStringLiteral("listening"), server && Clients.ListeningFlag != 0 ? QJsonValue(Clients.Port()) : QJsonValue()},
-        {QStringLiteral("clients"), clients},
-        {QStringLiteral("server"), serverSide},
-        {QStringLiteral("standby"), spare},
-    };
-    const QJsonObject figures = Health.Report(running);
-    for (auto field = figures.begin(); field != figures.end(); ++field)
-        report.insert(field.key(), field.value());
+    report.Health = Health.Health(running, lineAway || networkAway || Choice.InTrouble());
+    Health.Fill(report, running);
     return report;
 }

@@ -12,7 +12,6 @@
 #include "relay/SourceChoice.h"
 #include "relay/TimeSource.h"
 
-#include <QJsonObject>
 #include <QObject>
 #include <QString>
 #include <array>
@@ -71,8 +70,8 @@ public:
     void SetStatus(const QString& text) override;
     const QString& Status() const { return StatusText; }
     void SetClock(const QString& text);
-    // What a status query is told: one JSON object with stable names, "health" among them.
-    QJsonObject StatusReport() const;
+    // What the relay is doing, as a status query, the web page and the metrics tell it.
+    RelayReport StatusReport() const;
     bool LogAllows(const QLoggingCategory& category, const QString& kind, const QString& source = QString()) override;
     // A fault the relay heals from, counted for the status query.
     void RecordFault(const QString& text) override;

@@ -8,11 +8,3 @@ QString CounterName(Counter which)
     };
     return QLatin1String(names[size_t(which)]);
 }
-
-QJsonObject RelayCounters::Report() const
-{
-    QJsonObject report;
-    for (size_t i = 0; i < CounterCount; ++i)
-        report.insert(CounterName(Counter(i)), qint64(Counts[i]));
-    return report;
-}

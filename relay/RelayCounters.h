@@ -1,6 +1,6 @@
 #pragma once
 
-#include <QJsonObject>
+#include <QString>
 #include <array>
 
 // What a relay has counted since its process started, for a monitor to follow over time: never set
@@ -25,10 +25,9 @@ QString CounterName(Counter which);
 class RelayCounters
 {
 public:
-    void Add(Counter which) { ++Counts[size_t(which)]; }
-    // {"valuesRelayed": 12, "valuesNotATime": 0, …}
-    QJsonObject Report() const;
+    void Add(Counter which) { ++Counted[size_t(which)]; }
+    const std::array<quint64, CounterCount>& Counts() const { return Counted; }
 
 private:
-    std::array<quint64, CounterCount> Counts {};
+    std::array<quint64, CounterCount> Counted {};
 };

@@ -1,5 +1,7 @@
 #include "relay/RelayHealth.h"
 
+#include "relay/RelayReport.h"
+
 namespace {
 
 // Nothing relayed for this long is no relay, whatever else runs.
@@ -8,11 +10,6 @@ constexpr qint64 NotRelayingMs = 30000;
 constexpr qint64 SilentMs = 5000;
 // A line at the wrong speed sends garbage every second: the log hears of it once a minute.
 constexpr qint64 NotATimeLogMs = 60000;
-
-QJsonValue Time(const QDateTime& time)
-{
-    return time.isValid() ? QJsonValue(time.toString(Qt::ISODate)) : QJsonValue();
-}
 
 const char* const HealthNames[] = {"relaying", "degraded", "not relaying"};
 
@@ -73,16 +70,13 @@ HealthState RelayHealth::Health(bool running, bool somethingAway) const
     return somethingAway || !Fresh(SilentMs) ? HealthState::Degraded : HealthState::Relaying;
 }
 
-QJsonObject RelayHealth::Report(bool running) const
+void RelayHealth::Fill(RelayReport& report, bool running) const
 {
-    const bool fresh = LastValue.isValid() && running;
-    return {
-        {QStringLiteral("since"), running ? Time(RunSince) : QJsonValue()},
-        {QStringLiteral("lastValue"), fresh ? QJsonValue(LastValueText) : QJsonValue()},
-        {QStringLiteral("lastValueAge"), fresh ? QJsonValue(double(LastValue.elapsed()) / 1000.0) : QJsonValue()},
-        {QStringLiteral("faults"), FaultCount},
-        {QStringLiteral("lastFault"), LastFault.isEmpty() ? QJsonValue() : QJsonValue(LastFault)},
-        {QStringLiteral("lastFaultAt"), Time(LastFaultAt)},
-        {QStringLiteral("counters"), Counters.Report()},
-    };
+    report.Since = running ? RunSince : QDateTime();
+    if (LastValue.isValid() && running)
+        report.LastValue = LastValueReport {LastValueText, double(LastValue.elapsed()) / 1000.0};
+    report.Faults = FaultCount;
+    report.LastFault = LastFault;
+    report.LastFaultAt = LastFaultAt;
+    report.Counts = Counters.Counts();
 }

@@ -4,8 +4,9 @@
 
 #include <QDateTime>
 #include <QElapsedTimer>
-#include <QJsonObject>
 #include <QString>
+
+struct RelayReport;
 
 // How a relay does, in the order of --status's exit statuses and the metric's values.
 enum class HealthState
@@ -38,8 +39,8 @@ public:
     // Given whether it runs and whether anything it runs on is away (a line, the listener or the server,
     // a spare in use or dead).
     HealthState Health(bool running, bool somethingAway) const;
-    // The fields of the status report that these figures make.
-    QJsonObject Report(bool running) const;
+    // The figures of the status report: the run's start, the last value, the faults, the counts.
+    void Fill(RelayReport& report, bool running) const;
 
     RelayCounters Counters;
 

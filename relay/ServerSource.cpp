@@ -113,16 +113,15 @@ void ServerSource::OnLinkConnectFailed(CLinkSocket*, const QString& why, bool na
     Listener.OnSourceAway(*this, SourceFault(fault));
 }
 
-QJsonObject ServerSource::Report() const
+PlaceReport ServerSource::Report() const
 {
-    const QString state = IsOpen() ? QStringLiteral("connected")
-        : RejectedByServer         ? QStringLiteral("rejected")
-                                   : QStringLiteral("seeking");
-    QJsonObject report {
-        {QStringLiteral("name"), Host}, {QStringLiteral("port"), Port}, {QStringLiteral("state"), state}};
+    PlaceReport report = PlaceReport::OfServer(Host, Port);
+    report.State = IsOpen() ? QStringLiteral("connected")
+        : RejectedByServer  ? QStringLiteral("rejected")
+                            : QStringLiteral("seeking");
     if (IsOpen())
-        report.insert(QStringLiteral("address"), Socket.PeerText());
-    else if (!RejectedByServer && !Fault.isEmpty())
-        report.insert(QStringLiteral("fault"), Fault);
+        report.Address = Socket.PeerText();
+    else if (!RejectedByServer)
+        report.Fault = Fault;
     return report;
 }

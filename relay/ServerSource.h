@@ -21,7 +21,7 @@ public:
     bool IsOpen() const override { return Socket.IsConnected() && !Retry.IsActive(); }
     QString Name() const override { return Host; }
     QString Where() const override { return Socket.PeerText(); }
-    QJsonObject Report() const override;
+    PlaceReport Report() const override;
     LinkOwner* LinkOf(const CLinkSocket* socket) override { return socket == &Socket ? this : nullptr; }
     int RetryTimerId() const override { return Retry.Id(); }
 

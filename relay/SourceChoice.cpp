@@ -172,18 +172,13 @@ bool SourceChoice::InTrouble() const
     return Spare.Present && (Switch.InUse() != Source::Primary || (!StandbyName.isEmpty() && !StandbyAlive));
 }
 
-QJsonObject SourceChoice::Report(QJsonObject standby) const
+StandbyReport SourceChoice::Report(PlaceReport standby) const
 {
-    const bool connected = standby.value(QStringLiteral("state")) == QLatin1String("open")
-        || standby.value(QStringLiteral("state")) == QLatin1String("connected");
-    const QString state = StandbyName.isEmpty() ? QStringLiteral("none")
-        : !connected                            ? QStringLiteral("lost")
-        : StandbyAlive                          ? QStringLiteral("alive")
-                                                : QStringLiteral("silent");
-    standby.insert(QStringLiteral("name"), StandbyName);
-    standby.insert(QStringLiteral("state"), state);
-    standby.insert(QStringLiteral("after"), Spare.AfterS);
-    standby.insert(QStringLiteral("ownClock"), Spare.OwnClock);
-    standby.insert(QStringLiteral("inUse"), RoleName(Switch.InUse()));
-    return standby;
+    const bool connected = standby.State == QLatin1String("open") || standby.State == QLatin1String("connected");
+    standby.State = StandbyName.isEmpty() ? QStringLiteral("none")
+        : !connected                      ? QStringLiteral("lost")
+        : StandbyAlive                    ? QStringLiteral("alive")
+                                          : QStringLiteral("silent");
+    standby.Name = StandbyName;
+    return {standby, Spare.AfterS, Spare.OwnClock, Switch.InUse()};
 }

@@ -1,10 +1,10 @@
 #pragma once
 
 #include "relay/MonotonicClock.h"
+#include "relay/RelayReport.h"
 #include "relay/SourceSwitch.h"
 #include "relay/StandbyConfig.h"
 
-#include <QJsonObject>
 #include <QTimer>
 #include <functional>
 
@@ -36,7 +36,7 @@ public:
     // A spare in use, or a standby that is dead: one fault from relaying nothing.
     bool InTrouble() const;
     // The standby's part of the status report, with its own report as the source gives it.
-    QJsonObject Report(QJsonObject standby) const;
+    StandbyReport Report(PlaceReport standby) const;
     QString NameOf(Source source) const;
 
 private:

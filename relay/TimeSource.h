@@ -1,10 +1,10 @@
 #pragma once
 
 #include "relay/MonotonicClock.h"
+#include "relay/RelayReport.h"
 #include "relay/Sample.h"
 
 #include <QByteArray>
-#include <QJsonObject>
 #include <QString>
 #include <optional>
 
@@ -69,7 +69,7 @@ public:
     // The id of the timer that seeks a server again while it runs; 0 otherwise.
     virtual int RetryTimerId() const { return 0; }
     // Where it is now, for the status query: the device or the port, its state and what is wrong.
-    virtual QJsonObject Report() const = 0;
+    virtual PlaceReport Report() const = 0;
     // The source that this socket belongs to handles what it reports; none by default.
     virtual LinkOwner* LinkOf(const CLinkSocket*) { return nullptr; }
 

@@ -1,15 +1,15 @@
 #include "service/StatusQuery.h"
 
-#include "relay/RelayHealth.h"
+#include "relay/RelayReport.h"
 #include "service/SingleInstance.h"
 #include "settings/SettingsFile.h"
 
 #include <QDateTime>
 #include <QElapsedTimer>
-#include <QJsonArray>
 #include <QJsonDocument>
 #include <QLocalSocket>
 #include <cstdio>
+#include <map>
 
 namespace {
 
@@ -22,109 +22,89 @@ constexpr int NotAsked = 3;
 
 const char* const Verdicts[] = {"OK", "WARNING", "CRITICAL", "UNKNOWN"};
 
-QString LocalTime(const QJsonValue& utc)
+QString LocalTime(const QDateTime& utc)
 {
-    return QDateTime::fromString(utc.toString(), Qt::ISODate)
-        .toLocalTime()
-        .toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"));
-}
-
-int ExitStatusOf(const QJsonObject& report)
-{
-    return int(HealthOf(report[QStringLiteral("health")].toString()));
+    return utc.toLocalTime().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"));
 }
 
 // The figures a monitor graphs, as plugins give them: label=value[unit];warn;crit;min;max.
-QString PerformanceData(const QJsonObject& report)
+QString PerformanceData(const RelayReport& report)
 {
-    const QJsonValue age = report[QStringLiteral("lastValueAge")];
-    const QJsonObject counters = report[QStringLiteral("counters")].toObject();
     QStringList figures {
-        age.isNull() ? QStringLiteral("age=U") : QStringLiteral("age=%1s").arg(age.toDouble(), 0, 'f', 1),
-        QStringLiteral("clients=%1;;;0;5").arg(report[QStringLiteral("clients")].toArray().size()),
-        QStringLiteral("faults=%1c").arg(report[QStringLiteral("faults")].toInt()),
+        report.LastValue ? QStringLiteral("age=%1s").arg(report.LastValue->AgeS, 0, 'f', 1) : QStringLiteral("age=U"),
+        QStringLiteral("clients=%1;;;0;5").arg(report.Clients.size()),
+        QStringLiteral("faults=%1c").arg(report.Faults),
     };
-    for (auto counter = counters.begin(); counter != counters.end(); ++counter)
-        figures.append(QStringLiteral("%1=%2c").arg(counter.key()).arg(counter.value().toInteger()));
+    // By name, as monitors have always been given them.
+    std::map<QString, quint64> counts;
+    for (size_t i = 0; i < CounterCount; ++i)
+        counts[CounterName(Counter(i))] = report.Counts[i];
+    for (const auto& [name, count] : counts)
+        figures.append(QStringLiteral("%1=%2c").arg(name).arg(count));
     return figures.join(QLatin1Char(' '));
 }
 
-QString ReportText(const QJsonObject& report)
+QString PlaceText(const PlaceReport& place)
+{
+    return place.Kind == SourceKind::Server ? QStringLiteral(" port %1").arg(place.Port)
+                                            : QStringLiteral(" = %1").arg(place.Device);
+}
+
+QString ReportText(const RelayReport& report)
 {
     QStringList lines;
     const auto add = [&lines](const QString& label, const QString& text) {
         lines.append(QStringLiteral("%1 %2").arg(label + QLatin1Char(':'), -12).arg(text));
     };
-    const bool server = report[QStringLiteral("mode")].toString() == QLatin1String("server");
     lines.append(QStringLiteral("%1 - Horaline %2, pid %3, on %4: %5 | %6")
-                     .arg(QLatin1String(Verdicts[ExitStatusOf(report)]), report[QStringLiteral("version")].toString())
-                     .arg(report[QStringLiteral("pid")].toInteger())
-                     .arg(SettingsFile::Path(), report[QStringLiteral("health")].toString(), PerformanceData(report)));
+                     .arg(QLatin1String(Verdicts[int(report.Health)]), report.Version)
+                     .arg(report.Pid)
+                     .arg(SettingsFile::Path(), HealthName(report.Health), PerformanceData(report)));
+    const QString mode = ModeName(report.Server);
     add(QStringLiteral("mode"),
-        report[QStringLiteral("running")].toBool()
-            ? QStringLiteral("%1, running since %2")
-                  .arg(report[QStringLiteral("mode")].toString(), LocalTime(report[QStringLiteral("since")]))
-            : QStringLiteral("%1, stopped").arg(report[QStringLiteral("mode")].toString()));
-    const QJsonObject line = report[QStringLiteral("line")].toObject();
+        report.Running ? QStringLiteral("%1, running since %2").arg(mode, LocalTime(report.Since))
+                       : QStringLiteral("%1, stopped").arg(mode));
     QString lineText = QStringLiteral("%1 = %2 at %3, %4")
-                           .arg(line[QStringLiteral("name")].toString(), line[QStringLiteral("device")].toString(),
-                                line[QStringLiteral("speed")].toString(), line[QStringLiteral("state")].toString());
-    if (line.contains(QStringLiteral("fault")))
-        lineText += QStringLiteral(": ") + line[QStringLiteral("fault")].toString();
+                           .arg(report.Line.Name, report.Line.Device, report.Line.Speed, report.Line.State);
+    if (!report.Line.Fault.isEmpty())
+        lineText += QStringLiteral(": ") + report.Line.Fault;
     add(QStringLiteral("line"), lineText);
     add(QStringLiteral("last value"),
-        report[QStringLiteral("lastValue")].isNull()
-            ? QStringLiteral("none")
-            : QStringLiteral("%1, %2 s ago")
-                  .arg(report[QStringLiteral("lastValue")].toString())
-                  .arg(report[QStringLiteral("lastValueAge")].toDouble(), 0, 'f', 1));
-    if (server) {
+        report.LastValue
+            ? QStringLiteral("%1, %2 s ago").arg(report.LastValue->Text).arg(report.LastValue->AgeS, 0, 'f', 1)
+            : QStringLiteral("none"));
+    if (report.Server) {
         add(QStringLiteral("listening"),
-            report[QStringLiteral("listening")].isNull()
-                ? QStringLiteral("no")
-                : QStringLiteral("port %1").arg(report[QStringLiteral("listening")].toInt()));
-        const QJsonArray clients = report[QStringLiteral("clients")].toArray();
-        add(QStringLiteral("clients"), QString::number(clients.size()));
-        for (const QJsonValue& client : clients)
-            lines.append(
-                QStringLiteral("  %1 since %2")
-                    .arg(client[QStringLiteral("address")].toString(), LocalTime(client[QStringLiteral("since")])));
-    } else {
-        const QJsonObject peer = report[QStringLiteral("server")].toObject();
-        QString peerText = QStringLiteral("%1 port %2, %3")
-                               .arg(peer[QStringLiteral("name")].toString())
-                               .arg(peer[QStringLiteral("port")].toInt())
-                               .arg(peer[QStringLiteral("state")].toString());
-        for (const QString& detail : {QStringLiteral("address"), QStringLiteral("fault")}) {
-            if (peer.contains(detail))
-                peerText += QStringLiteral(" (%1)").arg(peer[detail].toString());
+            report.Listening ? QStringLiteral("port %1").arg(*report.Listening) : QStringLiteral("no"));
+        add(QStringLiteral("clients"), QString::number(report.Clients.size()));
+        for (const ClientReport& client : report.Clients)
+            lines.append(QStringLiteral("  %1 since %2").arg(client.Address, LocalTime(client.Since)));
+    } else if (report.Peer) {
+        QString peerText
+            = QStringLiteral("%1 port %2, %3").arg(report.Peer->Name).arg(report.Peer->Port).arg(report.Peer->State);
+        for (const QString& detail : {report.Peer->Address, report.Peer->Fault}) {
+            if (!detail.isEmpty())
+                peerText += QStringLiteral(" (%1)").arg(detail);
         }
         add(QStringLiteral("server"), peerText);
     }
-    if (const QJsonObject spare = report[QStringLiteral("standby")].toObject(); !spare.isEmpty()) {
+    if (const std::optional<StandbyReport>& spare = report.Standby) {
         // Only this computer's clock as a spare has no line or server to name.
-        const QString name = spare[QStringLiteral("name")].toString();
-        const QString where = name.isEmpty() ? QString()
-            : spare.contains(QStringLiteral("port"))
-            ? QStringLiteral(" port %1").arg(spare[QStringLiteral("port")].toInt())
-            : QStringLiteral(" = %1").arg(spare[QStringLiteral("device")].toString());
+        const QString& name = spare->Place.Name;
         add(QStringLiteral("standby"),
             QStringLiteral("%1%2, %3; after %4 s%5")
-                .arg(name.isEmpty() ? QStringLiteral("no line or server") : name, where,
-                     spare[QStringLiteral("state")].toString())
-                .arg(spare[QStringLiteral("after")].toInt())
-                .arg(spare[QStringLiteral("ownClock")].toBool() ? QStringLiteral(", then this computer's clock")
-                                                                : QString()));
-        add(QStringLiteral("in use"), spare[QStringLiteral("inUse")].toString());
+                .arg(name.isEmpty() ? QStringLiteral("no line or server") : name,
+                     name.isEmpty() ? QString() : PlaceText(spare->Place), spare->Place.State)
+                .arg(spare->AfterS)
+                .arg(spare->OwnClock ? QStringLiteral(", then this computer's clock") : QString()));
+        add(QStringLiteral("in use"), RoleName(spare->InUse));
     }
-    add(QStringLiteral("status"), report[QStringLiteral("status")].toString());
-    const int faults = report[QStringLiteral("faults")].toInt();
+    add(QStringLiteral("status"), report.Status);
     add(QStringLiteral("faults"),
-        faults == 0 ? QStringLiteral("none since the start")
-                    : QStringLiteral("%1 since the start, the last at %2: %3")
-                          .arg(faults)
-                          .arg(LocalTime(report[QStringLiteral("lastFaultAt")]),
-                               report[QStringLiteral("lastFault")].toString()));
+        report.Faults == 0 ? QStringLiteral("none since the start")
+                           : QStringLiteral("%1 since the start, the last at %2: %3")
+                                 .arg(report.Faults)
+                                 .arg(LocalTime(report.LastFaultAt), report.LastFault));
     return lines.join(QLatin1Char('\n')) + QLatin1Char('\n');
 }
 
@@ -184,8 +164,10 @@ int QueryStatus(bool json)
                         qPrintable(SettingsFile::Path()), qPrintable(refusal));
         return status;
     }
+    // The running relay may be of another version: its JSON goes out as it came.
+    const RelayReport typed = ReportFrom(*report);
     const QByteArray text
-        = json ? QJsonDocument(*report).toJson(QJsonDocument::Indented) : ReportText(*report).toLocal8Bit();
+        = json ? QJsonDocument(*report).toJson(QJsonDocument::Indented) : ReportText(typed).toLocal8Bit();
     std::fwrite(text.constData(), 1, size_t(text.size()), stdout);
-    return ExitStatusOf(*report);
+    return int(typed.Health);
 }

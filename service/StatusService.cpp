@@ -62,7 +62,7 @@ void StatusService::Answer(QLocalSocket* asker)
     const QByteArray request = asker->readLine(RequestLimit).trimmed();
     QJsonObject answer;
     if (request == "status")
-        answer = MakeReport();
+        answer = ReportJson(MakeReport());
     else if (request == "raise")
         answer = {{QStringLiteral("raised"), BringToFront()}};
     else

@@ -1,6 +1,7 @@
 #pragma once
 
-#include <QJsonObject>
+#include "relay/RelayReport.h"
+
 #include <QList>
 #include <QObject>
 #include <QStringList>
@@ -15,7 +16,7 @@ class QLocalSocket;
 class StatusService final : public QObject
 {
 public:
-    using Report = std::function<QJsonObject()>;
+    using Report = std::function<RelayReport()>;
     // Brings the window to the front; false where there is none.
     using Raise = std::function<bool()>;
 

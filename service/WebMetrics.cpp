@@ -1,9 +1,5 @@
 #include "service/WebMetrics.h"
 
-#include "relay/RelayHealth.h"
-#include "relay/Sample.h"
-
-#include <QJsonArray>
 #include <iterator>
 
 namespace {
@@ -38,27 +34,22 @@ QByteArray Label(const QString& value)
 
 } // namespace
 
-QByteArray MetricsText(const QJsonObject& report)
+QByteArray MetricsText(const RelayReport& report)
 {
-    const QJsonObject counters = report[QStringLiteral("counters")].toObject();
-    const QJsonObject standby = report[QStringLiteral("standby")].toObject();
-    const QString inUse = standby.isEmpty() ? RoleName(Source::Primary) : standby[QStringLiteral("inUse")].toString();
+    const Source inUse = report.Standby ? report.Standby->InUse : Source::Primary;
 
     QByteArray text;
     Add(text, {"horaline_build_info", "gauge", "The version and mode of the running relay."},
-        {{"{version=" + Label(report[QStringLiteral("version")].toString())
-              + ",mode=" + Label(report[QStringLiteral("mode")].toString()) + '}',
-          1}});
+        {{"{version=" + Label(report.Version) + ",mode=" + Label(ModeName(report.Server)) + '}', 1}});
     Add(text, {"horaline_health", "gauge", "0 relaying, 1 degraded, 2 not relaying, as --status exits."},
-        int(HealthOf(report[QStringLiteral("health")].toString())));
-    Add(text, {"horaline_clients", "gauge", "Clients connected to the server."},
-        report[QStringLiteral("clients")].toArray().size());
-    if (!report[QStringLiteral("lastValueAge")].isNull())
+        int(report.Health));
+    Add(text, {"horaline_clients", "gauge", "Clients connected to the server."}, double(report.Clients.size()));
+    if (report.LastValue)
         Add(text, {"horaline_last_value_age_seconds", "gauge", "How long ago the last value was relayed."},
-            report[QStringLiteral("lastValueAge")].toDouble());
+            report.LastValue->AgeS);
     QList<QPair<QByteArray, double>> sources;
     for (const Source source : {Source::Primary, Source::Standby, Source::OwnClock})
-        sources.append({"{source=" + Label(RoleName(source)) + '}', inUse == RoleName(source) ? 1 : 0});
+        sources.append({"{source=" + Label(RoleName(source)) + '}', inUse == source ? 1 : 0});
     Add(text, {"horaline_source_in_use", "gauge", "1 for the source whose values are relayed."}, sources);
     // In the order of the counters.
     static const Metric counted[] = {
@@ -74,8 +65,7 @@ QByteArray MetricsText(const QJsonObject& report)
     };
     static_assert(std::size(counted) == CounterCount, "one metric for each counter");
     for (size_t i = 0; i < CounterCount; ++i)
-        Add(text, counted[i], counters[CounterName(Counter(i))].toDouble());
-    Add(text, {"horaline_faults_total", "counter", "Faults met since the relay started."},
-        report[QStringLiteral("faults")].toDouble());
+        Add(text, counted[i], double(report.Counts[i]));
+    Add(text, {"horaline_faults_total", "counter", "Faults met since the relay started."}, report.Faults);
     return text;
 }

@@ -153,7 +153,8 @@ void WebService::Answer(const QHttpServerRequest& request, QHttpServerResponder&
     else if (path == QLatin1String("/"))
         answer = {Status::Ok, "text/html; charset=utf-8", Page()};
     else if (path == QLatin1String("/status.json"))
-        answer = {Status::Ok, "application/json", QJsonDocument(MakeReport()).toJson(QJsonDocument::Compact)};
+        answer
+            = {Status::Ok, "application/json", QJsonDocument(ReportJson(MakeReport())).toJson(QJsonDocument::Compact)};
     else if (path == QLatin1String("/metrics"))
         answer = {Status::Ok, "text/plain; version=0.0.4; charset=utf-8", MetricsText(MakeReport())};
     responder.writeStatusLine(answer.status);

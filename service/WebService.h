@@ -2,9 +2,9 @@
 
 #include "net/AllowList.h"
 #include "net/ListenAddress.h"
+#include "relay/RelayReport.h"
 #include "relay/RetryTimer.h"
 
-#include <QJsonObject>
 #include <QObject>
 #include <functional>
 #include <memory>
@@ -23,7 +23,7 @@ class WebListener;
 class WebService final : public QObject
 {
 public:
-    using Report = std::function<QJsonObject()>;
+    using Report = std::function<RelayReport()>;
 
     explicit WebService(Report report, QObject* parent = nullptr);
     ~WebService() override;

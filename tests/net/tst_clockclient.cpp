@@ -201,18 +201,18 @@ private slots:
 
         // Both speak: the primary in use. It falls silent: the standby's values after After.
         shown += Displayed(primary, standby, 2000);
-        QCOMPARE(StandbyReport(controller, QStringLiteral("inUse")), QStringLiteral("primary"));
+        QCOMPARE(StandbyField(controller, QStringLiteral("inUse")), QStringLiteral("primary"));
         shown += Displayed(nullptr, standby, 3500);
-        QCOMPARE(StandbyReport(controller, QStringLiteral("inUse")), QStringLiteral("standby"));
+        QCOMPARE(StandbyField(controller, QStringLiteral("inUse")), QStringLiteral("standby"));
         QCOMPARE(Status(), QStringLiteral("Standby localhost in use !"));
 
         // The primary is back: the standby's still, as the primary is not yet steady (its 10 s are the
         // switch's test). The standby drops: the primary at once; the standby is sought again.
         shown += Displayed(primary, standby, 1500);
-        QCOMPARE(StandbyReport(controller, QStringLiteral("inUse")), QStringLiteral("standby"));
+        QCOMPARE(StandbyField(controller, QStringLiteral("inUse")), QStringLiteral("standby"));
         QTest::ignoreMessage(QtWarningMsg, "standby localhost lost");
         standby->abort();
-        QTRY_COMPARE_WITH_TIMEOUT(StandbyReport(controller, QStringLiteral("inUse")), QStringLiteral("primary"), 3000);
+        QTRY_COMPARE_WITH_TIMEOUT(StandbyField(controller, QStringLiteral("inUse")), QStringLiteral("primary"), 3000);
         shown += Displayed(primary, nullptr, 1000);
         QCOMPARE(Status(), QStringLiteral("COM201 is transmitting"));
         QTRY_VERIFY_WITH_TIMEOUT(standbyServer.hasPendingConnections(), 5000);
@@ -221,7 +221,7 @@ private slots:
 
         // The primary's connection drops: the standby at once, not After later.
         primary->abort();
-        QTRY_COMPARE_WITH_TIMEOUT(StandbyReport(controller, QStringLiteral("inUse")), QStringLiteral("standby"), 3000);
+        QTRY_COMPARE_WITH_TIMEOUT(StandbyField(controller, QStringLiteral("inUse")), QStringLiteral("standby"), 3000);
         shown += Displayed(nullptr, standby, 1000);
         // It comes back, and the standby dies before the primary is steady: the primary at once.
         primary = AcceptedPeer();
@@ -229,7 +229,7 @@ private slots:
         shown += Displayed(primary, standby, 2000);
         QTest::ignoreMessage(QtWarningMsg, "standby localhost lost");
         standby->abort();
-        QTRY_COMPARE_WITH_TIMEOUT(StandbyReport(controller, QStringLiteral("inUse")), QStringLiteral("primary"), 3000);
+        QTRY_COMPARE_WITH_TIMEOUT(StandbyField(controller, QStringLiteral("inUse")), QStringLiteral("primary"), 3000);
         const qsizetype before = shown.size();
         shown += Displayed(primary, nullptr, 1500);
         QVERIFY(shown.size() > before);
@@ -243,7 +243,7 @@ private slots:
         QCOMPARE(Status(), QStringLiteral("No source: sending this computer's time !"));
         shown += own;
         shown += Displayed(primary, nullptr, 1500);
-        QCOMPARE(StandbyReport(controller, QStringLiteral("inUse")), QStringLiteral("primary"));
+        QCOMPARE(StandbyField(controller, QStringLiteral("inUse")), QStringLiteral("primary"));
         // Through every switch each second reached the display once, in order.
         QVERIFY2(InOrder(shown), shown.join(' ').constData());
     }

@@ -368,25 +368,25 @@ private slots:
 
         // Both speak: the primary in use. It falls silent: the standby's values after After.
         shown += Relayed(&primary, &spare, *peer, 2000);
-        QCOMPARE(StandbyReport(controller, QStringLiteral("inUse")), QStringLiteral("primary"));
+        QCOMPARE(StandbyField(controller, QStringLiteral("inUse")), QStringLiteral("primary"));
         shown += Relayed(nullptr, &spare, *peer, 3500);
-        QCOMPARE(StandbyReport(controller, QStringLiteral("inUse")), QStringLiteral("standby"));
+        QCOMPARE(StandbyField(controller, QStringLiteral("inUse")), QStringLiteral("standby"));
         QCOMPARE(Status(), QStringLiteral("Standby COM231 in use !"));
-        QCOMPARE(controller.StatusReport()[QStringLiteral("health")], QStringLiteral("degraded"));
+        QCOMPARE(controller.StatusReport().Health, HealthState::Degraded);
 
         // The primary is back: the standby's still, as the primary is not yet steady (its 10 s are the
         // switch's test). The standby line dies: the primary at once, and the dead standby is said.
         shown += Relayed(&primary, &spare, *peer, 1500);
-        QCOMPARE(StandbyReport(controller, QStringLiteral("inUse")), QStringLiteral("standby"));
+        QCOMPARE(StandbyField(controller, QStringLiteral("inUse")), QStringLiteral("standby"));
         QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("^standby COM231 lost: ")));
         spare.CloseMaster();
         const qsizetype before = shown.size();
         shown += Relayed(&primary, nullptr, *peer, 1500);
         QVERIFY(shown.size() > before);
-        QCOMPARE(StandbyReport(controller, QStringLiteral("inUse")), QStringLiteral("primary"));
+        QCOMPARE(StandbyField(controller, QStringLiteral("inUse")), QStringLiteral("primary"));
         QCOMPARE(Status(), QStringLiteral("COM200 in use again !"));
-        QCOMPARE(StandbyReport(controller, QStringLiteral("state")), QStringLiteral("lost"));
-        QCOMPARE(controller.StatusReport()[QStringLiteral("health")], QStringLiteral("degraded"));
+        QCOMPARE(StandbyField(controller, QStringLiteral("state")), QStringLiteral("lost"));
+        QCOMPARE(controller.StatusReport().Health, HealthState::Degraded);
 
         // The primary's adapter is pulled: this computer's time at once, not After later.
         primary.CloseMaster();

@@ -56,8 +56,8 @@ struct TestServer
 // The lines and the servers lost, as a monitor reads them.
 QPair<int, int> Losses(RelayUnderTest& relay)
 {
-    const QJsonObject counters = relay.Controller.StatusReport()[QStringLiteral("counters")].toObject();
-    return {counters[QStringLiteral("lineLosses")].toInt(), counters[QStringLiteral("serverLosses")].toInt()};
+    const auto& counts = relay.Controller.StatusReport().Counts;
+    return {int(counts[size_t(Counter::LineLosses)]), int(counts[size_t(Counter::ServerLosses)])};
 }
 
 class TestRecovery : public QObject
@@ -136,12 +136,11 @@ private slots:
         // relay read [Ports] to lead, and found there when its adapter is back.
         SettingsFile(QStringLiteral("Ports")).Write(QStringLiteral("COM%1").arg(Com), QStringLiteral("/dev/null"));
         third.CloseMaster();
-        QTRY_COMPARE(relay.Controller.StatusReport()[QStringLiteral("line")][QStringLiteral("state")],
-                     QStringLiteral("lost"));
+        QTRY_COMPARE(relay.Controller.StatusReport().Line.State, QStringLiteral("lost"));
         PtyPair fourth;
         moved.PointTo(fourth);
-        QTRY_COMPARE_WITH_TIMEOUT(relay.Controller.StatusReport()[QStringLiteral("line")][QStringLiteral("state")],
-                                  QStringLiteral("open"), SerialLine::ReopenMs * 3);
+        QTRY_COMPARE_WITH_TIMEOUT(relay.Controller.StatusReport().Line.State, QStringLiteral("open"),
+                                  SerialLine::ReopenMs * 3);
         QVERIFY(fourth.Write(InputFrame("121214")));
         QCOMPARE(ReadUntil(display4, 8), QByteArray("12:12:14"));
         QCOMPARE(ReadUntil(display6, 8), QByteArray("12:12:14"));
@@ -171,10 +170,10 @@ private slots:
         }
         relay.Controller.Reload(LoadRelaySettings({}).config);
         QVERIFY(spare.Write(InputFrame("141414")));
-        QTRY_COMPARE(StandbyReport(relay.Controller, QStringLiteral("state")), QStringLiteral("alive"));
+        QTRY_COMPARE(StandbyField(relay.Controller, QStringLiteral("state")), QStringLiteral("alive"));
         QVERIFY(fourth.Write(InputFrame("141415")));
         QCOMPARE(ReadUntil(display6, 8), QByteArray("14:14:15"));
-        QCOMPARE(StandbyReport(relay.Controller, QStringLiteral("inUse")), QStringLiteral("primary"));
+        QCOMPARE(StandbyField(relay.Controller, QStringLiteral("inUse")), QStringLiteral("primary"));
         QVERIFY(relay.Boxes.Boxes.isEmpty());
     }
 

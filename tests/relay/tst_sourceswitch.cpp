@@ -227,7 +227,7 @@ private slots:
             choice.Offer(Value(from, Time(second), at));
         };
         const auto inUse = [&choice] {
-            return choice.Report({}).value(QStringLiteral("inUse")).toString();
+            return RoleName(choice.Report({}).InUse);
         };
 
         // Both speak: the primary's values. It falls silent: the standby's after After, said and counted.

@@ -97,7 +97,7 @@ private slots:
         for (const char* wrong : {"8530", "::1:8530", "127.0.0.1:0", "127.0.0.1:65536", "host:8530", "[::1]"})
             QVERIFY2(!ParseListenAddress(QLatin1String(wrong)), wrong);
         // No [Web] group, no port; one written, that port.
-        WebService web([] { return QJsonObject(); });
+        WebService web([] { return RelayReport(); });
         web.ListenAsSettingsSay();
         QCOMPARE(web.Port(), quint16(0));
         const quint16 port = FreePort();
@@ -189,7 +189,7 @@ private slots:
         auto holder = std::make_unique<QTcpServer>();
         QVERIFY(holder->listen(QHostAddress::LocalHost));
         const ListenAddress busy {QHostAddress(QHostAddress::LocalHost), holder->serverPort()};
-        WebService web([] { return QJsonObject(); });
+        WebService web([] { return RelayReport(); });
         QVERIFY(web.Listen(busy, AllowList()));
         QCOMPARE(web.Port(), quint16(0));
         holder.reset();
@@ -212,7 +212,7 @@ private slots:
     {
         if (!HasBrowser())
             QSKIP("no chromium here to show the page");
-        const QJsonObject report {
+        const RelayReport report = ReportFrom({
             {QStringLiteral("version"), QStringLiteral("1.1.0")},
             {QStringLiteral("health"), QStringLiteral("degraded")},
             {QStringLiteral("mode"), QStringLiteral("server")},
@@ -222,7 +222,7 @@ private slots:
             {QStringLiteral("lastValueAge"), 25.4},
             {QStringLiteral("status"), QStringLiteral("Error 5 reading COM3 !")},
             {QStringLiteral("faults"), 0},
-        };
+        });
         WebService web([&report] { return report; });
         web.Listen(ListenAddress {QHostAddress(QHostAddress::LocalHost), FreePort()}, AllowList());
         const QByteArray page = PageAsShown(web.Port());
@@ -246,13 +246,14 @@ private slots:
         QJsonObject counted;
         for (qsizetype i = 0; i < counters.size(); ++i)
             counted.insert(counters[i], 11 * (i + 1));
-        const QByteArray text = MetricsText(
+        const QByteArray text = MetricsText(ReportFrom(
             {{QStringLiteral("counters"), counted},
              {QStringLiteral("faults"), 7},
              {QStringLiteral("health"), QStringLiteral("degraded")},
              {QStringLiteral("clients"), QJsonArray {QJsonObject(), QJsonObject()}},
+             {QStringLiteral("lastValue"), QStringLiteral("12:00:00")},
              {QStringLiteral("lastValueAge"), 2.5},
-             {QStringLiteral("standby"), QJsonObject {{QStringLiteral("inUse"), QStringLiteral("standby")}}}});
+             {QStringLiteral("standby"), QJsonObject {{QStringLiteral("inUse"), QStringLiteral("standby")}}}}));
         for (qsizetype i = 0; i < metrics.size(); ++i)
             QVERIFY2(MetricValue(text, metrics[i]) == 11 * (i + 1), qPrintable(metrics[i]));
         QCOMPARE(MetricValue(text, QStringLiteral("horaline_faults_total")), 7.0);
@@ -263,11 +264,47 @@ private slots:
         QCOMPARE(MetricValue(text, QStringLiteral("horaline_source_in_use{source=\"primary\"}")), 0.0);
     }
 
+    // What --status reads from a running relay is the report it wrote, every field of every part.
+    void theReportReadsBackAsWritten()
+    {
+        RelayReport report;
+        report.Pid = 42;
+        report.Version = QStringLiteral("1.1.0");
+        report.Server = false;
+        report.Running = true;
+        report.Status = QStringLiteral("Standby clock2 in use !");
+        report.Health = HealthState::Degraded;
+        report.Line
+            = PlaceReport::OfLine(QStringLiteral("COM4"), QStringLiteral("/dev/ttyUSB0"), QStringLiteral("9600"));
+        report.Line.State = QStringLiteral("lost");
+        report.Line.Fault = QStringLiteral("Error 5 writing COM4 !");
+        report.Clients.push_back({QStringLiteral("10.0.0.7:40000"), QDateTime::fromSecsSinceEpoch(1, Qt::UTC)});
+        report.Peer = PlaceReport::OfServer(QStringLiteral("clock1"), 6531);
+        report.Peer->State = QStringLiteral("seeking");
+        report.Peer->Fault = QStringLiteral("Connection refused");
+        PlaceReport spare = PlaceReport::OfServer(QStringLiteral("clock2"), 6532);
+        spare.Address = QStringLiteral("10.0.0.2:6532");
+        spare.State = QStringLiteral("alive");
+        report.Standby = StandbyReport {spare, 4, true, Source::Standby};
+        report.Since = QDateTime::fromSecsSinceEpoch(100, Qt::UTC);
+        report.LastValue = LastValueReport {QStringLiteral("12:00:00"), 0.5};
+        report.Faults = 3;
+        report.LastFault = QStringLiteral("clock1 lost");
+        report.LastFaultAt = QDateTime::fromSecsSinceEpoch(200, Qt::UTC);
+        for (size_t i = 0; i < CounterCount; ++i)
+            report.Counts[i] = 10 + i;
+        const QJsonObject json = ReportJson(report);
+        QCOMPARE(ReportJson(ReportFrom(json)), json);
+        QCOMPARE(json[QStringLiteral("standby")][QStringLiteral("port")].toInt(), 6532);
+        QCOMPARE(json[QStringLiteral("server")][QStringLiteral("fault")].toString(),
+                 QStringLiteral("Connection refused"));
+    }
+
     // A 200 KB request line is cut off unanswered, a peer that sends nothing is closed, one host takes
     // at most half the places: none holds the relay, its memory, or the port from others.
     void hostilePeersAreCutOff()
     {
-        WebService web([] { return QJsonObject(); });
+        WebService web([] { return RelayReport(); });
         web.Listen(*ParseListenAddress(QStringLiteral("[::]:%1").arg(FreePort())), AllowList());
         QTcpSocket huge;
         huge.connectToHost(QHostAddress::LocalHost, web.Port());

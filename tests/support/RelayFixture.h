@@ -127,7 +127,7 @@ inline bool InOrder(const QList<QByteArray>& values)
 }
 
 // The standby's part of the status report: which source is in use, its state.
-inline QString StandbyReport(const RelayController& controller, const QString& field)
+inline QString StandbyField(const RelayController& controller, const QString& field)
 {
-    return controller.StatusReport()[QStringLiteral("standby")][field].toString();
+    return ReportJson(controller.StatusReport())[QStringLiteral("standby")][field].toString();
 }

@@ -1,0 +1,146 @@
+#include "relay/RelayReport.h"
+
+#include <QJsonArray>
+
+namespace {
+
+QJsonValue Time(const QDateTime& time)
+{
+    return time.isValid() ? QJsonValue(time.toString(Qt::ISODate)) : QJsonValue();
+}
+
+QDateTime TimeFrom(const QJsonValue& json)
+{
+    return QDateTime::fromString(json.toString(), Qt::ISODate);
+}
+
+QJsonValue TextOrNull(const QString& text)
+{
+    return text.isEmpty() ? QJsonValue() : QJsonValue(text);
+}
+
+QJsonObject PlaceJson(const PlaceReport& place)
+{
+    QJsonObject json {{QStringLiteral("name"), place.Name}};
+    if (place.Kind == SourceKind::Line) {
+        json.insert(QStringLiteral("device"), place.Device);
+        json.insert(QStringLiteral("speed"), place.Speed);
+    } else if (place.Kind == SourceKind::Server) {
+        json.insert(QStringLiteral("port"), place.Port);
+    }
+    for (const auto& [key, text] : {std::pair {"state", &place.State}, std::pair {"address", &place.Address},
+                                    std::pair {"fault", &place.Fault}}) {
+        if (!text->isEmpty())
+            json.insert(QLatin1String(key), *text);
+    }
+    return json;
+}
+
+PlaceReport PlaceFrom(const QJsonObject& json)
+{
+    PlaceReport place;
+    place.Kind = json.contains(QStringLiteral("port")) ? SourceKind::Server
+        : json.contains(QStringLiteral("device"))      ? SourceKind::Line
+                                                       : SourceKind::Clock;
+    place.Name = json[QStringLiteral("name")].toString();
+    place.Device = json[QStringLiteral("device")].toString();
+    place.Speed = json[QStringLiteral("speed")].toString();
+    place.Port = json[QStringLiteral("port")].toInt();
+    place.Address = json[QStringLiteral("address")].toString();
+    place.State = json[QStringLiteral("state")].toString();
+    place.Fault = json[QStringLiteral("fault")].toString();
+    return place;
+}
+
+Source RoleOf(const QString& name)
+{
+    for (const Source role : {Source::Standby, Source::OwnClock})
+        if (name == RoleName(role))
+            return role;
+    return Source::Primary;
+}
+
+} // namespace
+
+QString ModeName(bool server)
+{
+    return server ? QStringLiteral("server") : QStringLiteral("client");
+}
+
+QJsonObject ReportJson(const RelayReport& report)
+{
+    QJsonArray clients;
+    for (const ClientReport& client : report.Clients)
+        clients.append(QJsonObject {
+            {QStringLiteral("address"), client.Address},
+            {QStringLiteral("since"), Time(client.Since)},
+        });
+    QJsonValue standby;
+    if (report.Standby) {
+        QJsonObject json = PlaceJson(report.Standby->Place);
+        json.insert(QStringLiteral("state"), report.Standby->Place.State);
+        json.insert(QStringLiteral("after"), report.Standby->AfterS);
+        json.insert(QStringLiteral("ownClock"), report.Standby->OwnClock);
+        json.insert(QStringLiteral("inUse"), RoleName(report.Standby->InUse));
+        standby = json;
+    }
+    QJsonObject counters;
+    for (size_t i = 0; i < CounterCount; ++i)
+        counters.insert(CounterName(Counter(i)), qint64(report.Counts[i]));
+    return {
+        {QStringLiteral("pid"), report.Pid},
+        {QStringLiteral("version"), report.Version},
+        {QStringLiteral("settings"), report.Settings},
+        {QStringLiteral("mode"), ModeName(report.Server)},
+        {QStringLiteral("running"), report.Running},
+        {QStringLiteral("status"), report.Status},
+        {QStringLiteral("health"), HealthName(report.Health)},
+        {QStringLiteral("line"), PlaceJson(report.Line)},
+        {QStringLiteral("listening"), report.Listening ? QJsonValue(*report.Listening) : QJsonValue()},
+        {QStringLiteral("clients"), clients},
+        {QStringLiteral("server"), report.Peer ? QJsonValue(PlaceJson(*report.Peer)) : QJsonValue()},
+        {QStringLiteral("standby"), standby},
+        {QStringLiteral("since"), Time(report.Since)},
+        {QStringLiteral("lastValue"), report.LastValue ? QJsonValue(report.LastValue->Text) : QJsonValue()},
+        {QStringLiteral("lastValueAge"), report.LastValue ? QJsonValue(report.LastValue->AgeS) : QJsonValue()},
+        {QStringLiteral("faults"), report.Faults},
+        {QStringLiteral("lastFault"), TextOrNull(report.LastFault)},
+        {QStringLiteral("lastFaultAt"), Time(report.LastFaultAt)},
+        {QStringLiteral("counters"), counters},
+    };
+}
+
+RelayReport ReportFrom(const QJsonObject& json)
+{
+    RelayReport report;
+    report.Pid = json[QStringLiteral("pid")].toInteger();
+    report.Version = json[QStringLiteral("version")].toString();
+    report.Settings = json[QStringLiteral("settings")].toString();
+    report.Server = json[QStringLiteral("mode")].toString() != ModeName(false);
+    report.Running = json[QStringLiteral("running")].toBool();
+    report.Status = json[QStringLiteral("status")].toString();
+    report.Health = HealthOf(json[QStringLiteral("health")].toString());
+    report.Line = PlaceFrom(json[QStringLiteral("line")].toObject());
+    if (json[QStringLiteral("listening")].isDouble())
+        report.Listening = json[QStringLiteral("listening")].toInt();
+    for (const QJsonValue& client : json[QStringLiteral("clients")].toArray())
+        report.Clients.push_back(
+            {client[QStringLiteral("address")].toString(), TimeFrom(client[QStringLiteral("since")])});
+    if (json[QStringLiteral("server")].isObject())
+        report.Peer = PlaceFrom(json[QStringLiteral("server")].toObject());
+    if (const QJsonValue standby = json[QStringLiteral("standby")]; standby.isObject())
+        report.Standby = StandbyReport {PlaceFrom(standby.toObject()), standby[QStringLiteral("after")].toInt(),
+                                        standby[QStringLiteral("ownClock")].toBool(),
+                                        RoleOf(standby[QStringLiteral("inUse")].toString())};
+    report.Since = TimeFrom(json[QStringLiteral("since")]);
+    if (json[QStringLiteral("lastValue")].isString())
+        report.LastValue = LastValueReport {json[QStringLiteral("lastValue")].toString(),
+                                            json[QStringLiteral("lastValueAge")].toDouble()};
+    report.Faults = json[QStringLiteral("faults")].toInt();
+    report.LastFault = json[QStringLiteral("lastFault")].toString();
+    report.LastFaultAt = TimeFrom(json[QStringLiteral("lastFaultAt")]);
+    const QJsonObject counters = json[QStringLiteral("counters")].toObject();
+    for (size_t i = 0; i < CounterCount; ++i)
+        report.Counts[i] = quint64(counters[CounterName(Counter(i))].toInteger());
+    return report;
+}
