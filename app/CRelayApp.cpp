@@ -5,6 +5,7 @@
 #include "app/TerminationSignals.h"
 #include "net/CLinkSocket.h"
 #include "relay/RelayLog.h"
+#include "relay/RelaySettings.h"
 #include "relay/Strings.h"
 #include "service/SingleInstance.h"
 #include "service/StatusQuery.h"
@@ -90,7 +91,9 @@ void CRelayApp::RunWindow(const QStringList& statusSockets)
             return true;
         });
     WebService web([&dialog] { return dialog.Relay().StatusReport(); });
-    web.ListenAsSettingsSay();
+    RelayConfig fileOnly;
+    LoadFileOnlySettings(fileOnly);
+    web.ListenAsConfigured(fileOnly);
     TerminationSignals termination;
     QObject::connect(&termination, &TerminationSignals::Received, &dialog, [&dialog](int signalNumber) {
         qCInfo(lcRelay).noquote() << "signal" << signalNumber << "received: ending in order";

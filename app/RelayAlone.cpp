@@ -35,7 +35,7 @@ int RunRelay(const StoredRelay& stored, SingleInstance& instance)
     StatusService queries(
         instance.SocketPaths(), [&relay] { return relay.StatusReport(); }, [] { return false; });
     WebService web([&relay] { return relay.StatusReport(); });
-    web.ListenAsSettingsSay();
+    web.ListenAsConfigured(stored.config);
     ServiceNotifier manager;
     QObject::connect(&relay, &RelayController::StatusChanged, &manager, &ServiceNotifier::Status);
     TerminationSignals termination;

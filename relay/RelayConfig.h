@@ -23,6 +23,8 @@ struct RelayConfig
     ComDeviceMap Ports;
     // [Clients] as it stood then: whom the server admits.
     ClientsAllowed Allowed;
+    // [Web] Listen as it stood then: where the web port listens; nowhere without it.
+    std::optional<ListenAddress> Web;
     // What is wrong with [Standby], if anything: such a relay does not start.
     std::optional<QString> StandbyFault;
 };

@@ -91,6 +91,7 @@ void LoadFileOnlySettings(RelayConfig& config)
         config.StandbyFault = standby.faults.first();
     config.Ports = LoadComDeviceMap();
     config.Allowed = ReadClientsAllowed();
+    config.Web = LoadWebListen();
 }
 
 void SaveRelaySettings(const RelayConfig& config, int runFlag)

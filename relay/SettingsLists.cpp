@@ -88,13 +88,6 @@ void TellClientsAllowed(const ClientsAllowed& allowed)
         qCInfo(lcNet).noquote() << "clients admitted only from" << allowed.list.Text();
 }
 
-AllowList LoadAllowList()
-{
-    const ClientsAllowed allowed = ReadClientsAllowed();
-    TellClientsAllowed(allowed);
-    return allowed.list;
-}
-
 namespace {
 
 const QString WebGroup = QStringLiteral("Web");

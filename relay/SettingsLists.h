@@ -20,8 +20,6 @@ struct ClientsAllowed
 ClientsAllowed ReadClientsAllowed();
 // Says in the log what of the list is left out, and whom it admits when that is not everyone.
 void TellClientsAllowed(const ClientsAllowed& allowed);
-// The allow-list, read and said.
-AllowList LoadAllowList();
 // What of [Clients] Allow is left out: entries that are no address or range, and whatever follows a
 // ';' or '#', which the settings file takes for a comment.
 QStringList AllowListLeftOut();

@@ -46,7 +46,7 @@ void ReadSettingsAgain(RelayController& relay, UnattendedView& view, ServiceNoti
     const RelayConfig config = LoadRelaySettings({}).config;
     const QString webBefore = web.Asked();
     // The web port is a part the rest of the settings does not wait for: it follows once it can.
-    if (const std::optional<QString> trouble = web.ListenAsSettingsSay()) {
+    if (const std::optional<QString> trouble = web.ListenAsConfigured(config)) {
         relay.Count(Counter::ReloadsRefused);
         relay.RecordFault(*trouble);
     }

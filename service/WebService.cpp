@@ -117,10 +117,11 @@ bool WebService::Open(const ListenAddress& where, QString* error)
     return true;
 }
 
-std::optional<QString> WebService::ListenAsSettingsSay()
+std::optional<QString> WebService::ListenAsConfigured(const RelayConfig& config)
 {
-    const std::optional<ListenAddress> where = LoadWebListen();
-    return Listen(where, where ? LoadAllowList() : AllowList());
+    if (config.Web)
+        TellClientsAllowed(config.Allowed);
+    return Listen(config.Web, config.Web ? config.Allowed.list : AllowList());
 }
 
 QString WebService::Asked() const

@@ -2,6 +2,7 @@
 
 #include "net/AllowList.h"
 #include "net/ListenAddress.h"
+#include "relay/RelayConfig.h"
 #include "relay/RelayReport.h"
 #include "relay/RetryTimer.h"
 
@@ -32,8 +33,8 @@ public:
     // Where nothing can listen yet (the port busy, the address not yet on the machine) it is tried again
     // every RetryMs, and the port listened on until now stays until then: what went wrong is returned.
     std::optional<QString> Listen(const std::optional<ListenAddress>& where, const AllowList& allowed);
-    // Listens where [Web] says, for whom [Clients] says; nowhere without [Web].
-    std::optional<QString> ListenAsSettingsSay();
+    // Listens where the configuration's [Web] says, for whom its [Clients] says; nowhere without [Web].
+    std::optional<QString> ListenAsConfigured(const RelayConfig& config);
     // The port listened on; 0 when none.
     quint16 Port() const;
     // Where it was last asked to listen, as [Web] Listen writes it: "127.0.0.1:8530", or "(none)".

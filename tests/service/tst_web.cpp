@@ -98,11 +98,11 @@ private slots:
             QVERIFY2(!ParseListenAddress(QLatin1String(wrong)), wrong);
         // No [Web] group, no port; one written, that port.
         WebService web([] { return RelayReport(); });
-        web.ListenAsSettingsSay();
+        web.ListenAsConfigured(LoadRelaySettings({}).config);
         QCOMPARE(web.Port(), quint16(0));
         const quint16 port = FreePort();
         SettingsFile(QStringLiteral("Web")).Write(QStringLiteral("Listen"), QStringLiteral("127.0.0.1:%1").arg(port));
-        web.ListenAsSettingsSay();
+        web.ListenAsConfigured(LoadRelaySettings({}).config);
         QCOMPARE(web.Port(), port);
     }
 
