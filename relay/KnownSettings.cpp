@@ -21,6 +21,8 @@ const QMap<QString, QStringList>& Known()
           QStringLiteral("ServerPort"), QStringLiteral("After"), QStringLiteral("OwnClock")}},
         {QStringLiteral("Clients"), {QStringLiteral("Allow")}},
         {QStringLiteral("Web"), {QStringLiteral("Listen")}},
+        {QStringLiteral("NTP"),
+         {QStringLiteral("Socket"), QStringLiteral("TimeZone"), QStringLiteral("Authoritative")}},
         {QStringLiteral("Ports"), {}},
     };
     return known;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "relay/NtpSettings.h"
 #include "relay/SettingsLists.h"
 #include "relay/StandbyConfig.h"
 
@@ -27,4 +28,7 @@ struct RelayConfig
     std::optional<ListenAddress> Web;
     // What is wrong with [Standby], if anything: such a relay does not start.
     std::optional<QString> StandbyFault;
+    // [NTP]: where the line's time codes feed chrony; what is wrong with it, as with [Standby].
+    NtpConfig Ntp;
+    std::optional<QString> NtpFault;
 };

@@ -10,6 +10,7 @@
 #include "settings/SettingsFile.h"
 
 #include <QCoreApplication>
+#include <algorithm>
 #include <cerrno>
 
 RelayController::RelayController(RelayView* view, QObject* parent)
@@ -151,10 +152,24 @@ bool RelayController::SetListening(bool listen)
     // Only the mode is needed here; a box about a port entry would stop a shutdown.
     Config.RelayMode = View->ExchangeMode();
     Clients.SetListening(listen, Config.ServerPort, Config.Allowed, RestartAtLaunch);
-    // A server's values go to its clients.
-    if (listen)
+    // A server's values go to its clients, and to chrony where it is fed.
+    if (listen) {
         Outputs = {&Clients};
+        if (Feed)
+            Outputs.push_back(Feed.get());
+    }
     return true;
+}
+
+void RelayController::FeedNtp(bool on)
+{
+    Outputs.erase(std::remove(Outputs.begin(), Outputs.end(), Feed.get()), Outputs.end());
+    Feed.reset();
+    if (!on || !Config.Ntp.Present || Config.RelayMode != 1)
+        return;
+    Feed = std::make_unique<ChronyFeed>(
+        Config.Ntp, std::array<int, 2> {Config.InComSpeed.toInt(), Config.Standby.InComSpeed.toInt()});
+    Outputs.push_back(Feed.get());
 }
 
 void RelayController::RelayValue(const Sample& sample)
@@ -233,6 +248,8 @@ RelayReport RelayController::StatusReport() const
         if (!running)
             report.Peer->State = QStringLiteral("closed");
     }
+    if (Feed)
+        report.Feed = Feed->Report();
     if (running && Config.Standby.Present)
         report.Standby = Choice.Report(standby != nullptr ? standby->Report() : PlaceReport());
 

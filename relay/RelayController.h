@@ -1,5 +1,6 @@
 #pragma once
 
+#include "relay/ChronyFeed.h"
 #include "relay/ClockFormat.h"
 #include "relay/ClockServer.h"
 #include "relay/DisplayLine.h"
@@ -106,6 +107,8 @@ private:
     // One value goes out: six digits in server mode, a received text in client mode.
     void RelayValue(const Sample& sample);
     void OnSilence();
+    // chrony fed with the time codes of a server's lines, where [NTP] asks for it; or no longer.
+    void FeedNtp(bool on);
 
     RelayView* View;
     bool Ending = false;
@@ -119,6 +122,7 @@ private:
     DisplayLine Display;
     // Where values go, as the mode's start built them: the clients, or the display line.
     std::vector<ClockOutput*> Outputs;
+    std::unique_ptr<ChronyFeed> Feed;
     RelayHealth Health;
     LogGate Log;
     SilenceWatch Silence;

@@ -1,6 +1,7 @@
 #include "relay/RelayReport.h"
 
 #include <QJsonArray>
+#include <iterator>
 
 namespace {
 
@@ -60,7 +61,45 @@ Source RoleOf(const QString& name)
     return Source::Primary;
 }
 
+QJsonValue FeedJson(const std::optional<FeedReport>& feed)
+{
+    if (!feed)
+        return QJsonValue();
+    QJsonObject withheld;
+    for (size_t i = 0; i < WithheldCount; ++i)
+        withheld.insert(WithheldName(Withheld(i)), qint64(feed->Withheld[i]));
+    return QJsonObject {
+        {QStringLiteral("socket"), feed->Socket},
+        {QStringLiteral("sent"), qint64(feed->Sent)},
+        {QStringLiteral("withheld"), withheld},
+        {QStringLiteral("lastOffset"), feed->LastOffsetS ? QJsonValue(*feed->LastOffsetS) : QJsonValue()},
+        {QStringLiteral("lastError"), TextOrNull(feed->LastError)},
+    };
+}
+
+std::optional<FeedReport> FeedFrom(const QJsonValue& json)
+{
+    if (!json.isObject())
+        return std::nullopt;
+    FeedReport feed;
+    feed.Socket = json[QStringLiteral("socket")].toString();
+    feed.Sent = quint64(json[QStringLiteral("sent")].toInteger());
+    for (size_t i = 0; i < WithheldCount; ++i)
+        feed.Withheld[i] = quint64(json[QStringLiteral("withheld")][WithheldName(Withheld(i))].toInteger());
+    if (json[QStringLiteral("lastOffset")].isDouble())
+        feed.LastOffsetS = json[QStringLiteral("lastOffset")].toDouble();
+    feed.LastError = json[QStringLiteral("lastError")].toString();
+    return feed;
+}
+
 } // namespace
+
+QString WithheldName(Withheld why)
+{
+    static const char* const names[] = {"backlog", "no_time", "far", "unsent"};
+    static_assert(std::size(names) == WithheldCount, "one word for each reason");
+    return QLatin1String(names[size_t(why)]);
+}
 
 QString ModeName(bool server)
 {
@@ -100,6 +139,7 @@ QJsonObject ReportJson(const RelayReport& report)
         {QStringLiteral("clients"), clients},
         {QStringLiteral("server"), report.Peer ? QJsonValue(PlaceJson(*report.Peer)) : QJsonValue()},
         {QStringLiteral("standby"), standby},
+        {QStringLiteral("ntp"), FeedJson(report.Feed)},
         {QStringLiteral("since"), Time(report.Since)},
         {QStringLiteral("lastValue"), report.LastValue ? QJsonValue(report.LastValue->Text) : QJsonValue()},
         {QStringLiteral("lastValueAge"), report.LastValue ? QJsonValue(report.LastValue->AgeS) : QJsonValue()},
@@ -132,6 +172,7 @@ RelayReport ReportFrom(const QJsonObject& json)
         report.Standby = StandbyReport {PlaceFrom(standby.toObject()), standby[QStringLiteral("after")].toInt(),
                                         standby[QStringLiteral("ownClock")].toBool(),
                                         RoleOf(standby[QStringLiteral("inUse")].toString())};
+    report.Feed = FeedFrom(json[QStringLiteral("ntp")]);
     report.Since = TimeFrom(json[QStringLiteral("since")]);
     if (json[QStringLiteral("lastValue")].isString())
         report.LastValue = LastValueReport {json[QStringLiteral("lastValue")].toString(),

@@ -49,6 +49,34 @@ struct PlaceReport
     }
 };
 
+// Why a time code of the line in use gave chrony no sample.
+enum class Withheld
+{
+    // It waited behind others, so the moment it was read is not when it came.
+    Backlog,
+    // No time of day, or none in the zone on its date (the hour skipped in spring).
+    NoTime,
+    // More than two seconds from this computer's clock.
+    Far,
+    // The socket took none: chrony not there, no permission, its queue full.
+    Unsent,
+};
+constexpr size_t WithheldCount = size_t(Withheld::Unsent) + 1;
+
+// "backlog", "no_time", "far", "unsent": the report's words for each, written here alone.
+QString WithheldName(Withheld why);
+
+// The reference-clock feed of chrony: where it sends, what it sent and withheld, the last offset sent
+// and what the socket last said when it took nothing.
+struct FeedReport
+{
+    QString Socket;
+    quint64 Sent = 0;
+    std::array<quint64, WithheldCount> Withheld {};
+    std::optional<double> LastOffsetS;
+    QString LastError;
+};
+
 struct ClientReport
 {
     QString Address;
@@ -87,6 +115,7 @@ struct RelayReport
     // The server a client relays, in client mode.
     std::optional<PlaceReport> Peer;
     std::optional<StandbyReport> Standby;
+    std::optional<FeedReport> Feed;
     QDateTime Since;
     std::optional<LastValueReport> LastValue;
     int Faults = 0;

@@ -50,7 +50,9 @@ int RelayController::Start(const RelayConfig& config, bool restartAtLaunch)
                                       : SettingsFile::Named() ? "starts -"
                                                               : "restart at launch -")
                               << RunDescription(Config);
-    if (const std::optional<QString> fault = config.StandbyFault ? config.StandbyFault : StandbyClash(config)) {
+    if (const std::optional<QString> fault = config.StandbyFault ? config.StandbyFault
+            : config.NtpFault                                    ? config.NtpFault
+                                                                 : StandbyClash(config)) {
         MessageBox(*fault, QStringLiteral("Please ..."), MB_OK | MB_ICONEXCLAMATION);
         return RunFlag = 0;
     }
@@ -128,6 +130,7 @@ void RelayController::StopSources()
 
 int RelayController::StartServer()
 {
+    FeedNtp(true);
     SetListening(true);
     // The end of the program may have come while a box of the listener was open.
     if (Ending)
@@ -171,6 +174,7 @@ void RelayController::StopServer()
     SetClock(QStringLiteral("- -:- -:- -"));
     Health.Forget();
     SetListening(false);
+    FeedNtp(false);
 }
 
 void RelayController::StopClient()
@@ -258,6 +262,8 @@ QStringList ChangesTo(const RelayConfig& now, const RelayConfig& next, const QSt
     }
     if (next.Standby != now.Standby)
         changes.append(QStringLiteral("[Standby]"));
+    if (next.Ntp != now.Ntp)
+        changes.append(QStringLiteral("[NTP]"));
     const QString& name = server ? now.InComName : now.OutComName;
     if (name != (server ? next.InComName : next.OutComName) || !wayNext)
         return changes;
@@ -295,9 +301,13 @@ void RelayController::Reload(const RelayConfig& config, const QStringList& chang
     const bool portChanged = config.ServerPort != Config.ServerPort;
     const bool serverChanged = config.ServerName != Config.ServerName || config.ClientPort != Config.ClientPort;
     const bool standbyChanged = config.Standby != Config.Standby;
+    const bool feedChanged = config.Ntp != Config.Ntp || config.InComSpeed != Config.InComSpeed
+        || config.Standby.InComSpeed != Config.Standby.InComSpeed;
     Config = config;
     if (RunFlag == 0)
         return;
+    if (server && feedChanged)
+        FeedNtp(true);
     if (standbyChanged) {
         for (const Source spare : {Source::Standby, Source::OwnClock}) {
             if (Sources[size_t(spare)])

@@ -89,6 +89,11 @@ void LoadFileOnlySettings(RelayConfig& config)
     config.StandbyFault.reset();
     if (!standby.faults.isEmpty())
         config.StandbyFault = standby.faults.first();
+    const StoredNtp ntp = LoadNtpSettings(config.RelayMode);
+    config.Ntp = ntp.config;
+    config.NtpFault.reset();
+    if (!ntp.faults.isEmpty())
+        config.NtpFault = ntp.faults.first();
     config.Ports = LoadComDeviceMap();
     config.Allowed = ReadClientsAllowed();
     config.Web = LoadWebListen();

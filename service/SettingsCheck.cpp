@@ -2,6 +2,7 @@
 
 #include "net/PortHolder.h"
 #include "relay/KnownSettings.h"
+#include "relay/NtpSettings.h"
 #include "relay/RelayConfig.h"
 #include "relay/SettingFaults.h"
 #include "relay/SettingsLists.h"
@@ -16,6 +17,7 @@
 #include <cstdio>
 #include <sys/stat.h>
 #include <sysexits.h>
+#include <unistd.h>
 
 namespace {
 
@@ -101,6 +103,27 @@ void NoteLineDevice(const QString& name, QStringList& problems, QStringList& war
                             .arg(line, *hidden));
 }
 
+// chrony makes the socket when it starts, as root and writable by root alone: a relay that may not
+// write there feeds nothing, which is told before it runs.
+void NoteNtpSocket(const NtpConfig& ntp, QStringList& warnings)
+{
+    if (!ntp.Present)
+        return;
+    const QString socket = QStringLiteral("[NTP] Socket=%1").arg(ntp.Socket);
+    const QByteArray path = QFile::encodeName(ntp.Socket);
+    struct stat node = {};
+    if (::stat(path.constData(), &node) != 0)
+        warnings.append(QStringLiteral("%1 does not exist now: chrony makes it as it starts with "
+                                       "\"refclock SOCK %2\"; the relay feeds it once it is there")
+                            .arg(socket, ntp.Socket));
+    else if (!S_ISSOCK(node.st_mode))
+        warnings.append(QStringLiteral("%1 is no socket: name the path of chrony's refclock SOCK").arg(socket));
+    else if (::access(path.constData(), W_OK) != 0)
+        warnings.append(QStringLiteral("%1 cannot be written by this user: let the relay's user write it (see "
+                                       "\"Feed your NTP server\" in man Horaline)")
+                            .arg(socket));
+}
+
 QStringList Problems(const SettingsFile& file, QStringList& warnings)
 {
     QStringList problems;
@@ -125,6 +148,10 @@ QStringList Problems(const SettingsFile& file, QStringList& warnings)
     const StoredStandby standby = LoadStandbySettings(mode);
     config.Standby = standby.config;
     problems.append(standby.faults);
+    const StoredNtp ntp = LoadNtpSettings(mode);
+    problems.append(ntp.faults);
+    if (ntp.faults.isEmpty())
+        NoteNtpSocket(ntp.config, warnings);
     if (mode == 1) {
         problems.append(LineFaults(file, QStringLiteral("InComName"), QStringLiteral("InComSpeed")));
         NoteLineDevice(config.InComName, problems, warnings);

@@ -99,6 +99,22 @@ QString ReportText(const RelayReport& report)
                 .arg(spare->OwnClock ? QStringLiteral(", then this computer's clock") : QString()));
         add(QStringLiteral("in use"), RoleName(spare->InUse));
     }
+    if (const std::optional<FeedReport>& feed = report.Feed) {
+        QStringList withheld;
+        for (size_t i = 0; i < WithheldCount; ++i) {
+            if (feed->Withheld[i] != 0)
+                withheld.append(QStringLiteral("%1 %2").arg(feed->Withheld[i]).arg(WithheldName(Withheld(i))));
+        }
+        QString feedText = QStringLiteral("%1, %2 sample(s) sent, withheld: %3")
+                               .arg(feed->Socket)
+                               .arg(feed->Sent)
+                               .arg(withheld.isEmpty() ? QStringLiteral("none") : withheld.join(QStringLiteral(", ")));
+        if (feed->LastOffsetS)
+            feedText += QStringLiteral("; last offset %1 ms").arg(*feed->LastOffsetS * 1000, 0, 'f', 3);
+        if (!feed->LastError.isEmpty())
+            feedText += QStringLiteral("; not taken: ") + feed->LastError;
+        add(QStringLiteral("ntp feed"), feedText);
+    }
     add(QStringLiteral("status"), report.Status);
     add(QStringLiteral("faults"),
         report.Faults == 0 ? QStringLiteral("none since the start")

@@ -67,5 +67,19 @@ QByteArray MetricsText(const RelayReport& report)
     for (size_t i = 0; i < CounterCount; ++i)
         Add(text, counted[i], double(report.Counts[i]));
     Add(text, {"horaline_faults_total", "counter", "Faults met since the relay started."}, report.Faults);
+    if (const std::optional<FeedReport>& feed = report.Feed) {
+        Add(text, {"horaline_ntp_samples_total", "counter", "Samples sent to chrony's reference clock."},
+            double(feed->Sent));
+        QList<QPair<QByteArray, double>> withheld;
+        for (size_t i = 0; i < WithheldCount; ++i)
+            withheld.append({"{reason=" + Label(WithheldName(Withheld(i))) + '}', double(feed->Withheld[i])});
+        Add(text, {"horaline_ntp_samples_withheld_total", "counter", "Time codes that gave chrony no sample, by why."},
+            withheld);
+        if (feed->LastOffsetS)
+            Add(text,
+                {"horaline_ntp_last_offset_seconds", "gauge",
+                 "The time code's offset from this computer's clock in the last sample sent."},
+                *feed->LastOffsetS);
+    }
     return text;
 }

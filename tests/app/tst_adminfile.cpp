@@ -217,6 +217,15 @@ private slots:
         QVERIFY(WriteAll(path, "\xEF\xBB\xBF" + good));
         const auto [marked, markedSaid] = Ask({QStringLiteral("--check"), QStringLiteral("--settings"), path});
         QVERIFY2(marked == 0 && markedSaid.contains("the relay can run on it"), markedSaid.constData());
+        // chrony's socket: not there yet is waited for; a zone nobody knows is an error.
+        QVERIFY(WriteAll(path, good + "[NTP]\nSocket=/run/nowhere.sock\nTimeZone=Europe/Nowhere\n"));
+        const auto [zone, zoneSaid] = Ask({QStringLiteral("--check"), QStringLiteral("--settings"), path});
+        QVERIFY2(zone == 78 && zoneSaid.contains("TimeZone=Europe/Nowhere is no time zone"), zoneSaid.constData());
+        QVERIFY(WriteAll(path, good + "[NTP]\nSocket=/run/nowhere.sock\nTimeZone=Europe/Rome\n"));
+        const auto [ntp, ntpSaid] = Ask({QStringLiteral("--check"), QStringLiteral("--settings"), path});
+        QVERIFY2(ntp == 0 && ntpSaid.contains("warning: ")
+                     && ntpSaid.contains("Socket=/run/nowhere.sock does not exist"),
+                 ntpSaid.constData());
         QVERIFY(WriteAll(path, QByteArray(good).replace(line.SlavePath.toUtf8(), "/dev/serial/by-id/caf\xe9")));
         const auto [latin, latinSaid] = Ask({QStringLiteral("--check"), QStringLiteral("--settings"), path});
         QVERIFY2(latin == 78 && latinSaid.contains("[Ports] COM7 is not UTF-8 text"), latinSaid.constData());

@@ -207,7 +207,8 @@ private slots:
         QVERIFY(Fetch(busy.port, "GET", "/nothing").isEmpty());
     }
 
-    // A value 25 s old looks old, dimmed and with its age; dates read as --status writes them.
+    // A value 25 s old looks old, dimmed and with its age; dates read as --status writes them; the feed of
+    // chrony as --status tells it.
     void aStaleValueLooksOld()
     {
         if (!HasBrowser())
@@ -222,12 +223,18 @@ private slots:
             {QStringLiteral("lastValueAge"), 25.4},
             {QStringLiteral("status"), QStringLiteral("Error 5 reading COM3 !")},
             {QStringLiteral("faults"), 0},
+            {QStringLiteral("ntp"),
+             QJsonObject {{QStringLiteral("socket"), QStringLiteral("/run/chrony.horaline.sock")},
+                          {QStringLiteral("sent"), 3},
+                          {QStringLiteral("withheld"), QJsonObject {{QStringLiteral("far"), 2}}},
+                          {QStringLiteral("lastOffset"), 0.0012}}},
         });
         WebService web([&report] { return report; });
         web.Listen(ListenAddress {QHostAddress(QHostAddress::LocalHost), FreePort()}, AllowList());
         const QByteArray page = PageAsShown(web.Port());
         QVERIFY2(page.contains("<div id=\"clock\" class=\"stale\">12:00:26</div>") && page.contains(">25 s ago<")
-                     && page.contains("server, running since 2026-12-09 00:12:31"),
+                     && page.contains("server, running since 2026-12-09 00:12:31")
+                     && page.contains("3 sample(s) sent, withheld: 2 far; last offset 1.200 ms"),
                  page.constData());
     }
 

@@ -1,0 +1,108 @@
+#include "relay/ChronyFeed.h"
+
+#include "relay/RelayLog.h"
+
+#include <QFile>
+#include <cerrno>
+#include <cmath>
+#include <cstring>
+#include <sys/socket.h>
+#include <sys/time.h>
+#include <unistd.h>
+
+namespace {
+
+// chrony's struct sock_sample (refclock_sock.c), as its SOCK driver reads a datagram.
+struct SockSample
+{
+    timeval Time;
+    double Offset;
+    int Pulse;
+    int Leap;
+    int Padding;
+    int Magic;
+};
+static_assert(sizeof(SockSample) == 40, "chrony reads 40 bytes");
+constexpr int SockMagic = 0x534f434b;
+
+// So many codes in a row that agree make a far time code the truth where the settings say it is.
+constexpr int AuthoritativeRun = 10;
+
+} // namespace
+
+ChronyFeed::ChronyFeed(const NtpConfig& config, std::array<int, 2> speeds)
+    : Zone(config.TimeZone.isEmpty() ? QTimeZone::systemTimeZone() : QTimeZone(config.TimeZone.toUtf8()))
+    , Authoritative(config.Authoritative)
+    , Speeds(speeds)
+{
+    Figures.Socket = config.Socket;
+    Address.sun_family = AF_UNIX;
+    const QByteArray path = QFile::encodeName(config.Socket);
+    std::memcpy(Address.sun_path, path.constData(), std::min(size_t(path.size()), sizeof(Address.sun_path) - 1));
+    Descriptor = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    qCInfo(lcRelay).noquote() << "time codes of the line in use feed chrony at" << config.Socket;
+}
+
+ChronyFeed::~ChronyFeed()
+{
+    if (Descriptor >= 0)
+        ::close(Descriptor);
+}
+
+std::optional<QString> ChronyFeed::Put(const Sample& value, const ClockChars&, const QString&, bool running)
+{
+    if (!running || value.Kind != SourceKind::Line || value.Role == Source::OwnClock)
+        return std::nullopt;
+    if (!value.Last) {
+        Withhold(Withheld::Backlog);
+        return std::nullopt;
+    }
+    const std::optional<CodeInstant> instant
+        = value.Second ? std::optional<CodeInstant>(InstantOfCode(*value.Second, Zone, value.WallAt)) : std::nullopt;
+    if (!instant || instant->Result != CodeInstant::Kind::Found) {
+        Withhold(Withheld::NoTime);
+        return std::nullopt;
+    }
+    const double offsetS = std::chrono::duration<double>(instant->At - value.WallAt).count()
+        + FrameSeconds(Speeds[value.Role == Source::Standby ? 1 : 0]);
+    const int agreeing = Agreeing.Add(offsetS);
+    if (std::fabs(offsetS) > LargestOffsetS && !(Authoritative && agreeing >= AuthoritativeRun)) {
+        Withhold(Withheld::Far);
+        if (!FarSaidAtMs || value.AtMs - *FarSaidAtMs >= FarSaidMs) {
+            FarSaidAtMs = value.AtMs;
+            qCWarning(lcRelay).noquote() << QStringLiteral("chrony is not fed: %1 (%2 code(s) withheld so far)")
+                                                .arg(FarOffsetText(offsetS))
+                                                .arg(Figures.Withheld[size_t(Withheld::Far)]);
+        }
+        return std::nullopt;
+    }
+    Send(value.WallAt, offsetS);
+    return std::nullopt;
+}
+
+void ChronyFeed::Send(WallTime at, double offsetS)
+{
+    const auto sinceEpoch = std::chrono::duration_cast<std::chrono::microseconds>(at.time_since_epoch()).count();
+    SockSample sample {};
+    sample.Time.tv_sec = time_t(sinceEpoch / 1000000);
+    sample.Time.tv_usec = suseconds_t(sinceEpoch % 1000000);
+    sample.Offset = offsetS;
+    sample.Magic = SockMagic;
+    const ssize_t sent = Descriptor < 0 ? -1
+                                        : ::sendto(Descriptor, &sample, sizeof(sample), MSG_DONTWAIT | MSG_NOSIGNAL,
+                                                   reinterpret_cast<const sockaddr*>(&Address), sizeof(Address));
+    if (sent != ssize_t(sizeof(sample))) {
+        const QString error = QString::fromLocal8Bit(std::strerror(Descriptor < 0 ? EBADF : errno));
+        Withhold(Withheld::Unsent);
+        // Once until it changes: chrony may be away for hours.
+        if (error != Figures.LastError)
+            qCWarning(lcRelay).noquote() << QStringLiteral("chrony is not fed at %1: %2").arg(Figures.Socket, error);
+        Figures.LastError = error;
+        return;
+    }
+    if (!Figures.LastError.isEmpty())
+        qCInfo(lcRelay).noquote() << "chrony is fed again at" << Figures.Socket;
+    Figures.LastError.clear();
+    ++Figures.Sent;
+    Figures.LastOffsetS = offsetS;
+}

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+// [NTP]: the datagram socket where chrony's `refclock SOCK` waits for the time codes of the line in use,
+// the zone whose time of day the codes name (empty: this computer's), and whether the codes are sent even
+// when they are far from this computer's clock. Without the group nothing of it exists.
+struct NtpConfig
+{
+    bool Present = false;
+    QString Socket;
+    QString TimeZone;
+    bool Authoritative = false;
+
+    bool operator==(const NtpConfig& other) const
+    {
+        return Present == other.Present && Socket == other.Socket && TimeZone == other.TimeZone
+            && Authoritative == other.Authoritative;
+    }
+    bool operator!=(const NtpConfig& other) const { return !(*this == other); }
+};
+
+// [NTP] as the file holds it, or what is wrong with it: the key, its value and what to write instead.
+struct StoredNtp
+{
+    NtpConfig config;
+    QStringList faults;
+};
+
+StoredNtp LoadNtpSettings(int relayMode);

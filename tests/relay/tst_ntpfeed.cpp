@@ -1,0 +1,255 @@
+#include "relay/TimeCodeInstant.h"
+#include "service/WebMetrics.h"
+#include "support/RelayFixture.h"
+#include "support/TestMain.h"
+
+#include <QDateTime>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+namespace {
+
+using namespace std::chrono;
+
+WallTime Utc(const char* isoTime)
+{
+    return WallTime(milliseconds(QDateTime::fromString(QLatin1String(isoTime), Qt::ISODate).toMSecsSinceEpoch()));
+}
+
+// The instant a code names near a moment, as the ISO text of its UTC time; "none" where there is none.
+QString Instant(const char* code, const char* zone, const char* nearUtc)
+{
+    const CodeInstant instant = InstantOfCode(*SecondOfDay(code), QTimeZone(zone), Utc(nearUtc));
+    if (instant.Result != CodeInstant::Kind::Found)
+        return QStringLiteral("none");
+    return QDateTime::fromMSecsSinceEpoch(duration_cast<milliseconds>(instant.At.time_since_epoch()).count(), Qt::UTC)
+        .toString(Qt::ISODate);
+}
+
+// chrony's side of its SOCK reference clock: a datagram socket bound where [NTP] Socket names.
+struct RefclockSocket
+{
+    explicit RefclockSocket(const QString& path)
+    {
+        sockaddr_un address {};
+        address.sun_family = AF_UNIX;
+        qstrncpy(address.sun_path, QFile::encodeName(path).constData(), sizeof(address.sun_path));
+        Descriptor = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+        if (::bind(Descriptor, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) != 0)
+            qWarning("cannot bind %s", qPrintable(path));
+    }
+    ~RefclockSocket() { ::close(Descriptor); }
+
+    // The next datagram, if one comes within a second; the relay's events go on meanwhile.
+    QByteArray Next()
+    {
+        for (int i = 0; i < 20; ++i) {
+            QCoreApplication::processEvents();
+            pollfd waiting {Descriptor, POLLIN, 0};
+            if (::poll(&waiting, 1, 50) == 1) {
+                QByteArray datagram(64, '\0');
+                datagram.resize(::recv(Descriptor, datagram.data(), size_t(datagram.size()), 0));
+                return datagram;
+            }
+        }
+        return {};
+    }
+
+    int Descriptor = -1;
+};
+
+// The frame of a time code of this second in UTC, moved by the seconds given.
+QByteArray CodeOfNow(int secondsAhead = 0)
+{
+    return "\x02" + QDateTime::currentDateTimeUtc().addSecs(secondsAhead).toString(QStringLiteral("hhmmss")).toLatin1();
+}
+
+// chrony's struct sock_sample, as it reads one.
+struct SockSample
+{
+    timeval time;
+    double offset;
+    int pulse, leap, pad, magic;
+};
+
+SockSample Decoded(const QByteArray& datagram)
+{
+    SockSample sample {};
+    std::memcpy(&sample, datagram.constData(), std::min(sizeof(sample), size_t(datagram.size())));
+    return sample;
+}
+
+void WriteNtp(const QString& socket)
+{
+    SettingsFile ntp(QStringLiteral("NTP"));
+    ntp.Write(QStringLiteral("Socket"), socket);
+    ntp.Write(QStringLiteral("TimeZone"), QStringLiteral("UTC"));
+}
+
+} // namespace
+
+class TestNtpFeed : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init() { ForgetSettings(); }
+
+    // A code names a time of day: the date that puts it nearest this computer's clock, either reading
+    // of an hour that repeats, none in an hour that is skipped; and what it took to come down the line.
+    void codesBecomeInstants()
+    {
+        QCOMPARE(Instant("130000", "Europe/Rome", "2026-03-10T12:00:00.400Z"), QStringLiteral("2026-03-10T12:00:00Z"));
+        // Midnight both ways: the code a second past it is tomorrow's, the one a second before is yesterday's.
+        QCOMPARE(Instant("000001", "UTC", "2026-03-10T23:59:59Z"), QStringLiteral("2026-03-11T00:00:01Z"));
+        QCOMPARE(Instant("235959", "UTC", "2026-03-11T00:00:01Z"), QStringLiteral("2026-03-10T23:59:59Z"));
+        // 02:30 comes twice in Rome on 25 October 2026: at 00:30 and at 01:30 UTC.
+        QCOMPARE(Instant("023000", "Europe/Rome", "2026-10-25T00:30:01Z"), QStringLiteral("2026-10-25T00:30:00Z"));
+        QCOMPARE(Instant("023000", "Europe/Rome", "2026-10-25T01:30:01Z"), QStringLiteral("2026-10-25T01:30:00Z"));
+        // and never on 29 March 2026.
+        QCOMPARE(Instant("023000", "Europe/Rome", "2026-03-29T01:00:00Z"), QStringLiteral("none"));
+        QVERIFY(!SecondOfDay("235960"));
+
+        QCOMPARE(qRound(FrameSeconds(9600) * 1e5), 729);
+        QCOMPARE(qRound(FrameSeconds(38400) * 1e5), 182);
+        QCOMPARE(FrameSeconds(9600, 7, true, 2), 7.0 * 11 / 9600);
+
+        QCOMPARE(LargestOffsetS, 2.0);
+        QVERIFY(FarOffsetText(3601.3).endsWith(QLatin1String("time zone or summer time of the time code and of "
+                                                             "this computer differ")));
+        QVERIFY(FarOffsetText(-1800.5).contains(QLatin1String("1800.5 s behind")));
+        QVERIFY(!FarOffsetText(42.0).contains(QLatin1String("time zone")));
+
+        AgreementRun run;
+        for (int i = 0; i < 9; ++i)
+            run.Add(3600.0 + i * 0.002);
+        QCOMPARE(run.Add(3600.02), 10);
+        QCOMPARE(run.Add(3601.0), 1);
+    }
+
+    // Each code of the line in use is one sample at chrony's socket, stamped when it was read; a code far
+    // from this computer's clock or no time is withheld, a socket gone is said, and every view tells it.
+    void theLineFeedsChrony()
+    {
+        QTemporaryDir folder;
+        const QString path = folder.filePath(QStringLiteral("refclock.sock"));
+        auto chrony = std::make_unique<RefclockSocket>(path);
+        WriteNtp(path);
+        RelayUnderTest relay(1, 240, FreePort());
+        relay.Start();
+        QCOMPARE(relay.Controller.RunFlag, 1);
+
+        const qint64 before = QDateTime::currentMSecsSinceEpoch();
+        QVERIFY(relay.Line.Write(CodeOfNow()));
+        const QByteArray datagram = chrony->Next();
+        QCOMPARE(datagram.size(), 40);
+        const SockSample sample = Decoded(datagram);
+        QCOMPARE(sample.magic, 0x534f434b);
+        QCOMPARE(sample.pulse, 0);
+        QCOMPARE(sample.leap, 0);
+        const qint64 readAt = qint64(sample.time.tv_sec) * 1000 + sample.time.tv_usec / 1000;
+        QVERIFY(readAt >= before - 1 && readAt <= QDateTime::currentMSecsSinceEpoch());
+        // The code names the start of the second it was read in, and came 7.29 ms after it began.
+        QVERIFY2(sample.offset > -1.0 && sample.offset <= 0.0073, qPrintable(QString::number(sample.offset)));
+
+        // An hour off, no time, a code that waited: nothing goes, each counted, the hour said as a zone's.
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("time zone or summer time")));
+        const auto withheld = [&relay](Withheld why) {
+            return relay.Controller.StatusReport().Feed->Withheld[size_t(why)];
+        };
+        QVERIFY(relay.Line.Write(CodeOfNow(3600)));
+        QTRY_COMPARE(withheld(Withheld::Far), quint64(1));
+        QVERIFY(relay.Line.Write(QByteArray("\x02") + "256000"));
+        QTRY_COMPARE(withheld(Withheld::NoTime), quint64(1));
+        // Two codes read at once: the first waited behind the second.
+        QVERIFY(relay.Line.Write(CodeOfNow() + CodeOfNow()));
+        QTRY_COMPARE(withheld(Withheld::Backlog), quint64(1));
+        const QByteArray last = chrony->Next();
+        QCOMPARE(last.size(), 40);
+        QVERIFY(chrony->Next().isEmpty());
+
+        // chrony gone: what the socket says is told once, and nothing waits for it.
+        chrony.reset();
+        QFile::remove(path);
+        QTest::ignoreMessage(QtWarningMsg,
+                             QRegularExpression(QStringLiteral("^chrony is not fed at .*: No such file")));
+        QVERIFY(relay.Line.Write(CodeOfNow()));
+        QTRY_COMPARE(withheld(Withheld::Unsent), quint64(1));
+        QVERIFY(relay.Line.Write(CodeOfNow()));
+        QTRY_COMPARE(withheld(Withheld::Unsent), quint64(2));
+
+        const RelayReport report = relay.Controller.StatusReport();
+        QCOMPARE(report.Feed->Sent, quint64(2));
+        const QJsonObject json = ReportJson(report);
+        QCOMPARE(json[QStringLiteral("ntp")][QStringLiteral("socket")].toString(), path);
+        QCOMPARE(ReportJson(ReportFrom(json)), json);
+        const QByteArray metrics = MetricsText(report);
+        QVERIFY(metrics.contains("\nhoraline_ntp_samples_total 2\n"));
+        QVERIFY(metrics.contains("\nhoraline_ntp_samples_withheld_total{reason=\"far\"} 1\n"));
+        QVERIFY(metrics.contains(QByteArray("\nhoraline_ntp_last_offset_seconds ")
+                                 + QByteArray::number(Decoded(last).offset, 'g', 15)));
+    }
+
+    // A client's values may be this computer's own time come back: NTP is never fed from them.
+    void aClientFeedsNoChrony()
+    {
+        WriteNtp(QStringLiteral("/run/chrony.horaline.sock"));
+        RelayUnderTest relay(0, 241, FreePort());
+        relay.Start();
+        QCOMPARE(relay.Controller.RunFlag, 0);
+        QCOMPARE(relay.Boxes.Boxes.size(), 1);
+        QVERIFY(relay.Boxes.Boxes[0].text.contains(QLatin1String("NTP would be fed its own time")));
+    }
+
+    // chrony itself (it never sets the clock with -x, and listens on no NTP port) takes the samples.
+    void chronyTakesTheSamples()
+    {
+        const QString chronyd = QStandardPaths::findExecutable(QStringLiteral("chronyd"), {"/usr/sbin", "/sbin"});
+        if (chronyd.isEmpty() || ::geteuid() != 0)
+            QSKIP("chronyd is not installed here, or cannot run as this user");
+        QTemporaryDir folder;
+        QFile::setPermissions(folder.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        const QString path = folder.filePath(QStringLiteral("refclock.sock"));
+        const QString command = folder.filePath(QStringLiteral("chronyd.sock"));
+        QFile conf(folder.filePath(QStringLiteral("chrony.conf")));
+        QVERIFY(conf.open(QIODevice::WriteOnly));
+        conf.write(QStringLiteral("refclock SOCK %1 refid HORA poll 0\npidfile %2\nbindcmdaddress %3\ncmdport 0\n"
+                                  "port 0\n")
+                       .arg(path, folder.filePath(QStringLiteral("chronyd.pid")), command)
+                       .toUtf8());
+        conf.close();
+        QProcess daemon;
+        daemon.start(chronyd, {"-x", "-d", "-u", "root", "-f", conf.fileName()});
+        QVERIFY(daemon.waitForStarted());
+        QTRY_VERIFY(QFileInfo::exists(path));
+
+        WriteNtp(path);
+        RelayUnderTest relay(1, 242, FreePort());
+        relay.Start();
+        QString sources;
+        for (int i = 0; i < 8 && !sources.startsWith(QLatin1String("#,")); ++i) {
+            QVERIFY(relay.Line.Write(CodeOfNow()));
+            QTest::qWait(1000);
+            QProcess chronyc;
+            chronyc.start(QStringLiteral("chronyc"), {"-h", command, "-n", "-c", "sources"});
+            chronyc.waitForFinished();
+            sources = QString::fromUtf8(chronyc.readAllStandardOutput()).trimmed();
+            // Reach, an octal register of the last polls, is 0 until a sample is in.
+            if (sources.section(QLatin1Char(','), 5, 5) == QLatin1String("0"))
+                sources.clear();
+        }
+        daemon.terminate();
+        daemon.waitForFinished();
+        QVERIFY2(sources.startsWith(QLatin1String("#,")) && sources.section(QLatin1Char(','), 2, 2) == "HORA",
+                 qPrintable(sources));
+        QVERIFY(relay.Controller.StatusReport().Feed->Sent > 0);
+    }
+};
+
+HORALINE_GUILESS_TEST_MAIN(TestNtpFeed)
+#include "tst_ntpfeed.moc"
