@@ -9,8 +9,6 @@
 #include <array>
 #include <sys/un.h>
 
-class RelayHost;
-
 // chrony's SOCK reference clock, fed with the time codes of the line in use: for each code read as the
 // last thing on its line, one sample of the moment its last byte was read and how far the time it names
 // lies from it. A value of a server or of this computer's clock is never sent: NTP would hear its own

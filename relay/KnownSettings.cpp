@@ -21,6 +21,7 @@ const QMap<QString, QStringList>& Known()
           QStringLiteral("ServerPort"), QStringLiteral("After"), QStringLiteral("OwnClock")}},
         {QStringLiteral("Clients"), {QStringLiteral("Allow")}},
         {QStringLiteral("Web"), {QStringLiteral("Listen")}},
+        {QStringLiteral("Source"), {QStringLiteral("Primary"), QStringLiteral("MaxError")}},
         {QStringLiteral("NTP"),
          {QStringLiteral("Socket"), QStringLiteral("TimeZone"), QStringLiteral("Authoritative")}},
         {QStringLiteral("Ports"), {}},

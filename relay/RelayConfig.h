@@ -2,9 +2,11 @@
 
 #include "relay/NtpSettings.h"
 #include "relay/SettingsLists.h"
+#include "relay/SourceSettings.h"
 #include "relay/StandbyConfig.h"
 
 #include <QString>
+#include <QStringList>
 #include <optional>
 
 // What a relay runs on, as the operator set it: handed to the controller at start and its own from then on.
@@ -26,9 +28,10 @@ struct RelayConfig
     ClientsAllowed Allowed;
     // [Web] Listen as it stood then: where the web port listens; nowhere without it.
     std::optional<ListenAddress> Web;
-    // What is wrong with [Standby], if anything: such a relay does not start.
-    std::optional<QString> StandbyFault;
-    // [NTP]: where the line's time codes feed chrony; what is wrong with it, as with [Standby].
+    // [NTP]: where the line's time codes feed chrony.
     NtpConfig Ntp;
-    std::optional<QString> NtpFault;
+    // [Source]: whether this computer's clock is the primary, and when it counts as synchronised.
+    SourceConfig Source;
+    // What is wrong with [Standby], [NTP] or [Source], if anything: such a relay does not start.
+    QStringList FileFaults;
 };

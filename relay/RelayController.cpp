@@ -255,7 +255,13 @@ RelayReport RelayController::StatusReport() const
 
     const bool lineAway = server ? primary == nullptr || !primary->IsOpen() : !Display.Line.IsOpen();
     const bool networkAway = server ? Clients.ListeningFlag == 0 : primary == nullptr || !primary->IsOpen();
-    report.Health = Health.Health(running, lineAway || networkAway || Choice.InTrouble());
+    for (const std::unique_ptr<TimeSource>& source : Sources) {
+        if (source && source->Sync())
+            report.Clock = source->Sync();
+    }
+    // An unsynchronised clock still sends: it is told, as a spare in use is.
+    const bool clockOff = running && report.Clock && !report.Clock->Synchronised;
+    report.Health = Health.Health(running, lineAway || networkAway || Choice.InTrouble() || clockOff);
     Health.Fill(report, running);
     return report;
 }

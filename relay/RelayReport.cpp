@@ -140,6 +140,10 @@ QJsonObject ReportJson(const RelayReport& report)
         {QStringLiteral("server"), report.Peer ? QJsonValue(PlaceJson(*report.Peer)) : QJsonValue()},
         {QStringLiteral("standby"), standby},
         {QStringLiteral("ntp"), FeedJson(report.Feed)},
+        {QStringLiteral("clock"),
+         report.Clock ? QJsonValue(QJsonObject {{QStringLiteral("synchronised"), report.Clock->Synchronised},
+                                                {QStringLiteral("maxError"), report.Clock->MaxErrorS}})
+                      : QJsonValue()},
         {QStringLiteral("since"), Time(report.Since)},
         {QStringLiteral("lastValue"), report.LastValue ? QJsonValue(report.LastValue->Text) : QJsonValue()},
         {QStringLiteral("lastValueAge"), report.LastValue ? QJsonValue(report.LastValue->AgeS) : QJsonValue()},
@@ -173,6 +177,9 @@ RelayReport ReportFrom(const QJsonObject& json)
                                         standby[QStringLiteral("ownClock")].toBool(),
                                         RoleOf(standby[QStringLiteral("inUse")].toString())};
     report.Feed = FeedFrom(json[QStringLiteral("ntp")]);
+    if (const QJsonValue clock = json[QStringLiteral("clock")]; clock.isObject())
+        report.Clock = ClockReport {clock[QStringLiteral("synchronised")].toBool(),
+                                    clock[QStringLiteral("maxError")].toDouble()};
     report.Since = TimeFrom(json[QStringLiteral("since")]);
     if (json[QStringLiteral("lastValue")].isString())
         report.LastValue = LastValueReport {json[QStringLiteral("lastValue")].toString(),

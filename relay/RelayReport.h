@@ -77,6 +77,14 @@ struct FeedReport
     QString LastError;
 };
 
+// This computer's clock where a source sends it: whether the kernel counts it as synchronised, and
+// its maximum error.
+struct ClockReport
+{
+    bool Synchronised = false;
+    double MaxErrorS = 0;
+};
+
 struct ClientReport
 {
     QString Address;
@@ -116,6 +124,7 @@ struct RelayReport
     std::optional<PlaceReport> Peer;
     std::optional<StandbyReport> Standby;
     std::optional<FeedReport> Feed;
+    std::optional<ClockReport> Clock;
     QDateTime Since;
     std::optional<LastValueReport> LastValue;
     int Faults = 0;

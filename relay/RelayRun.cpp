@@ -50,9 +50,8 @@ int RelayController::Start(const RelayConfig& config, bool restartAtLaunch)
                                       : SettingsFile::Named() ? "starts -"
                                                               : "restart at launch -")
                               << RunDescription(Config);
-    if (const std::optional<QString> fault = config.StandbyFault ? config.StandbyFault
-            : config.NtpFault                                    ? config.NtpFault
-                                                                 : StandbyClash(config)) {
+    if (const std::optional<QString> fault
+        = !config.FileFaults.isEmpty() ? std::optional<QString>(config.FileFaults.first()) : StandbyClash(config)) {
         MessageBox(*fault, QStringLiteral("Please ..."), MB_OK | MB_ICONEXCLAMATION);
         return RunFlag = 0;
     }
@@ -90,17 +89,21 @@ void RelayController::StartSources()
         link->Configure(name, port);
         return link;
     };
+    const auto ownClock = [this, server] {
+        return std::make_unique<OwnClockSource>(
+            *this, *this, server ? QStringLiteral("hhmmss") : QStringLiteral("hh:mm:ss"), Config.Source.MaxErrorS);
+    };
     // At a reload the primary runs on and only the spares start afresh.
     const bool reload = Sources[size_t(Source::Primary)] != nullptr;
     if (!reload)
-        Sources[size_t(Source::Primary)] = server ? source(0, Config.InComName, Config.InComSpeed, 0)
-                                                  : source(0, Config.ServerName, QString(), Config.ClientPort);
+        Sources[size_t(Source::Primary)] = Config.Source.PrimaryClock ? ownClock()
+            : server ? source(0, Config.InComName, Config.InComSpeed, 0)
+                     : source(0, Config.ServerName, QString(), Config.ClientPort);
     const QString standbyName = server ? spare.InComName : spare.ServerName;
     if (spare.Present && !standbyName.isEmpty())
         Sources[size_t(Source::Standby)] = source(1, standbyName, spare.InComSpeed, spare.ServerPort);
     if (spare.Present && spare.OwnClock)
-        Sources[size_t(Source::OwnClock)]
-            = std::make_unique<OwnClockSource>(*this, server ? QStringLiteral("hhmmss") : QStringLiteral("hh:mm:ss"));
+        Sources[size_t(Source::OwnClock)] = ownClock();
     Choice.Restart(spare, Sources[size_t(Source::Primary)]->Name(), standbyName, server ? 0 : ClientGraceMs);
     // A primary that is away at a reload is not waited for as if it had just started.
     if (reload && !Sources[size_t(Source::Primary)]->IsOpen())
@@ -136,11 +139,15 @@ int RelayController::StartServer()
     if (Ending)
         return 0;
     StartSources();
-    if (OpenInputPort() == 0) {
+    if (Config.Source.PrimaryClock) {
+        Sources[size_t(Source::Primary)]->Start();
+        SetStatus(QLatin1String(StartedServerText));
+    } else if (OpenInputPort() == 0) {
         StopSources();
         return 0;
+    } else {
+        Reading.StartReader();
     }
-    Reading.StartReader();
     Clients.KeepListening();
     return 1;
 }
@@ -153,7 +160,7 @@ int RelayController::StartClient()
     }
     if (OpenOutputPort() == 0)
         return 0;
-    if (Display.Line.IsOpen())
+    if (Display.Line.IsOpen() && !Config.Source.PrimaryClock)
         SetStatus(QLatin1String(ConnectingText));
     StartSources();
     if (const std::optional<SourceFault> fault = Sources[size_t(Source::Primary)]->Open()) {
@@ -322,7 +329,8 @@ void RelayController::Reload(const RelayConfig& config, const QStringList& chang
             Clients.MoveTo(config.ServerPort);
     }
     std::unique_ptr<TimeSource>& primary = Sources[size_t(Source::Primary)];
-    if (!server && serverChanged) {
+    // This computer's clock as the primary has no server to change, nor a server an input line.
+    if (!server && serverChanged && !Config.Source.PrimaryClock) {
         // A server of another name or port is another source, sought afresh.
         Silence.Stop();
         primary->Stop();
@@ -331,6 +339,8 @@ void RelayController::Reload(const RelayConfig& config, const QStringList& chang
         primary = std::move(link);
         primary->Open();
     }
+    if (line == nullptr)
+        return;
     // A line being retried is tried next under its new name; an open one is reopened only if it changed.
     line->Configure(server ? config.InComName : config.OutComName, server ? config.InComSpeed : config.OutComSpeed,
                     config.Ports);

@@ -85,15 +85,13 @@ StoredRelay LoadRelaySettings(const StoredRelay& defaults)
 void LoadFileOnlySettings(RelayConfig& config)
 {
     const StoredStandby standby = LoadStandbySettings(config.RelayMode);
-    config.Standby = standby.config;
-    config.StandbyFault.reset();
-    if (!standby.faults.isEmpty())
-        config.StandbyFault = standby.faults.first();
     const StoredNtp ntp = LoadNtpSettings(config.RelayMode);
+    const StoredSource source = LoadSourceSettings(config.RelayMode);
+    config.Standby = standby.config;
     config.Ntp = ntp.config;
-    config.NtpFault.reset();
-    if (!ntp.faults.isEmpty())
-        config.NtpFault = ntp.faults.first();
+    config.Source = source.config;
+    config.FileFaults
+        = standby.faults + ntp.faults + source.faults + PrimaryClockClashes(source.config, standby.config, ntp.config);
     config.Ports = LoadComDeviceMap();
     config.Allowed = ReadClientsAllowed();
     config.Web = LoadWebListen();

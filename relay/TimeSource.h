@@ -70,6 +70,8 @@ public:
     virtual int RetryTimerId() const { return 0; }
     // Where it is now, for the status query: the device or the port, its state and what is wrong.
     virtual PlaceReport Report() const = 0;
+    // Whether this computer's clock behind it is synchronised, for the one source that is that clock.
+    virtual std::optional<ClockReport> Sync() const { return std::nullopt; }
     // The source that this socket belongs to handles what it reports; none by default.
     virtual LinkOwner* LinkOf(const CLinkSocket*) { return nullptr; }
 

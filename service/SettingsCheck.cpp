@@ -6,6 +6,7 @@
 #include "relay/RelayConfig.h"
 #include "relay/SettingFaults.h"
 #include "relay/SettingsLists.h"
+#include "relay/SourceSettings.h"
 #include "relay/StandbySettings.h"
 #include "serial/DeviceHolder.h"
 #include "settings/SettingsFile.h"
@@ -150,11 +151,18 @@ QStringList Problems(const SettingsFile& file, QStringList& warnings)
     problems.append(standby.faults);
     const StoredNtp ntp = LoadNtpSettings(mode);
     problems.append(ntp.faults);
+    const StoredSource source = LoadSourceSettings(mode);
+    problems.append(source.faults);
+    problems.append(PrimaryClockClashes(source.config, standby.config, ntp.config));
     if (ntp.faults.isEmpty())
         NoteNtpSocket(ntp.config, warnings);
+    // This computer's clock as the primary needs no input line, nor a server to ask.
+    const bool primaryClock = source.config.PrimaryClock;
     if (mode == 1) {
-        problems.append(LineFaults(file, QStringLiteral("InComName"), QStringLiteral("InComSpeed")));
-        NoteLineDevice(config.InComName, problems, warnings);
+        if (!primaryClock) {
+            problems.append(LineFaults(file, QStringLiteral("InComName"), QStringLiteral("InComSpeed")));
+            NoteLineDevice(config.InComName, problems, warnings);
+        }
         if (standby.config.Present && !standby.config.InComName.isEmpty())
             NoteLineDevice(standby.config.InComName, problems, warnings);
         if (const std::optional<qint64> holder = PortHolder(quint16(config.ClientPort));
@@ -165,7 +173,7 @@ QStringList Problems(const SettingsFile& file, QStringList& warnings)
                     .arg(config.ClientPort)
                     .arg(*holder != 0 ? DescribeProcess(*holder) : QStringLiteral("another user's program")));
     } else {
-        if (file.Contains(QStringLiteral("ServerName")) && config.ServerName.isEmpty())
+        if (!primaryClock && file.Contains(QStringLiteral("ServerName")) && config.ServerName.isEmpty())
             problems.append(QStringLiteral("[Settaggi] ServerName is empty: write the server's name or address, e.g. "
                                            "ServerName=clock-server"));
         problems.append(LineFaults(file, QStringLiteral("OutComName"), QStringLiteral("OutComSpeed")));

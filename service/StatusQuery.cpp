@@ -64,8 +64,10 @@ QString ReportText(const RelayReport& report)
     add(QStringLiteral("mode"),
         report.Running ? QStringLiteral("%1, running since %2").arg(mode, LocalTime(report.Since))
                        : QStringLiteral("%1, stopped").arg(mode));
-    QString lineText = QStringLiteral("%1 = %2 at %3, %4")
-                           .arg(report.Line.Name, report.Line.Device, report.Line.Speed, report.Line.State);
+    QString lineText = report.Line.Kind == SourceKind::Clock
+        ? QStringLiteral("%1, %2").arg(report.Line.Name, report.Line.State)
+        : QStringLiteral("%1 = %2 at %3, %4")
+              .arg(report.Line.Name, report.Line.Device, report.Line.Speed, report.Line.State);
     if (!report.Line.Fault.isEmpty())
         lineText += QStringLiteral(": ") + report.Line.Fault;
     add(QStringLiteral("line"), lineText);
@@ -79,6 +81,8 @@ QString ReportText(const RelayReport& report)
         add(QStringLiteral("clients"), QString::number(report.Clients.size()));
         for (const ClientReport& client : report.Clients)
             lines.append(QStringLiteral("  %1 since %2").arg(client.Address, LocalTime(client.Since)));
+    } else if (report.Peer && report.Peer->Kind == SourceKind::Clock) {
+        add(QStringLiteral("source"), QStringLiteral("%1, %2").arg(report.Peer->Name, report.Peer->State));
     } else if (report.Peer) {
         QString peerText
             = QStringLiteral("%1 port %2, %3").arg(report.Peer->Name).arg(report.Peer->Port).arg(report.Peer->State);
@@ -99,6 +103,11 @@ QString ReportText(const RelayReport& report)
                 .arg(spare->OwnClock ? QStringLiteral(", then this computer's clock") : QString()));
         add(QStringLiteral("in use"), RoleName(spare->InUse));
     }
+    if (report.Clock)
+        add(QStringLiteral("clock"),
+            QStringLiteral("%1, maximum error %2 s")
+                .arg(report.Clock->Synchronised ? QStringLiteral("synchronised") : QStringLiteral("not synchronised"))
+                .arg(report.Clock->MaxErrorS, 0, 'g', 3));
     if (const std::optional<FeedReport>& feed = report.Feed) {
         QStringList withheld;
         for (size_t i = 0; i < WithheldCount; ++i) {

@@ -81,5 +81,13 @@ QByteArray MetricsText(const RelayReport& report)
                  "The time code's offset from this computer's clock in the last sample sent."},
                 *feed->LastOffsetS);
     }
+    if (report.Clock) {
+        Add(text,
+            {"horaline_clock_synchronised", "gauge",
+             "1 while the kernel counts this computer's clock, which a source sends, as synchronised."},
+            report.Clock->Synchronised ? 1 : 0);
+        Add(text, {"horaline_clock_max_error_seconds", "gauge", "The kernel's maximum error of this computer's clock."},
+            report.Clock->MaxErrorS);
+    }
     return text;
 }

@@ -165,6 +165,8 @@ private slots:
             SettingsFile spare(QStringLiteral("Standby"));
             spare.Write(QStringLiteral("OwnClock"), 1);
             spare.Write(QStringLiteral("After"), 60);
+            // Synchronised or not, this machine's clock counts as synchronised here.
+            SettingsFile(QStringLiteral("Source")).Write(QStringLiteral("MaxError"), 60);
         }
         const quint16 port = StartServerWithDisplay(line, program, peer);
         QVERIFY(line.Write("\x02"

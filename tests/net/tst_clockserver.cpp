@@ -1,3 +1,4 @@
+#include "relay/ClockSync.h"
 #include "support/RelayFixture.h"
 #include "support/TestMain.h"
 
@@ -343,6 +344,8 @@ private slots:
     {
         PtyPair spare;
         spare.MapTo(231);
+        // This machine's clock, whatever the kernel says of it, is synchronised here.
+        ReadClockSyncWith([] { return ClockSync {0.001}; });
         {
             SettingsFile standby(QStringLiteral("Standby"));
             standby.Write(QStringLiteral("InComName"), QStringLiteral("COM231"));

@@ -1,3 +1,4 @@
+#include "relay/ClockSync.h"
 #include "relay/TimeCodeInstant.h"
 #include "service/WebMetrics.h"
 #include "support/RelayFixture.h"
@@ -93,12 +94,13 @@ void WriteNtp(const QString& socket)
 
 } // namespace
 
-class TestNtpFeed : public QObject
+class TestNtp : public QObject
 {
     Q_OBJECT
 
 private slots:
     void init() { ForgetSettings(); }
+    void cleanup() { ReadClockSyncWith({}); }
 
     // A code names a time of day: the date that puts it nearest this computer's clock, either reading
     // of an hour that repeats, none in an hour that is skipped; and what it took to come down the line.
@@ -206,6 +208,56 @@ private slots:
         QVERIFY(relay.Boxes.Boxes[0].text.contains(QLatin1String("NTP would be fed its own time")));
     }
 
+    // This computer's clock as the primary: each second once to a server's clients, with no input line, and
+    // to a client's display line, with no server; whether the kernel keeps it is told at each change and
+    // makes the relay degraded, never silent; a standby beside it is refused.
+    void thisComputersClockDrivesDisplays()
+    {
+        double maxErrorS = 0.004;
+        ReadClockSyncWith([&maxErrorS] { return ClockSync {maxErrorS}; });
+        SettingsFile(QStringLiteral("Source")).Write(QStringLiteral("Primary"), QStringLiteral("clock"));
+        // Its line names no device: it would fail to open, were it opened.
+        RelayUnderTest server(1, 243, FreePort(), 0, QStringLiteral("/dev/nonexistent-line"));
+        server.Start();
+        QCOMPARE(server.Controller.RunFlag, 1);
+        QTcpSocket display;
+        display.connectToHost(QHostAddress::LocalHost, server.Port);
+        const QByteArray two = ReadUntil(display, 16, 3000);
+        QCOMPARE(two.size(), 16);
+        QVERIFY2(InOrder({two.left(8), two.mid(8)}), two.constData());
+        QVERIFY(qAbs(*SecondOfDay(two.mid(8)) - QTime::currentTime().msecsSinceStartOfDay() / 1000) <= 1);
+        QCOMPARE(server.Controller.StatusReport().Health, HealthState::Relaying);
+
+        maxErrorS = 16;
+        QTest::ignoreMessage(QtWarningMsg, "this computer's clock is not synchronised (maximum error 16 s)");
+        QTRY_COMPARE(server.Status(), QStringLiteral("this computer's clock is not synchronised (maximum error 16 s)"));
+        const RelayReport off = server.Controller.StatusReport();
+        QVERIFY(off.Clock && !off.Clock->Synchronised && off.Clock->MaxErrorS == 16);
+        QCOMPARE(off.Health, HealthState::Degraded);
+        QCOMPARE(off.Faults, 1);
+        QCOMPARE(ReadUntil(display, 8, 1500).size(), 8);
+        maxErrorS = 0.004;
+        QTRY_COMPARE(server.Status(),
+                     QStringLiteral("this computer's clock is synchronised again (maximum error 0.004 s)"));
+        QVERIFY(MetricsText(server.Controller.StatusReport()).contains("\nhoraline_clock_synchronised 1\n"));
+        server.Start();
+
+        RelayUnderTest client(0, 244, FreePort());
+        client.Start();
+        QCOMPARE(client.Controller.RunFlag, 1);
+        // Its server is nowhere: its display runs on this computer's clock alone.
+        const QByteArray frame = client.Line.Read(10, 3000);
+        QVERIFY2(frame.size() == 10 && frame[0] == '\x02' && frame[7] == '\x03' && SecondOfDay(frame.mid(1, 6)),
+                 frame.toHex().constData());
+        client.Start();
+
+        SettingsFile(QStringLiteral("Standby")).Write(QStringLiteral("OwnClock"), 1);
+        RelayUnderTest spare(1, 245, FreePort());
+        spare.Start();
+        QCOMPARE(spare.Controller.RunFlag, 0);
+        QVERIFY(spare.Boxes.Texts().join(' ').contains(QLatin1String("a standby would stand in for nothing")));
+    }
+
     // chrony itself (it never sets the clock with -x, and listens on no NTP port) takes the samples.
     void chronyTakesTheSamples()
     {
@@ -251,5 +303,5 @@ private slots:
     }
 };
 
-HORALINE_GUILESS_TEST_MAIN(TestNtpFeed)
-#include "tst_ntpfeed.moc"
+HORALINE_GUILESS_TEST_MAIN(TestNtp)
+#include "tst_ntp.moc"
