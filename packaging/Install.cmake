@@ -22,6 +22,9 @@ install(FILES packaging/horaline.service DESTINATION lib/systemd/user COMPONENT 
 install(FILES packaging/horaline@.service DESTINATION lib/systemd/system COMPONENT relay)
 # /etc whatever the prefix: the system unit reads its settings there.
 install(FILES packaging/example.ini DESTINATION /etc/horaline COMPONENT relay)
+# The drop-in that lets the relay feed chrony, for an admin to copy where systemd reads it.
+install(FILES packaging/chrony-horaline.conf DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/horaline-relay/examples
+    COMPONENT relay)
 
 # The window.
 install(TARGETS Horaline horaline-timecode RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT window)
