@@ -63,8 +63,10 @@ std::optional<QString> ChronyFeed::Put(const Sample& value, const ClockChars&, c
         Withhold(Withheld::NoTime);
         return std::nullopt;
     }
-    const double offsetS = std::chrono::duration<double>(instant->At - value.WallAt).count()
-        + FrameSeconds(Speeds[value.Role == Source::Standby ? 1 : 0]);
+    // A line's speed was checked before it opened; none at all adds no time.
+    const int speed = Speeds[value.Role == Source::Standby ? 1 : 0];
+    const double offsetS
+        = std::chrono::duration<double>(instant->At - value.WallAt).count() + (speed > 0 ? FrameSeconds(speed) : 0);
     const int agreeing = Agreeing.Add(offsetS);
     if (std::fabs(offsetS) > LargestOffsetS && !(Authoritative && agreeing >= AuthoritativeRun)) {
         Withhold(Withheld::Far);
