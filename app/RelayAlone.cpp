@@ -84,12 +84,13 @@ int RunRelayAlone()
                                       << QLatin1String(LoadString(IDS_SOCKETS_INIT_FAILED));
         return 1;
     }
-    if (!TellCheck(CheckSettings()))
+    const LoadedSettings settings = LoadSettings();
+    if (!TellCheck(settings.check))
         return EX_CONFIG;
     qCInfo(lcRelay).noquote() << QCoreApplication::applicationName() << QStringLiteral(HORALINE_VERSION)
                               << "starts without a window, on the settings" << SettingsFile::Path();
     // The settings passed their check: a relay is to run, on what they say.
-    const int status = RunRelay(LoadRelaySettings({}), instance);
+    const int status = RunRelay(settings.stored, instance);
     qCInfo(lcRelay) << "ended";
     return status;
 }

@@ -2,11 +2,10 @@
 
 #include "net/PortHolder.h"
 #include "relay/KnownSettings.h"
-#include "relay/NtpSettings.h"
 #include "relay/RelayConfig.h"
+#include "relay/RelaySettings.h"
 #include "relay/SettingFaults.h"
 #include "relay/SettingsLists.h"
-#include "relay/SourceSettings.h"
 #include "relay/StandbySettings.h"
 #include "serial/DeviceHolder.h"
 #include "settings/SettingsFile.h"
@@ -146,25 +145,21 @@ QStringList Problems(const SettingsFile& file, QStringList& warnings)
     config.InComName = file.ReadText(QStringLiteral("InComName")).trimmed();
     config.ServerName = file.ReadText(QStringLiteral("ServerName")).trimmed();
     config.ClientPort = file.ReadInt(QStringLiteral("ServerPort"), config.ClientPort);
-    const StoredStandby standby = LoadStandbySettings(mode);
-    config.Standby = standby.config;
-    problems.append(standby.faults);
-    const StoredNtp ntp = LoadNtpSettings(mode);
-    problems.append(ntp.faults);
-    const StoredSource source = LoadSourceSettings(mode);
-    problems.append(source.faults);
-    problems.append(PrimaryClockClashes(source.config, standby.config, ntp.config));
-    if (ntp.faults.isEmpty())
-        NoteNtpSocket(ntp.config, warnings);
+    // The groups only the file holds, read as a relay reads them at its start and at each reload.
+    LoadFileOnlySettings(config);
+    const StandbyConfig& standby = config.Standby;
+    problems.append(config.FileFaults);
+    if (config.FileFaults.isEmpty())
+        NoteNtpSocket(config.Ntp, warnings);
     // This computer's clock as the primary needs no input line, nor a server to ask.
-    const bool primaryClock = source.config.PrimaryClock;
+    const bool primaryClock = config.Source.PrimaryClock;
     if (mode == 1) {
         if (!primaryClock) {
             problems.append(LineFaults(file, QStringLiteral("InComName"), QStringLiteral("InComSpeed")));
             NoteLineDevice(config.InComName, problems, warnings);
         }
-        if (standby.config.Present && !standby.config.InComName.isEmpty())
-            NoteLineDevice(standby.config.InComName, problems, warnings);
+        if (standby.Present && !standby.InComName.isEmpty())
+            NoteLineDevice(standby.InComName, problems, warnings);
         if (const std::optional<qint64> holder = PortHolder(quint16(config.ClientPort));
             holder && !PortSettingFault(file, QStringLiteral("ServerPort")) && !RunsOnThisFile(*holder))
             warnings.append(
@@ -182,13 +177,12 @@ QStringList Problems(const SettingsFile& file, QStringList& warnings)
     problems.append(PathsNotUtf8());
     if (const std::optional<QString> web = WebListenFault())
         problems.append(*web);
-    else if (const std::optional<ListenAddress> web = LoadWebListen();
-             web && mode == 1 && web->port == config.ClientPort)
+    else if (const std::optional<ListenAddress>& web = config.Web; web && mode == 1 && web->port == config.ClientPort)
         problems.append(QStringLiteral("[Web] Listen=%1 takes the clock port, ServerPort=%2, that displays connect to: "
                                        "give the web port a port of its own, e.g. Listen=127.0.0.1:8530")
                             .arg(SettingsFile(QStringLiteral("Web")).ReadText(QStringLiteral("Listen")))
                             .arg(config.ClientPort));
-    if (standby.faults.isEmpty()) {
+    if (config.FileFaults.isEmpty()) {
         if (const std::optional<QString> clash = StandbyClash(config))
             problems.append(*clash);
     }
@@ -248,6 +242,14 @@ SettingsCheck CheckSettings()
     if (const std::optional<QString> absent = WebAddressAbsent())
         check.warnings.append(QStringLiteral("%1: %2").arg(path, *absent));
     return check;
+}
+
+LoadedSettings LoadSettings()
+{
+    LoadedSettings loaded {CheckSettings(), {}};
+    if (loaded.check.problems.isEmpty())
+        loaded.stored = LoadRelaySettings({});
+    return loaded;
 }
 
 int PrintSettingsCheck()

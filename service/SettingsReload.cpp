@@ -35,15 +35,16 @@ void ReadSettingsAgain(RelayController& relay, UnattendedView& view, ServiceNoti
         manager.Ready();
         manager.Status(refused);
     };
-    if (const SettingsCheck check = CheckSettings(); !TellCheck(check))
-        return refuse(QStringLiteral("%1 problem(s), see the log").arg(check.problems.size()));
+    const LoadedSettings settings = LoadSettings();
+    if (!TellCheck(settings.check))
+        return refuse(QStringLiteral("%1 problem(s), see the log").arg(settings.check.problems.size()));
     // The path may lead to another file now: this relay is that file's, unless another runs on it.
     if (!instance.Follow())
         return refuse(QStringLiteral("%1 is now a file Horaline pid %2 runs on")
                           .arg(SettingsFile::Path())
                           .arg(instance.OtherPid()));
     queries.Listen(instance.SocketPaths());
-    const RelayConfig config = LoadRelaySettings({}).config;
+    const RelayConfig& config = settings.stored.config;
     const QString webBefore = web.Asked();
     // The web port is a part the rest of the settings does not wait for: it follows once it can.
     if (const std::optional<QString> trouble = web.ListenAsConfigured(config)) {

@@ -217,6 +217,12 @@ private slots:
         QVERIFY(WriteAll(path, "\xEF\xBB\xBF" + good));
         const auto [marked, markedSaid] = Ask({QStringLiteral("--check"), QStringLiteral("--settings"), path});
         QVERIFY2(marked == 0 && markedSaid.contains("the relay can run on it"), markedSaid.constData());
+        // A standby that [Ports] makes the primary's own device, as the relay's start would refuse it.
+        QVERIFY(WriteAll(path,
+                         good + "COM8=" + line.SlavePath.toUtf8() + "\n[Standby]\nInComName=COM8\nInComSpeed=9600\n"));
+        const auto [clash, clashSaid] = Ask({QStringLiteral("--check"), QStringLiteral("--settings"), path});
+        QVERIFY2(clash == 78 && clashSaid.contains("InComName=COM8 is the primary's own line COM7"),
+                 clashSaid.constData());
         // chrony's socket: not there yet is waited for; a zone nobody knows is an error.
         QVERIFY(WriteAll(path, good + "[NTP]\nSocket=/run/nowhere.sock\nTimeZone=Europe/Nowhere\n"));
         const auto [zone, zoneSaid] = Ask({QStringLiteral("--check"), QStringLiteral("--settings"), path});
