@@ -197,6 +197,26 @@ private slots:
                                  + QByteArray::number(Decoded(last).offset, 'g', 15)));
     }
 
+    // Where the master clock is the only truth, a code an hour off is sent once ten in a row agree.
+    void anAuthoritativeClockIsFedOnceItAgrees()
+    {
+        QTemporaryDir folder;
+        const QString path = folder.filePath(QStringLiteral("refclock.sock"));
+        RefclockSocket chrony(path);
+        WriteNtp(path);
+        SettingsFile(QStringLiteral("NTP")).Write(QStringLiteral("Authoritative"), 1);
+        RelayUnderTest relay(1, 246, FreePort());
+        relay.Start();
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("time zone or summer time")));
+        for (quint64 i = 1; i < 10; ++i) {
+            QVERIFY(relay.Line.Write(CodeOfNow(3600)));
+            QTRY_COMPARE(relay.Controller.StatusReport().Feed->Withheld[size_t(Withheld::Far)], i);
+        }
+        QVERIFY(relay.Line.Write(CodeOfNow(3600)));
+        const SockSample sample = Decoded(chrony.Next());
+        QVERIFY2(sample.offset > 3599 && sample.offset < 3600.01, qPrintable(QString::number(sample.offset)));
+    }
+
     // A client's values may be this computer's own time come back: NTP is never fed from them.
     void aClientFeedsNoChrony()
     {
