@@ -140,8 +140,9 @@ int RelayController::StartServer()
         return 0;
     StartSources();
     if (Config.Source.PrimaryClock) {
-        Sources[size_t(Source::Primary)]->Start();
+        // Said first: the clock's start may have something to say after it.
         SetStatus(QLatin1String(StartedServerText));
+        Sources[size_t(Source::Primary)]->Start();
     } else if (OpenInputPort() == 0) {
         StopSources();
         return 0;
