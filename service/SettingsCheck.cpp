@@ -119,8 +119,9 @@ void NoteNtpSocket(const NtpConfig& ntp, QStringList& warnings)
     else if (!S_ISSOCK(node.st_mode))
         warnings.append(QStringLiteral("%1 is no socket: name the path of chrony's refclock SOCK").arg(socket));
     else if (::access(path.constData(), W_OK) != 0)
-        warnings.append(QStringLiteral("%1 cannot be written by this user: let the relay's user write it (see "
-                                       "\"Feed your NTP server\" in man Horaline)")
+        warnings.append(QStringLiteral("%1 cannot be written by this user: chrony's drop-in among the relay's "
+                                       "examples, chrony-horaline.conf, lets the group horaline write it (README.md, "
+                                       "\"Feed your NTP server\")")
                             .arg(socket));
 }
 
