@@ -157,7 +157,8 @@ private slots:
         const qint64 readAt = qint64(sample.time.tv_sec) * 1000 + sample.time.tv_usec / 1000;
         QVERIFY(readAt >= before - 1 && readAt <= QDateTime::currentMSecsSinceEpoch());
         // The code names the start of the second it was read in, and came 7.29 ms after it began.
-        QVERIFY2(sample.offset > -1.0 && sample.offset <= 0.0073, qPrintable(QString::number(sample.offset)));
+        // A read that comes late, past the second's end, makes it at most that much more negative.
+        QVERIFY2(sample.offset > -1.5 && sample.offset <= 0.0073, qPrintable(QString::number(sample.offset)));
 
         // An hour off, no time, a code that waited: nothing goes, each counted, the hour said as a zone's.
         QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("time zone or summer time")));
@@ -208,13 +209,16 @@ private slots:
         RelayUnderTest relay(1, 246, FreePort());
         relay.Start();
         QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("time zone or summer time")));
+        // One code over and over: codes of now, written at whatever moment of their second, would not agree.
+        const QByteArray code = CodeOfNow(3600);
         for (quint64 i = 1; i < 10; ++i) {
-            QVERIFY(relay.Line.Write(CodeOfNow(3600)));
+            QVERIFY(relay.Line.Write(code));
             QTRY_COMPARE(relay.Controller.StatusReport().Feed->Withheld[size_t(Withheld::Far)], i);
         }
-        QVERIFY(relay.Line.Write(CodeOfNow(3600)));
+        QVERIFY(relay.Line.Write(code));
         const SockSample sample = Decoded(chrony.Next());
-        QVERIFY2(sample.offset > 3599 && sample.offset < 3600.01, qPrintable(QString::number(sample.offset)));
+        // An hour ahead, less the part of its second gone and the time the ten writes took.
+        QVERIFY2(sample.offset > 3590 && sample.offset < 3600.01, qPrintable(QString::number(sample.offset)));
     }
 
     // A client's values may be this computer's own time come back: NTP is never fed from them.
@@ -247,7 +251,9 @@ private slots:
         const QByteArray two = ReadUntil(display, 16, 3000);
         QCOMPARE(two.size(), 16);
         QVERIFY2(InOrder({two.left(8), two.mid(8)}), two.constData());
-        QVERIFY(qAbs(*SecondOfDay(two.mid(8)) - QTime::currentTime().msecsSinceStartOfDay() / 1000) <= 1);
+        const int behind
+            = (QTime::currentTime().msecsSinceStartOfDay() / 1000 - *SecondOfDay(two.mid(8)) + 86400) % 86400;
+        QVERIFY2(behind <= 1, two.constData());
         const RelayReport off = server.Controller.StatusReport();
         QVERIFY(off.Clock && !off.Clock->Synchronised && off.Clock->MaxErrorS == 16);
         QCOMPARE(off.Health, HealthState::Degraded);
