@@ -5,7 +5,7 @@
 #include "app/TerminationSignals.h"
 #include "net/CLinkSocket.h"
 #include "relay/RelayLog.h"
-#include "relay/RelaySettings.h"
+#include "relay/SettingsLists.h"
 #include "relay/Strings.h"
 #include "service/SingleInstance.h"
 #include "service/StatusQuery.h"
@@ -91,9 +91,11 @@ void CRelayApp::RunWindow(const QStringList& statusSockets)
             return true;
         });
     WebService web([&dialog] { return dialog.Relay().StatusReport(); });
-    RelayConfig fileOnly;
-    LoadFileOnlySettings(fileOnly);
-    web.ListenAsConfigured(fileOnly);
+    // The web port needs [Web] and [Clients] alone, whatever mode the window starts in.
+    RelayConfig webOnly;
+    webOnly.Web = LoadWebListen();
+    webOnly.Allowed = ReadClientsAllowed();
+    web.ListenAsConfigured(webOnly);
     TerminationSignals termination;
     QObject::connect(&termination, &TerminationSignals::Received, &dialog, [&dialog](int signalNumber) {
         qCInfo(lcRelay).noquote() << "signal" << signalNumber << "received: ending in order";
