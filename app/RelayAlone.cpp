@@ -37,7 +37,7 @@ int RunRelay(const StoredRelay& stored, SingleInstance& instance)
     WebService web([&relay] { return relay.StatusReport(); });
     web.ListenAsConfigured(stored.config);
     ServiceNotifier manager;
-    QObject::connect(&relay, &RelayController::StatusChanged, &manager, &ServiceNotifier::Status);
+    QObject::connect(&relay, &RelayController::HeadlineChanged, &manager, &ServiceNotifier::Status);
     TerminationSignals termination;
     QObject::connect(&termination, &TerminationSignals::Received, &relay, [&](int signalNumber) {
         if (signalNumber == SIGHUP) {

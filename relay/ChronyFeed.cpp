@@ -3,6 +3,7 @@
 #include "relay/RelayLog.h"
 
 #include <QFile>
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstring>
@@ -30,11 +31,14 @@ constexpr int AuthoritativeRun = 10;
 
 } // namespace
 
-ChronyFeed::ChronyFeed(const NtpConfig& config, std::array<int, 2> speeds)
+ChronyFeed::ChronyFeed(const NtpConfig& config, std::array<int, 2> speeds, const FeedReport& before)
     : Zone(config.TimeZone.isEmpty() ? QTimeZone::systemTimeZone() : QTimeZone(config.TimeZone.toUtf8()))
     , Authoritative(config.Authoritative)
     , Speeds(speeds)
 {
+    Figures.Sent = before.Sent;
+    Figures.Withheld = before.Withheld;
+    Figures.LastOffsetS = before.LastOffsetS;
     Figures.Socket = config.Socket;
     Address.sun_family = AF_UNIX;
     const QByteArray path = QFile::encodeName(config.Socket);
@@ -57,18 +61,26 @@ std::optional<QString> ChronyFeed::Put(const Sample& value, const ClockChars&, c
         Withhold(Withheld::Backlog);
         return std::nullopt;
     }
+    // Spaces a display shows as zeros are no time to set a clock by.
+    const bool digits = value.Text.size() == TimeCodeSize
+        && std::all_of(value.Text.begin(), value.Text.end(), [](char c) { return c >= '0' && c <= '9'; });
+    // A line's speed was checked before it opened; none at all adds no time.
+    const int speed = Speeds[value.Role == Source::Standby ? 1 : 0];
+    // The code's last byte came before the bytes that followed it in its read: their time on the line.
+    const WallTime at = value.WallAt
+        - std::chrono::duration_cast<WallTime::duration>(
+                            std::chrono::duration<double>(speed > 0 ? CharactersSeconds(value.Trailing, speed) : 0));
     const std::optional<CodeInstant> instant
-        = value.Second ? std::optional<CodeInstant>(InstantOfCode(*value.Second, Zone, value.WallAt)) : std::nullopt;
+        = digits && value.Second ? std::optional<CodeInstant>(InstantOfCode(*value.Second, Zone, at)) : std::nullopt;
     if (!instant || instant->Result != CodeInstant::Kind::Found) {
         Withhold(Withheld::NoTime);
         return std::nullopt;
     }
-    // A line's speed was checked before it opened; none at all adds no time.
-    const int speed = Speeds[value.Role == Source::Standby ? 1 : 0];
     const double offsetS
-        = std::chrono::duration<double>(instant->At - value.WallAt).count() + (speed > 0 ? FrameSeconds(speed) : 0);
+        = std::chrono::duration<double>(instant->At - at).count() + (speed > 0 ? FrameSeconds(speed) : 0);
     const int agreeing = Agreeing.Add(offsetS);
-    if (std::fabs(offsetS) > LargestOffsetS && !(Authoritative && agreeing >= AuthoritativeRun)) {
+    const bool far = std::fabs(offsetS) > LargestOffsetS;
+    if (far && !(Authoritative && agreeing >= AuthoritativeRun)) {
         Withhold(Withheld::Far);
         if (!FarSaidAtMs || value.AtMs - *FarSaidAtMs >= FarSaidMs) {
             FarSaidAtMs = value.AtMs;
@@ -78,11 +90,18 @@ std::optional<QString> ChronyFeed::Put(const Sample& value, const ClockChars&, c
         }
         return std::nullopt;
     }
-    Send(value.WallAt, offsetS);
+    const bool wasFar = FeedsFar(Figures);
+    if (!Send(at, offsetS))
+        return std::nullopt;
+    if (far && !wasFar)
+        qCWarning(lcRelay).noquote() << FarFedText(offsetS);
+    else if (!far && wasFar)
+        qCInfo(lcRelay).noquote() << "chrony is fed time codes within" << LargestOffsetS
+                                  << "s of this computer's clock again";
     return std::nullopt;
 }
 
-void ChronyFeed::Send(WallTime at, double offsetS)
+bool ChronyFeed::Send(WallTime at, double offsetS)
 {
     const auto sinceEpoch = std::chrono::duration_cast<std::chrono::microseconds>(at.time_since_epoch()).count();
     SockSample sample {};
@@ -100,11 +119,12 @@ void ChronyFeed::Send(WallTime at, double offsetS)
         if (error != Figures.LastError)
             qCWarning(lcRelay).noquote() << QStringLiteral("chrony is not fed at %1: %2").arg(Figures.Socket, error);
         Figures.LastError = error;
-        return;
+        return false;
     }
     if (!Figures.LastError.isEmpty())
         qCInfo(lcRelay).noquote() << "chrony is fed again at" << Figures.Socket;
     Figures.LastError.clear();
     ++Figures.Sent;
     Figures.LastOffsetS = offsetS;
+    return true;
 }

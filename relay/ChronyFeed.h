@@ -16,8 +16,9 @@
 class ChronyFeed final : public ClockOutput
 {
 public:
-    // The speeds of the primary and the standby line, in bits per second, for the frames' transmission.
-    ChronyFeed(const NtpConfig& config, std::array<int, 2> speeds);
+    // The speeds of the primary and the standby line, in bits per second, for the frames' transmission;
+    // the figures of the feed it follows at a reload, since its counts run from the relay's start.
+    ChronyFeed(const NtpConfig& config, std::array<int, 2> speeds, const FeedReport& before = FeedReport());
     ~ChronyFeed();
     ChronyFeed(const ChronyFeed&) = delete;
     ChronyFeed& operator=(const ChronyFeed&) = delete;
@@ -31,7 +32,8 @@ public:
 
 private:
     void Withhold(Withheld why) { ++Figures.Withheld[size_t(why)]; }
-    void Send(WallTime at, double offsetS);
+    // Whether chrony took it.
+    bool Send(WallTime at, double offsetS);
 
     int Descriptor = -1;
     sockaddr_un Address {};

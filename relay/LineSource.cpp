@@ -72,7 +72,8 @@ void LineSource::Stop()
 void LineSource::TakeFrame(const ReadFrame& read)
 {
     const QByteArray text(read.Code.data(), int(read.Code.size()));
-    Listener.OnSourceValue(*this, SampleOf(text, SourceKind::Line, MonotonicMs(read.At), read.WallAt, read.Last));
+    Listener.OnSourceValue(
+        *this, SampleOf(text, SourceKind::Line, MonotonicMs(read.At), read.WallAt, read.Last, read.Trailing));
 }
 
 void LineSource::ReadFailed(int error)

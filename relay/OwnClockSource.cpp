@@ -3,14 +3,35 @@
 #include "relay/ClockSync.h"
 #include "relay/RelayHost.h"
 #include "relay/RelayLog.h"
+#include "relay/SourceSwitch.h"
 
-#include <QTime>
+#include <QDateTime>
+
+ClockSeconds::ClockSeconds(std::chrono::seconds longestWait)
+    : LongestWait(longestWait)
+{ }
+
+ClockSeconds::Turn ClockSeconds::Take(std::chrono::system_clock::time_point now)
+{
+    const Second second = std::chrono::floor<std::chrono::seconds>(now);
+    Turn turn;
+    if (Last && second <= *Last) {
+        // The same second again, or the clock went back: waited out, unless that would be too long.
+        if (*Last - second <= LongestWait)
+            return turn;
+        turn.SteppedBack = *Last - second;
+    }
+    Last = second;
+    turn.Send = second;
+    return turn;
+}
 
 OwnClockSource::OwnClockSource(SourceListener& listener, RelayHost& host, const QString& format, double largestErrorS)
     : Listener(listener)
     , Host(host)
     , Format(format)
     , LargestErrorS(largestErrorS)
+    , Seconds(std::chrono::seconds(SwitchTimings().StepBackMs / 1000))
 {
     Tick.setSingleShot(true);
     Tick.setTimerType(Qt::PreciseTimer);
@@ -19,7 +40,7 @@ OwnClockSource::OwnClockSource(SourceListener& listener, RelayHost& host, const 
 
 std::optional<SourceFault> OwnClockSource::Open()
 {
-    LastSecond = -1;
+    Seconds.Forget();
     Synced.reset();
     AskKernel();
     Aim();
@@ -41,35 +62,40 @@ void OwnClockSource::AskKernel()
     Synced = ClockReport {synchronised, sync.MaxErrorS};
     if (!changed)
         return;
-    const QString error = QString::number(sync.MaxErrorS, 'g', 3);
-    if (synchronised) {
-        const QString text
-            = QStringLiteral("this computer's clock is synchronised again (maximum error %1 s)").arg(error);
-        qCInfo(lcRelay).noquote() << text;
-        Host.SetStatus(text);
-        return;
+    const QString text = ClockText(*Synced);
+    // A clock whose error wavers about the limit would fill the log; the status line still tells each change.
+    if (Host.LogAllows(lcRelay(), QStringLiteral("changes of this computer's clock's synchronisation"))) {
+        if (synchronised)
+            qCInfo(lcRelay).noquote() << text;
+        else
+            qCWarning(lcRelay).noquote() << text;
     }
-    const QString text = QStringLiteral("this computer's clock is not synchronised (maximum error %1 s)").arg(error);
-    qCWarning(lcRelay).noquote() << text;
-    Host.RecordFault(text);
+    if (!synchronised)
+        Host.RecordFault(text);
     Host.SetStatus(text);
 }
 
 void OwnClockSource::Aim()
 {
-    Tick.start(1000 - QTime::currentTime().msec() + LagMs);
+    const auto now = std::chrono::system_clock::now().time_since_epoch();
+    const auto intoSecond = std::chrono::duration_cast<std::chrono::milliseconds>(now % std::chrono::seconds(1));
+    Tick.start(1000 - int(intoSecond.count()) + LagMs);
 }
 
 void OwnClockSource::Send()
 {
-    const QTime now = QTime::currentTime();
-    const int second = now.msecsSinceStartOfDay() / 1000;
+    const auto now = std::chrono::system_clock::now();
     Aim();
-    // Early, the second has not turned yet: it was sent already, and the timer is aimed again.
-    if (second == LastSecond)
+    // Early, the second has not turned yet, or the clock went back: nothing goes until it turns again.
+    const ClockSeconds::Turn turn = Seconds.Take(now);
+    if (!turn.Send)
         return;
-    LastSecond = second;
-    Listener.OnSourceValue(*this, SampleOf(now.toString(Format).toLatin1(), SourceKind::Clock, SourceClockMs()));
+    if (turn.SteppedBack.count() > 0)
+        qCWarning(lcRelay).noquote() << QStringLiteral("this computer's clock went back %1 s, too far to wait for: "
+                                                       "its time is sent from here on")
+                                            .arg(turn.SteppedBack.count());
+    const QDateTime local = QDateTime::fromSecsSinceEpoch(turn.Send->time_since_epoch().count());
+    Listener.OnSourceValue(*this, SampleOf(local.toString(Format).toLatin1(), SourceKind::Clock, SourceClockMs()));
     // After the value, so that what the status line says of the clock is not undone by it.
     AskKernel();
 }

@@ -3,13 +3,41 @@
 #include "relay/TimeSource.h"
 
 #include <QTimer>
+#include <chrono>
 
 class RelayHost;
 
+// Which second of this computer's clock goes out as it turns: each once, and never one behind the last
+// sent. A clock stepped back (as chronyd steps it at boot) is waited out until it passes the last second
+// sent again, unless it went back further than a source set back is ever waited for: that step is
+// taken at once. Seconds are counted on the clock's own scale, not the local time of day, so that
+// summer time's end, an hour that repeats, is no step back.
+class ClockSeconds
+{
+public:
+    using Second = std::chrono::time_point<std::chrono::system_clock, std::chrono::seconds>;
+
+    explicit ClockSeconds(std::chrono::seconds longestWait);
+
+    struct Turn
+    {
+        // The second to send now, since the epoch; nothing while it was sent already or is waited out.
+        std::optional<ClockSeconds::Second> Send;
+        // How far the clock went back, where a step that far was taken at once.
+        std::chrono::seconds SteppedBack {0};
+    };
+    Turn Take(std::chrono::system_clock::time_point now);
+    void Forget() { Last.reset(); }
+
+private:
+    std::chrono::seconds LongestWait;
+    std::optional<ClockSeconds::Second> Last;
+};
+
 // This computer's clock as a source: each second once, just after it turns, on a precise timer aimed
-// anew at every second from the wall clock, so that neither a timer firing early nor a wall clock slewed
-// against the monotonic one ever sends a second twice. Never lost; but whether the clock is synchronised
-// is asked of the kernel with each second, and said at each change: its values go out either way.
+// anew at every second from the wall clock, so that neither a timer firing early, nor a wall clock slewed
+// against the monotonic one or stepped back, ever sends a second twice or one behind. Never lost; but whether the clock
+// is synchronised is asked of the kernel with each second, and said at each change: its values go out either way.
 class OwnClockSource final : public TimeSource
 {
 public:
@@ -39,5 +67,5 @@ private:
     double LargestErrorS;
     std::optional<ClockReport> Synced;
     QTimer Tick;
-    int LastSecond = -1;
+    ClockSeconds Seconds;
 };

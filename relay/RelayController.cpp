@@ -25,7 +25,12 @@ RelayController::RelayController(RelayView* view, QObject* parent)
     , View(view)
     , Choice(*this, [this](const Sample& value) { RelayValue(value); })
     , Display(
-          *this, [this] { SetStatus(QLatin1String(ConnectTimerId() == 0 ? ConnectedText : ConnectingText)); },
+          *this,
+          [this] {
+              // On this computer's clock no server is asked: the next value says the line transmits.
+              if (!Config.Source.PrimaryClock)
+                  SetStatus(QLatin1String(ConnectTimerId() == 0 ? ConnectedText : ConnectingText));
+          },
           OutputFrame)
     , Silence([this] { OnSilence(); })
 { }
@@ -54,6 +59,33 @@ void RelayController::SetStatus(const QString& text)
     emit StatusChanged(text);
     if (LogAllows(lcRelay(), QStringLiteral("status changes to \"%1\"").arg(text.trimmed())))
         qCInfo(lcRelay).noquote() << "status:" << text.trimmed();
+    TellHeadline();
+}
+
+std::optional<ClockReport> RelayController::ClockNow() const
+{
+    std::optional<ClockReport> clock;
+    for (const std::unique_ptr<TimeSource>& source : Sources) {
+        if (source && source->Sync())
+            clock = source->Sync();
+    }
+    return clock;
+}
+
+void RelayController::TellHeadline()
+{
+    RelayReport standing;
+    standing.Running = RunFlag != 0;
+    standing.Status = StatusText;
+    standing.Clock = ClockNow();
+    if (Feed)
+        standing.Feed = Feed->Report();
+    StandingNow = StandingFaults(standing);
+    const QString headline = Headline(standing);
+    if (headline == HeadlineText)
+        return;
+    HeadlineText = headline;
+    emit HeadlineChanged(headline);
 }
 
 void RelayController::SetClock(const QString& text)
@@ -163,12 +195,14 @@ bool RelayController::SetListening(bool listen)
 
 void RelayController::FeedNtp(bool on)
 {
+    // A feed set up anew by a reload counts on from where the run's feed stood.
+    const FeedReport before = Feed && RunFlag != 0 ? Feed->Report() : FeedReport();
     Outputs.erase(std::remove(Outputs.begin(), Outputs.end(), Feed.get()), Outputs.end());
     Feed.reset();
     if (!on || !Config.Ntp.Present || Config.RelayMode != 1)
         return;
     Feed = std::make_unique<ChronyFeed>(
-        Config.Ntp, std::array<int, 2> {Config.InComSpeed.toInt(), Config.Standby.InComSpeed.toInt()});
+        Config.Ntp, std::array<int, 2> {Config.InComSpeed.toInt(), Config.Standby.InComSpeed.toInt()}, before);
     Outputs.push_back(Feed.get());
 }
 
@@ -209,6 +243,9 @@ void RelayController::DistributeClock()
         if (const std::optional<QString> status = output->Put(ClockValue, ClockBuffer, spare, RunFlag != 0))
             SetStatus(*status);
     }
+    // What chrony took of it may have changed how the relay stands.
+    if (Feed)
+        TellHeadline();
 }
 
 RelayReport RelayController::StatusReport() const
@@ -255,13 +292,12 @@ RelayReport RelayController::StatusReport() const
 
     const bool lineAway = server ? primary == nullptr || !primary->IsOpen() : !Display.Line.IsOpen();
     const bool networkAway = server ? Clients.ListeningFlag == 0 : primary == nullptr || !primary->IsOpen();
-    for (const std::unique_ptr<TimeSource>& source : Sources) {
-        if (source && source->Sync())
-            report.Clock = source->Sync();
-    }
-    // An unsynchronised clock still sends: it is told, as a spare in use is.
+    report.Clock = ClockNow();
+    // An unsynchronised clock still sends, and chrony is fed far codes where it is asked to: told, as a spare
+    // in use is.
     const bool clockOff = running && report.Clock && !report.Clock->Synchronised;
-    report.Health = Health.Health(running, lineAway || networkAway || Choice.InTrouble() || clockOff);
+    const bool feedFar = running && report.Feed && FeedsFar(*report.Feed);
+    report.Health = Health.Health(running, lineAway || networkAway || Choice.InTrouble() || clockOff || feedFar);
     Health.Fill(report, running);
     return report;
 }

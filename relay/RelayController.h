@@ -70,6 +70,9 @@ public:
     // The status line and the clock field, each a whole text with no history.
     void SetStatus(const QString& text) override;
     const QString& Status() const { return StatusText; }
+    // The status line with what stays wrong beside it, and what stays wrong alone (see StandingFaults).
+    const QString& HeadlineNow() const { return HeadlineText; }
+    const QStringList& Standing() const { return StandingNow; }
     void SetClock(const QString& text);
     // What the relay is doing, as a status query, the web page and the metrics tell it.
     RelayReport StatusReport() const;
@@ -93,6 +96,7 @@ public:
 
 signals:
     void StatusChanged(const QString& text);
+    void HeadlineChanged(const QString& text);
     void ClockChanged(const QString& text);
 
 private:
@@ -103,18 +107,26 @@ private:
     void OnSourceBack(TimeSource& source) override;
     // The sources of this mode and configuration, started; the primary is opened by the start itself.
     void StartSources();
+    // The primary of the mode started: this computer's clock, the input line with its reader, or the
+    // server; 0 where the line failed and the operator was told.
+    int StartPrimary();
     void StopSources();
     // One value goes out: six digits in server mode, a received text in client mode.
     void RelayValue(const Sample& sample);
     void OnSilence();
     // chrony fed with the time codes of a server's lines, where [NTP] asks for it; or no longer.
     void FeedNtp(bool on);
+    // This computer's clock as the source that sends it says it stands; none where no source sends it.
+    std::optional<ClockReport> ClockNow() const;
+    void TellHeadline();
 
     RelayView* View;
     bool Ending = false;
     // Nobody may be there to answer a box at the restart at launch: what heals by itself is waited for.
     bool RestartAtLaunch = false;
     QString StatusText;
+    QString HeadlineText;
+    QStringList StandingNow;
     LineReading Reading;
     // By Source: the primary, the standby, this computer's clock; none where the run has none.
     std::array<std::unique_ptr<TimeSource>, 3> Sources;

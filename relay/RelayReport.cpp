@@ -1,6 +1,9 @@
 #include "relay/RelayReport.h"
 
+#include "relay/TimeCodeInstant.h"
+
 #include <QJsonArray>
+#include <cmath>
 #include <iterator>
 
 namespace {
@@ -133,6 +136,7 @@ QJsonObject ReportJson(const RelayReport& report)
         {QStringLiteral("mode"), ModeName(report.Server)},
         {QStringLiteral("running"), report.Running},
         {QStringLiteral("status"), report.Status},
+        {QStringLiteral("headline"), Headline(report)},
         {QStringLiteral("health"), HealthName(report.Health)},
         {QStringLiteral("line"), PlaceJson(report.Line)},
         {QStringLiteral("listening"), report.Listening ? QJsonValue(*report.Listening) : QJsonValue()},
@@ -152,6 +156,45 @@ QJsonObject ReportJson(const RelayReport& report)
         {QStringLiteral("lastFaultAt"), Time(report.LastFaultAt)},
         {QStringLiteral("counters"), counters},
     };
+}
+
+QString ClockText(const ClockReport& clock)
+{
+    return QStringLiteral("this computer's clock is %1 (maximum error %2 s)")
+        .arg(clock.Synchronised ? QStringLiteral("synchronised again") : QStringLiteral("not synchronised"))
+        .arg(clock.MaxErrorS, 0, 'g', 3);
+}
+
+bool FeedsFar(const FeedReport& feed)
+{
+    return feed.LastOffsetS && std::fabs(*feed.LastOffsetS) > LargestOffsetS;
+}
+
+QStringList StandingFaults(const RelayReport& report)
+{
+    QStringList faults;
+    if (!report.Running)
+        return faults;
+    if (report.Clock && !report.Clock->Synchronised)
+        faults.append(ClockText(*report.Clock));
+    if (const std::optional<FeedReport>& feed = report.Feed) {
+        if (!feed->LastError.isEmpty())
+            faults.append(QStringLiteral("chrony is not fed at %1: %2").arg(feed->Socket, feed->LastError));
+        else if (FeedsFar(*feed))
+            faults.append(FarFedText(*feed->LastOffsetS));
+    }
+    return faults;
+}
+
+QString Headline(const RelayReport& report)
+{
+    QString line = report.Status.trimmed();
+    for (const QString& fault : StandingFaults(report)) {
+        // The status line may just have said it.
+        if (line != fault)
+            line += (line.isEmpty() ? QString() : QStringLiteral(" - ")) + fault;
+    }
+    return line;
 }
 
 RelayReport ReportFrom(const QJsonObject& json)

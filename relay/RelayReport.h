@@ -7,6 +7,7 @@
 #include <QDateTime>
 #include <QJsonObject>
 #include <QString>
+#include <QStringList>
 #include <array>
 #include <optional>
 #include <vector>
@@ -135,6 +136,18 @@ struct RelayReport
 
 // "server", "client": the report's words for the modes.
 QString ModeName(bool server);
+
+// "this computer's clock is not synchronised (maximum error 16 s)", or synchronised again.
+QString ClockText(const ClockReport& clock);
+
+// The last sample chrony took lies more than 2 s from this computer's clock, as [NTP] Authoritative=1 allows.
+bool FeedsFar(const FeedReport& feed);
+
+// What stays wrong while it lasts, whatever the status line says meanwhile: this computer's clock not
+// synchronised, chrony taking nothing, or fed codes far from this computer's clock.
+QStringList StandingFaults(const RelayReport& report);
+// How the relay stands in one line: the status line, with each standing fault beside it.
+QString Headline(const RelayReport& report);
 
 QJsonObject ReportJson(const RelayReport& report);
 // The report a running relay sent; what it lacks stays as a stopped relay's.

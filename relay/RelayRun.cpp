@@ -20,7 +20,8 @@ namespace {
 // second after it answers: its silence counts from then.
 constexpr qint64 ClientGraceMs = 3000;
 
-// What it runs, in a line: "server: COM3 = /dev/ttyUSB0 at 9600, listening on 6530".
+// What it runs, in a line: "server: COM3 = /dev/ttyUSB0 at 9600, listening on 6530"; a line or a server
+// that this computer's clock stands in for is never opened, and not named.
 QString RunDescription(const RelayConfig& config)
 {
     const auto line = [&config](const QString& name, const QString& speed) {
@@ -28,14 +29,16 @@ QString RunDescription(const RelayConfig& config)
         return QStringLiteral("%1 = %2 at %3")
             .arg(name, device.isEmpty() ? QStringLiteral("no device") : device, speed);
     };
+    const QString clock = QStringLiteral("this computer's clock");
     if (config.RelayMode == 1)
         return QStringLiteral("server: %1, listening on %2")
-            .arg(line(config.InComName, config.InComSpeed))
+            .arg(config.Source.PrimaryClock ? clock : line(config.InComName, config.InComSpeed))
             .arg(config.ServerPort);
-    return QStringLiteral("client: server %1 port %2, %3")
-        .arg(config.ServerName)
-        .arg(config.ClientPort)
-        .arg(line(config.OutComName, config.OutComSpeed));
+    return QStringLiteral("client: %1, %2")
+        .arg(config.Source.PrimaryClock
+                 ? clock
+                 : QStringLiteral("server %1 port %2").arg(config.ServerName).arg(config.ClientPort),
+             line(config.OutComName, config.OutComSpeed));
 }
 
 } // namespace
@@ -139,17 +142,34 @@ int RelayController::StartServer()
     if (Ending)
         return 0;
     StartSources();
-    if (Config.Source.PrimaryClock) {
-        // Said first: the clock's start may have something to say after it.
-        SetStatus(QLatin1String(StartedServerText));
-        Sources[size_t(Source::Primary)]->Start();
-    } else if (OpenInputPort() == 0) {
+    if (StartPrimary() == 0) {
         StopSources();
         return 0;
-    } else {
-        Reading.StartReader();
     }
     Clients.KeepListening();
+    return 1;
+}
+
+int RelayController::StartPrimary()
+{
+    TimeSource& primary = *Sources[size_t(Source::Primary)];
+    const bool server = Config.RelayMode == 1;
+    if (Config.Source.PrimaryClock) {
+        // Said first: the clock's start may have something to say after it.
+        if (server)
+            SetStatus(QLatin1String(StartedServerText));
+        primary.Start();
+        return 1;
+    }
+    if (!server) {
+        if (Display.Line.IsOpen())
+            SetStatus(QLatin1String(ConnectingText));
+        primary.Start();
+        return 1;
+    }
+    if (OpenInputPort() == 0)
+        return 0;
+    Reading.StartReader();
     return 1;
 }
 
@@ -272,6 +292,8 @@ QStringList ChangesTo(const RelayConfig& now, const RelayConfig& next, const QSt
         changes.append(QStringLiteral("[Standby]"));
     if (next.Ntp != now.Ntp)
         changes.append(QStringLiteral("[NTP]"));
+    if (next.Source != now.Source)
+        changes.append(QStringLiteral("[Source]"));
     const QString& name = server ? now.InComName : now.OutComName;
     if (name != (server ? next.InComName : next.OutComName) || !wayNext)
         return changes;
@@ -311,12 +333,22 @@ void RelayController::Reload(const RelayConfig& config, const QStringList& chang
     const bool standbyChanged = config.Standby != Config.Standby;
     const bool feedChanged = config.Ntp != Config.Ntp || config.InComSpeed != Config.InComSpeed
         || config.Standby.InComSpeed != Config.Standby.InComSpeed;
+    // This computer's clock in place of the line or the server, or the other way, is another source, as
+    // another server is; a clock that judges its synchronisation anew is made anew.
+    const bool maxErrorChanged = config.Source.MaxErrorS != Config.Source.MaxErrorS;
+    const bool primaryChanged
+        = config.Source.PrimaryClock != Config.Source.PrimaryClock || (config.Source.PrimaryClock && maxErrorChanged);
     Config = config;
     if (RunFlag == 0)
         return;
     if (server && feedChanged)
         FeedNtp(true);
-    if (standbyChanged) {
+    if (primaryChanged) {
+        Silence.Stop();
+        StopSources();
+        StartSources();
+        StartPrimary();
+    } else if (standbyChanged || (maxErrorChanged && Sources[size_t(Source::OwnClock)])) {
         for (const Source spare : {Source::Standby, Source::OwnClock}) {
             if (Sources[size_t(spare)])
                 Sources[size_t(spare)]->Stop();
@@ -329,9 +361,12 @@ void RelayController::Reload(const RelayConfig& config, const QStringList& chang
         if (portChanged)
             Clients.MoveTo(config.ServerPort);
     }
+    // A primary made anew was made on the names and the line as they are now.
+    if (primaryChanged && server)
+        return;
     std::unique_ptr<TimeSource>& primary = Sources[size_t(Source::Primary)];
     // This computer's clock as the primary has no server to change, nor a server an input line.
-    if (!server && serverChanged && !Config.Source.PrimaryClock) {
+    if (!server && serverChanged && !Config.Source.PrimaryClock && !primaryChanged) {
         // A server of another name or port is another source, sought afresh.
         Silence.Stop();
         primary->Stop();

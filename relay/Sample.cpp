@@ -16,7 +16,7 @@ QString RoleName(Source role)
 }
 
 Sample SampleOf(const QByteArray& text, SourceKind kind, qint64 atMs, std::chrono::system_clock::time_point wallAt,
-                bool last)
+                bool last, int trailing)
 {
-    return {text, SecondOfDay(text), atMs, wallAt, last, Source::Primary, kind};
+    return {text, SecondOfDay(text), atMs, wallAt, last, trailing, Source::Primary, kind};
 }

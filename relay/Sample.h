@@ -27,7 +27,8 @@ enum class SourceKind
 // One clock value on its way from where it was read to every output: its text, the second of the day it
 // names (none for a text that is no time), when it came (in the monotonic milliseconds every wait of the
 // relay counts in, and on the wall clock, both taken where it was read), whether it was the last thing
-// read then (no backlog between the line and that moment), and which source gave it.
+// read then (no backlog between the line and that moment) and how many bytes came after it in that read,
+// and which source gave it.
 struct Sample
 {
     QByteArray Text;
@@ -35,10 +36,12 @@ struct Sample
     qint64 AtMs = 0;
     std::chrono::system_clock::time_point WallAt;
     bool Last = true;
+    int Trailing = 0;
     Source Role = Source::Primary;
     SourceKind Kind = SourceKind::Line;
 };
 
 // A value that came now, as a source makes it; its role is the relay's to give.
 Sample SampleOf(const QByteArray& text, SourceKind kind, qint64 atMs,
-                std::chrono::system_clock::time_point wallAt = std::chrono::system_clock::now(), bool last = true);
+                std::chrono::system_clock::time_point wallAt = std::chrono::system_clock::now(), bool last = true,
+                int trailing = 0);

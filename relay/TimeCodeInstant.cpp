@@ -60,22 +60,43 @@ CodeInstant InstantOfCode(int secondOfDay, const QTimeZone& zone, WallTime near)
     return {CodeInstant::Kind::Found, WallTime(std::chrono::seconds(*best))};
 }
 
-double FrameSeconds(int bitsPerSecond, int dataBits, bool parity, int stopBits)
+double CharactersSeconds(int characters, int bitsPerSecond, int dataBits, bool parity, int stopBits)
 {
     const int bitsPerCharacter = 1 + dataBits + (parity ? 1 : 0) + stopBits;
-    return 7.0 * bitsPerCharacter / bitsPerSecond;
+    return double(characters) * bitsPerCharacter / bitsPerSecond;
 }
+
+double FrameSeconds(int bitsPerSecond, int dataBits, bool parity, int stopBits)
+{
+    return CharactersSeconds(7, bitsPerSecond, dataBits, parity, stopBits);
+}
+
+namespace {
+
+// "3600.0 s ahead of", "1800.5 s behind".
+QString HowFar(double offsetS)
+{
+    return QStringLiteral("%1 s %2")
+        .arg(std::fabs(offsetS), 0, 'f', 1)
+        .arg(offsetS > 0 ? QStringLiteral("ahead of") : QStringLiteral("behind"));
+}
+
+} // namespace
 
 QString FarOffsetText(double offsetS)
 {
     const double quarters = std::round(offsetS / QuarterHourS);
-    const QString difference = QStringLiteral("the time code is %1 s %2 this computer's clock")
-                                   .arg(std::fabs(offsetS), 0, 'f', 1)
-                                   .arg(offsetS > 0 ? QStringLiteral("ahead of") : QStringLiteral("behind"));
+    const QString difference = QStringLiteral("the time code is %1 this computer's clock").arg(HowFar(offsetS));
     if (quarters != 0 && std::fabs(offsetS - quarters * QuarterHourS) <= LargestOffsetS)
         return difference
             + QStringLiteral(": the time zone or summer time of the time code and of this computer differ");
     return difference;
+}
+
+QString FarFedText(double offsetS)
+{
+    return QStringLiteral("chrony is fed time codes %1 this computer's clock, as [NTP] Authoritative=1 asks")
+        .arg(HowFar(offsetS));
 }
 
 int AgreementRun::Add(double offsetS)

@@ -27,9 +27,10 @@ struct CodeInstant
 // tomorrow, and of an hour that repeats in autumn whichever reading is nearer.
 CodeInstant InstantOfCode(int secondOfDay, const QTimeZone& zone, WallTime near);
 
-// How long a frame of seven characters (STX and six digits) takes on the line, from the start of its
-// first bit to the end of its last: each character a start bit, its data bits, its parity bit and its
-// stop bits.
+// How long characters take on the line, from the start of the first one's first bit to the end of the
+// last one's last: each a start bit, its data bits, its parity bit and its stop bits. A frame is seven
+// (STX and six digits).
+double CharactersSeconds(int characters, int bitsPerSecond, int dataBits = 8, bool parity = false, int stopBits = 1);
 double FrameSeconds(int bitsPerSecond, int dataBits = 8, bool parity = false, int stopBits = 1);
 
 // A code further than this from the system clock is no sample: chrony would step the clock by it.
@@ -38,6 +39,9 @@ constexpr double LargestOffsetS = 2.0;
 // What a code that far from the system clock says, for the log: the difference, and, near a whole quarter
 // hour, that the zones or summer times differ.
 QString FarOffsetText(double offsetS);
+
+// What a feed that sends codes that far says of itself, as [NTP] Authoritative=1 asks it to.
+QString FarFedText(double offsetS);
 
 // How many codes in a row have agreed with each other: a code whose offset stays within a quarter
 // second of the one before adds one, any other starts the run anew.

@@ -5,6 +5,8 @@
 
 constexpr char STX = 0x02;
 constexpr int TimeCodeSize = 6;
+// STX and the six characters.
+constexpr int TimeFrameSize = TimeCodeSize + 1;
 
 // The six characters HHMMSS of one input frame, as the source sent them.
 using TimeCode = std::array<char, TimeCodeSize>;

@@ -76,11 +76,20 @@ void TimeCodeReader::ReadTimeCodes(std::array<int, 2> fds, int wakeFd, const std
             // The moment of every frame this read completes, taken before any of them waits anywhere.
             const auto at = std::chrono::steady_clock::now();
             const auto wallAt = std::chrono::system_clock::now();
+            // Where each frame this read completes ends: the reader was waiting only if it completed one.
+            std::array<ssize_t, sizeof bytes / TimeFrameSize + 1> ends {};
+            std::array<TimeCode, ends.size()> codes {};
+            size_t found = 0;
             for (ssize_t i = 0; i < count; ++i) {
-                const std::optional<TimeCode> code = sync[line].Feed(bytes[i]);
-                if (!code)
-                    continue;
-                const ReadFrame read {*code, at, wallAt, i == count - 1 && size_t(count) < sizeof bytes};
+                if (const std::optional<TimeCode> code = sync[line].Feed(bytes[i])) {
+                    codes[found] = *code;
+                    ends[found++] = i;
+                }
+            }
+            for (size_t f = 0; f < found; ++f) {
+                const int trailing = int(count - 1 - ends[f]);
+                const bool last = found == 1 && trailing < TimeFrameSize && size_t(count) < sizeof bytes;
+                const ReadFrame read {codes[f], at, wallAt, last, trailing};
                 if (backlog[line]->Admit(read)) {
                     auto* frame = new ClockFrameEvent(read, run, line, backlog[line]);
                     HandOverTo(receiver);

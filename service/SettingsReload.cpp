@@ -54,16 +54,13 @@ void ReadSettingsAgain(RelayController& relay, UnattendedView& view, ServiceNoti
     QStringList webChanged;
     if (web.Asked() != webBefore)
         webChanged.append(QStringLiteral("[Web] Listen %1 -> %2").arg(webBefore, web.Asked()));
-    if (config.RelayMode == relay.Config.RelayMode && config.Source == relay.Config.Source) {
+    if (config.RelayMode == relay.Config.RelayMode) {
         relay.Reload(config, webChanged);
     } else {
-        // Another mode, or another primary source, is another relay.
-        qCInfo(lcRelay).noquote() << (config.RelayMode != relay.Config.RelayMode
-                                          ? QStringLiteral(
-                                                "settings read again: ProgMode %1 -> %2: the relay starts anew")
-                                                .arg(relay.Config.RelayMode)
-                                                .arg(config.RelayMode)
-                                          : QStringLiteral("settings read again: [Source]: the relay starts anew"));
+        // Another mode is another relay.
+        qCInfo(lcRelay).noquote() << QStringLiteral("settings read again: ProgMode %1 -> %2: the relay starts anew")
+                                         .arg(relay.Config.RelayMode)
+                                         .arg(config.RelayMode);
         relay.Stop();
         view.SetMode(config.RelayMode);
         // What could not start, and will not heal by itself, is for the service manager to see.

@@ -28,6 +28,10 @@ CRelayDlg::CRelayDlg(QWidget* parent)
     Clock = std::make_unique<ClockField>(Ui.Clock);
 
     connect(&Controller, &RelayController::StatusChanged, Ui.Status, &QLabel::setText);
+    // The status line's texts are the relay's own; what stays wrong meanwhile is told where the pointer rests.
+    connect(&Controller, &RelayController::HeadlineChanged, this, [this] {
+        Ui.Status->setToolTip((QStringList(QStringLiteral("Status messages")) + Controller.Standing()).join('\n'));
+    });
     connect(&Controller, &RelayController::ClockChanged, this, [this](const QString& text) { Clock->SetClock(text); });
 
     connect(Ui.Exit, &QPushButton::clicked, this, [this] { OnCommand(2); });

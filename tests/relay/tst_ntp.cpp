@@ -1,4 +1,7 @@
+#include "relay/ChronyFeed.h"
 #include "relay/ClockSync.h"
+#include "relay/LogThrottle.h"
+#include "relay/OwnClockSource.h"
 #include "relay/TimeCodeInstant.h"
 #include "service/WebMetrics.h"
 #include "support/RelayFixture.h"
@@ -146,8 +149,8 @@ private slots:
         relay.Start();
         QCOMPARE(relay.Controller.RunFlag, 1);
 
-        const qint64 before = QDateTime::currentMSecsSinceEpoch();
-        QVERIFY(relay.Line.Write(CodeOfNow()));
+        const QDateTime now = QDateTime::currentDateTimeUtc();
+        QVERIFY(relay.Line.Write("\x02" + now.toString(QStringLiteral("hhmmss")).toLatin1()));
         const QByteArray datagram = chrony->Next();
         QCOMPARE(datagram.size(), 40);
         const SockSample sample = Decoded(datagram);
@@ -155,10 +158,11 @@ private slots:
         QCOMPARE(sample.pulse, 0);
         QCOMPARE(sample.leap, 0);
         const qint64 readAt = qint64(sample.time.tv_sec) * 1000 + sample.time.tv_usec / 1000;
-        QVERIFY(readAt >= before - 1 && readAt <= QDateTime::currentMSecsSinceEpoch());
-        // The code names the start of the second it was read in, and came 7.29 ms after it began.
-        // A read that comes late, past the second's end, makes it at most that much more negative.
-        QVERIFY2(sample.offset > -1.5 && sample.offset <= 0.0073, qPrintable(QString::number(sample.offset)));
+        QVERIFY(readAt >= now.toMSecsSinceEpoch() - 1 && readAt <= QDateTime::currentMSecsSinceEpoch());
+        // The code names the start of its second, and its last byte came 7.29 ms after the frame began.
+        const double offset = double(now.toSecsSinceEpoch()) - (sample.time.tv_sec + sample.time.tv_usec / 1e6);
+        QVERIFY2(std::fabs(sample.offset - (offset + FrameSeconds(9600))) < 0.001,
+                 qPrintable(QString::number(sample.offset)));
 
         // An hour off, no time, a code that waited: nothing goes, each counted, the hour said as a zone's.
         QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("time zone or summer time")));
@@ -169,12 +173,14 @@ private slots:
         QTRY_COMPARE(withheld(Withheld::Far), quint64(1));
         QVERIFY(relay.Line.Write(QByteArray("\x02") + "256000"));
         QTRY_COMPARE(withheld(Withheld::NoTime), quint64(1));
-        // Two codes read at once: the first waited behind the second.
+        // Two codes read at once: the reader was not waiting, and neither came when it was read. A code
+        // with its terminator in the same read did.
         QVERIFY(relay.Line.Write(CodeOfNow() + CodeOfNow()));
-        QTRY_COMPARE(withheld(Withheld::Backlog), quint64(1));
+        QTRY_COMPARE(withheld(Withheld::Backlog), quint64(2));
+        QVERIFY(chrony->Next().isEmpty());
+        QVERIFY(relay.Line.Write(CodeOfNow() + "\r\n"));
         const QByteArray last = chrony->Next();
         QCOMPARE(last.size(), 40);
-        QVERIFY(chrony->Next().isEmpty());
 
         // chrony gone: what the socket says is told once, and nothing waits for it.
         chrony.reset();
@@ -186,8 +192,18 @@ private slots:
         QVERIFY(relay.Line.Write(CodeOfNow()));
         QTRY_COMPARE(withheld(Withheld::Unsent), quint64(2));
 
+        // A socket that takes nothing stands beside whatever the status line says, until it takes again.
+        const QString unsent = QStringLiteral("chrony is not fed at %1: No such file or directory").arg(path);
+        QCOMPARE(relay.Controller.Standing(), QStringList {unsent});
+        QCOMPARE(relay.Controller.HeadlineNow(), relay.Status().trimmed() + QStringLiteral(" - ") + unsent);
+
+        // Counts run from the relay's start: a reload that sets the feed up anew goes on from them.
+        RelayConfig rezoned = relay.Config;
+        rezoned.Ntp.TimeZone = QStringLiteral("Europe/Rome");
+        relay.Controller.Reload(rezoned);
         const RelayReport report = relay.Controller.StatusReport();
         QCOMPARE(report.Feed->Sent, quint64(2));
+        QCOMPARE(report.Feed->Withheld[size_t(Withheld::Backlog)], quint64(2));
         const QJsonObject json = ReportJson(report);
         QCOMPARE(json[QStringLiteral("ntp")][QStringLiteral("socket")].toString(), path);
         QCOMPARE(ReportJson(ReportFrom(json)), json);
@@ -196,6 +212,34 @@ private slots:
         QVERIFY(metrics.contains("\nhoraline_ntp_samples_withheld_total{reason=\"far\"} 1\n"));
         QVERIFY(metrics.contains(QByteArray("\nhoraline_ntp_last_offset_seconds ")
                                  + QByteArray::number(Decoded(last).offset, 'g', 15)));
+    }
+
+    // A code is one sample of the moment its last byte came: the bytes read after it took their time on
+    // the line before the read returned. Spaces a display shows as zeros are no time to feed.
+    void aCodeIsASampleOfTheMomentItCame()
+    {
+        QTemporaryDir folder;
+        const QString path = folder.filePath(QStringLiteral("refclock.sock"));
+        RefclockSocket chrony(path);
+        ChronyFeed feed({true, path, QStringLiteral("UTC"), false}, {9600, 0});
+        const auto put = [&feed](const QByteArray& code, const char* readAt, bool last = true, int trailing = 0) {
+            feed.Put(SampleOf(code, SourceKind::Line, 0, Utc(readAt), last, trailing), ClockChars {}, QString(), true);
+        };
+        put("120000", "2026-03-10T12:00:00.250Z", true, 2);
+        const SockSample sample = Decoded(chrony.Next());
+        const double cameAtS = 0.25 - CharactersSeconds(2, 9600);
+        const qint64 cameAtUs
+            = (Utc("2026-03-10T12:00:00Z").time_since_epoch() / microseconds(1)) + qRound(cameAtS * 1e6);
+        QVERIFY2(std::llabs(qint64(sample.time.tv_sec) * 1000000 + sample.time.tv_usec - cameAtUs) <= 1,
+                 qPrintable(QString::number(sample.time.tv_usec)));
+        QVERIFY2(std::fabs(sample.offset - (-cameAtS + FrameSeconds(9600))) < 1e-6,
+                 qPrintable(QString::number(sample.offset, 'g', 9)));
+
+        put("  0000", "2026-03-10T00:00:00.250Z");
+        put("120001", "2026-03-10T12:00:01.250Z", false);
+        QCOMPARE(feed.Report().Withheld[size_t(Withheld::NoTime)], quint64(1));
+        QCOMPARE(feed.Report().Withheld[size_t(Withheld::Backlog)], quint64(1));
+        QCOMPARE(feed.Report().Sent, quint64(1));
     }
 
     // Where the master clock is the only truth, a code an hour off is sent once ten in a row agree.
@@ -215,10 +259,19 @@ private slots:
             QVERIFY(relay.Line.Write(code));
             QTRY_COMPARE(relay.Controller.StatusReport().Feed->Withheld[size_t(Withheld::Far)], i);
         }
+        QTest::ignoreMessage(
+            QtWarningMsg,
+            QRegularExpression(QStringLiteral("^chrony is fed time codes 3[56]\\d\\d\\.\\d s ahead of "
+                                              "this computer's clock, as \\[NTP\\] Authoritative=1 asks$")));
         QVERIFY(relay.Line.Write(code));
         const SockSample sample = Decoded(chrony.Next());
         // An hour ahead, less the part of its second gone and the time the ten writes took.
         QVERIFY2(sample.offset > 3590 && sample.offset < 3600.01, qPrintable(QString::number(sample.offset)));
+        // Fed as asked, but no longer what this computer's clock says: degraded while it lasts, and said.
+        const RelayReport report = relay.Controller.StatusReport();
+        QCOMPARE(report.Health, HealthState::Degraded);
+        QVERIFY2(Headline(report).contains(QLatin1String(" - chrony is fed time codes 3")),
+                 qPrintable(Headline(report)));
     }
 
     // A client's values may be this computer's own time come back: NTP is never fed from them.
@@ -242,6 +295,9 @@ private slots:
         SettingsFile(QStringLiteral("Source")).Write(QStringLiteral("Primary"), QStringLiteral("clock"));
         // Its line names no device: it would fail to open, were it opened.
         RelayUnderTest server(1, 243, FreePort(), 0, QStringLiteral("/dev/nonexistent-line"));
+        QTest::ignoreMessage(
+            QtInfoMsg,
+            qPrintable(QStringLiteral("START - server: this computer's clock, listening on %1").arg(server.Port)));
         QTest::ignoreMessage(QtWarningMsg, "this computer's clock is not synchronised (maximum error 16 s)");
         server.Start();
         QCOMPARE(server.Controller.RunFlag, 1);
@@ -254,6 +310,10 @@ private slots:
         const int behind
             = (QTime::currentTime().msecsSinceStartOfDay() / 1000 - *SecondOfDay(two.mid(8)) + 86400) % 86400;
         QVERIFY2(behind <= 1, two.constData());
+        // The status line says who connected; that the clock is not synchronised stands beside it.
+        QCOMPARE(server.Controller.HeadlineNow(),
+                 server.Status().trimmed()
+                     + QStringLiteral(" - this computer's clock is not synchronised (maximum error 16 s)"));
         const RelayReport off = server.Controller.StatusReport();
         QVERIFY(off.Clock && !off.Clock->Synchronised && off.Clock->MaxErrorS == 16);
         QCOMPARE(off.Health, HealthState::Degraded);
@@ -267,13 +327,19 @@ private slots:
         QVERIFY(MetricsText(on).contains("\nhoraline_clock_synchronised 1\n"));
         server.Start();
 
+        // A maximum error of exactly MaxError is not under it.
+        maxErrorS = 0.5;
         RelayUnderTest client(0, 244, FreePort());
+        QTest::ignoreMessage(QtInfoMsg,
+                             QRegularExpression(QStringLiteral("^START - client: this computer's clock, COM244 = ")));
+        QTest::ignoreMessage(QtWarningMsg, "this computer's clock is not synchronised (maximum error 0.5 s)");
         client.Start();
         QCOMPARE(client.Controller.RunFlag, 1);
         // Its server is nowhere: its display runs on this computer's clock alone.
         const QByteArray frame = client.Line.Read(10, 3000);
         QVERIFY2(frame.size() == 10 && frame[0] == '\x02' && frame[7] == '\x03' && SecondOfDay(frame.mid(1, 6)),
                  frame.toHex().constData());
+        QCOMPARE(client.Controller.StatusReport().Health, HealthState::Degraded);
         client.Start();
 
         SettingsFile(QStringLiteral("Standby")).Write(QStringLiteral("OwnClock"), 1);
@@ -281,6 +347,77 @@ private slots:
         spare.Start();
         QCOMPARE(spare.Controller.RunFlag, 0);
         QVERIFY(spare.Boxes.Texts().join(' ').contains(QLatin1String("a standby would stand in for nothing")));
+    }
+
+    // This computer's clock never sends a second twice or one behind: stepped back, it is waited out until
+    // it passes the last second sent; stepped back further than a source set back is waited for, it is
+    // followed at once.
+    void aClockSteppedBackIsWaitedOut()
+    {
+        ClockSeconds seconds(std::chrono::seconds(10));
+        QStringList sent;
+        for (const char* at :
+             {"12:00:00.002", "12:00:01.002", "12:00:02.002", "12:00:01.802", "12:00:02.002", "12:00:03.002",
+              "12:00:02.002", "12:00:03.002", "12:00:04.002", "12:00:30.002", "12:00:05.002"}) {
+            const ClockSeconds::Turn turn
+                = seconds.Take(Utc(qPrintable(QStringLiteral("2026-03-10T%1Z").arg(QLatin1String(at)))));
+            sent.append(turn.Send ? QDateTime::fromSecsSinceEpoch(turn.Send->time_since_epoch().count(), Qt::UTC)
+                                        .toString(QStringLiteral("hhmmss"))
+                                  : QStringLiteral("-"));
+            if (turn.SteppedBack.count() != 0)
+                sent.last() += QStringLiteral(" back %1").arg(turn.SteppedBack.count());
+        }
+        QCOMPARE(sent.join(' '), QStringLiteral("120000 120001 120002 - - 120003 - - 120004 120030 120005 back 25"));
+    }
+
+    // A reload between the line and this computer's clock is a change of source: the displays stay and
+    // get the new source's values; a new MaxError judges the running clock. A clock whose error wavers
+    // about MaxError is told on the status line at each change, in the log only as the throttle allows.
+    void aReloadChangesTheSourceUnderItsDisplays()
+    {
+        static int clockLines = 0;
+        static QtMessageHandler before = nullptr;
+        before = qInstallMessageHandler([](QtMsgType type, const QMessageLogContext& context, const QString& text) {
+            if (text.startsWith(QLatin1String("this computer's clock is")))
+                ++clockLines;
+            before(type, context, text);
+        });
+        int asked = 0;
+        ReadClockSyncWith([&asked] { return ClockSync {++asked % 2 == 0 ? 0.4 : 0.6}; });
+        RelayUnderTest relay(1, 247, FreePort(), 1);
+        QTcpSocket display;
+        display.connectToHost(QHostAddress::LocalHost, relay.Port);
+        QTRY_COMPARE(relay.Controller.Clients.ClientList.size(), 1);
+        QVERIFY(relay.Line.Write("\x02"
+                                 "101010"));
+        QByteArray seen = ReadUntil(display, 8);
+        QCOMPARE(seen, QByteArray("10:10:10"));
+
+        int changes = 0;
+        QObject::connect(&relay.Controller, &RelayController::StatusChanged, &relay.Controller,
+                         [&changes](const QString& text) { changes += text.startsWith(QLatin1String("this")); });
+        SettingsFile source(QStringLiteral("Source"));
+        source.Write(QStringLiteral("Primary"), QStringLiteral("clock"));
+        relay.Controller.Reload(LoadRelaySettings({}).config);
+        QTRY_VERIFY_WITH_TIMEOUT(changes >= 7, 10000);
+        seen += ReadUntil(display, seen.size() + 8);
+        QVERIFY2(seen.size() >= 48 && seen.size() % 8 == 0 && !seen.contains("Srv lost"), seen.constData());
+        QVERIFY2(clockLines <= LogThrottle::Burst, qPrintable(QString::number(clockLines)));
+        qInstallMessageHandler(before);
+
+        ReadClockSyncWith([] { return ClockSync {0.6}; });
+        source.Write(QStringLiteral("MaxError"), QStringLiteral("0.7"));
+        relay.Controller.Reload(LoadRelaySettings({}).config);
+        QTRY_VERIFY(relay.Controller.StatusReport().Clock->Synchronised);
+
+        source.Write(QStringLiteral("Primary"), QStringLiteral("line"));
+        relay.Controller.Reload(LoadRelaySettings({}).config);
+        QVERIFY(!relay.Controller.StatusReport().Clock);
+        QVERIFY(relay.Line.Write("\x02"
+                                 "101011"));
+        QTRY_VERIFY((seen += display.readAll()).endsWith("10:10:11"));
+        QCOMPARE(relay.Controller.Clients.ClientList.size(), 1);
+        QVERIFY(!seen.contains("Srv lost"));
     }
 
     // chrony itself (it never sets the clock with -x, and listens on no NTP port) takes the samples.

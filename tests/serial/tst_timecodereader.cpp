@@ -68,28 +68,44 @@ private slots:
     void framesArriveWholeWithTheirRun()
     {
         ReadingLine test(7);
+        // A master that ends its frame with a terminator, in one read: the frame is the last thing read,
+        // the terminator's bytes told, so that its time on the line can be taken off.
         QVERIFY(test.line.Write(QByteArray("\x02"
-                                           "123456\x03"
-                                           "noise\x02"
-                                           "12\x02"
-                                           "345")));
+                                           "123456\r\n")));
         // Handed over while the relay is busy: the moments are still those of the read, taken in the
-        // reader; only the frame that ended the read was the last thing read.
+        // reader.
         const auto written = std::chrono::steady_clock::now();
         std::this_thread::sleep_for(std::chrono::milliseconds(600));
-        QTRY_COMPARE(test.window.Frames.size(), 2);
-        QCOMPARE(test.window.Frames[0], QByteArray("123456"));
-        QCOMPARE(test.window.Frames[1],
-                 QByteArray("12\x02"
-                            "345"));
-        QCOMPARE(test.window.Runs, QList<int>({7, 7}));
-        const ReadFrame& last = test.window.Reads[1];
-        QVERIFY(last.At - written < std::chrono::milliseconds(300));
-        const auto age = std::chrono::steady_clock::now() - last.At;
-        const auto wallAge = std::chrono::system_clock::now() - last.WallAt;
+        QTRY_COMPARE(test.window.Frames.size(), 1);
+        const ReadFrame& fresh = test.window.Reads[0];
+        QVERIFY(fresh.At - written < std::chrono::milliseconds(300));
+        const auto age = std::chrono::steady_clock::now() - fresh.At;
+        const auto wallAge = std::chrono::system_clock::now() - fresh.WallAt;
         QVERIFY(std::chrono::abs(wallAge - age) < std::chrono::milliseconds(100));
-        QCOMPARE(test.window.Reads[0].Last, false);
-        QCOMPARE(last.Last, true);
+        QVERIFY(fresh.Last);
+        QCOMPARE(fresh.Trailing, 2);
+
+        // Three frames in one read, as a reader that was not waiting meets them: none is the last thing
+        // read, not even the one that ended the read. Nor is a frame with a frame's worth of bytes after it.
+        QVERIFY(test.line.Write(QByteArray("\x02"
+                                           "123457\x03"
+                                           "noise\x02"
+                                           "12\x02"
+                                           "345\x02"
+                                           "000000")));
+        QTRY_COMPARE(test.window.Frames.size(), 4);
+        QVERIFY(test.line.Write(QByteArray("\x02"
+                                           "111111"
+                                           "-------")));
+        QTRY_COMPARE(test.window.Frames.size(), 5);
+        QCOMPARE(test.window.Frames.mid(1),
+                 QList<QByteArray>({"123457",
+                                    "12\x02"
+                                    "345",
+                                    "000000", "111111"}));
+        QCOMPARE(test.window.Runs, QList<int>({7, 7, 7, 7, 7}));
+        for (const ReadFrame& waited : test.window.Reads.mid(1))
+            QVERIFY(!waited.Last);
     }
 
     void aStoppedReaderPostsNothingAndARestartIsClean()
