@@ -65,6 +65,18 @@ bool IsHoralineProcess(qint64 pid)
     return IsHoraline(CommandLineOf(pid));
 }
 
+QList<qint64> HoralineProcesses()
+{
+    QList<qint64> horaline;
+    for (const QString& entry : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        bool number = false;
+        const qint64 pid = entry.toLongLong(&number);
+        if (number && IsHoralineProcess(pid))
+            horaline.append(pid);
+    }
+    return horaline;
+}
+
 QString SettingsOfProcess(qint64 pid)
 {
     const QList<QByteArray> arguments = CommandLineOf(pid);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QList>
 #include <QString>
 #include <optional>
 
@@ -14,6 +15,9 @@ std::optional<qint64> DeviceHolder(const QString& device);
 QString DescribeProcess(qint64 pid);
 
 bool IsHoralineProcess(qint64 pid);
+
+// Every Horaline process this user may see.
+QList<qint64> HoralineProcesses();
 
 // The settings file a Horaline process runs on when named on its command line; empty for another
 // program, or a Horaline on its user's own settings.

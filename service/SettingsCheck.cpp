@@ -1,6 +1,7 @@
 #include "service/SettingsCheck.h"
 
 #include "net/PortHolder.h"
+#include "relay/ClockSync.h"
 #include "relay/KnownSettings.h"
 #include "relay/RelayConfig.h"
 #include "relay/RelaySettings.h"
@@ -13,6 +14,7 @@
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QNetworkInterface>
+#include <QSettings>
 #include <QStringDecoder>
 #include <cstdio>
 #include <sys/stat.h>
@@ -123,6 +125,38 @@ void NoteNtpSocket(const NtpConfig& ntp, QStringList& warnings)
                                        "examples, chrony-horaline.conf, lets the group horaline write it (README.md, "
                                        "\"Feed your NTP server\")")
                             .arg(socket));
+    // chrony takes one clock's samples at a socket: another's between them would make a clock of neither.
+    const QString here = QFileInfo(ntp.Socket).absoluteFilePath();
+    for (const qint64 pid : HoralineProcesses()) {
+        const QString settings = SettingsOfProcess(pid);
+        if (settings.isEmpty() || RunsOnThisFile(pid))
+            continue;
+        const QSettings other(settings, QSettings::IniFormat);
+        const QString feeds = other.value(QStringLiteral("NTP/Socket")).toString().trimmed();
+        if (!feeds.isEmpty() && QFileInfo(feeds).absoluteFilePath() == here)
+            warnings.append(QStringLiteral("%1 is fed by %2 too: chrony would take the samples of both clocks as one; "
+                                           "give each relay a socket and a refclock of its own")
+                                .arg(socket, DescribeProcess(pid)));
+    }
+}
+
+// A largest error that is never asked, or one that never calls the clock unsynchronised, is no guard.
+void NoteMaxError(const RelayConfig& config, QStringList& warnings)
+{
+    const SettingsFile source(QStringLiteral("Source"));
+    const QString key = QStringLiteral("MaxError");
+    if (!source.Contains(key))
+        return;
+    if (!config.Source.PrimaryClock && !(config.Standby.Present && config.Standby.OwnClock))
+        warnings.append(QStringLiteral("%1 is asked of no source: this computer's clock is neither the primary "
+                                       "([Source] Primary=clock) nor the last resort ([Standby] OwnClock=1)")
+                            .arg(ShownSetting(source, key)));
+    if (config.Source.MaxErrorS >= ClockSync().MaxErrorS)
+        warnings.append(QStringLiteral("%1 never calls this computer's clock unsynchronised: the kernel gives a "
+                                       "clock nobody keeps %2 s at the most; write less, e.g. %3=0.5")
+                            .arg(ShownSetting(source, key))
+                            .arg(ClockSync().MaxErrorS)
+                            .arg(key));
 }
 
 QStringList Problems(const SettingsFile& file, QStringList& warnings)
@@ -150,8 +184,10 @@ QStringList Problems(const SettingsFile& file, QStringList& warnings)
     LoadFileOnlySettings(config);
     const StandbyConfig& standby = config.Standby;
     problems.append(config.FileFaults);
-    if (config.FileFaults.isEmpty())
+    if (config.FileFaults.isEmpty()) {
         NoteNtpSocket(config.Ntp, warnings);
+        NoteMaxError(config, warnings);
+    }
     // This computer's clock as the primary needs no input line, nor a server to ask.
     const bool primaryClock = config.Source.PrimaryClock;
     if (mode == 1) {

@@ -232,6 +232,12 @@ private slots:
         QVERIFY2(ntp == 0 && ntpSaid.contains("warning: ")
                      && ntpSaid.contains("Socket=/run/nowhere.sock does not exist"),
                  ntpSaid.constData());
+        // A largest error no clock is judged by, and one that judges none unsynchronised.
+        QVERIFY(WriteAll(path, good + "[Source]\nMaxError=16\n"));
+        const auto [error, errorSaid] = Ask({QStringLiteral("--check"), QStringLiteral("--settings"), path});
+        QVERIFY2(error == 0 && errorSaid.contains("MaxError=16 is asked of no source")
+                     && errorSaid.contains("MaxError=16 never calls this computer's clock unsynchronised"),
+                 errorSaid.constData());
         QVERIFY(WriteAll(path, QByteArray(good).replace(line.SlavePath.toUtf8(), "/dev/serial/by-id/caf\xe9")));
         const auto [latin, latinSaid] = Ask({QStringLiteral("--check"), QStringLiteral("--settings"), path});
         QVERIFY2(latin == 78 && latinSaid.contains("[Ports] COM7 is not UTF-8 text"), latinSaid.constData());
@@ -265,8 +271,9 @@ private slots:
         const quint16 port = FreePort();
         const QString first = etc.filePath(QStringLiteral("studio1.ini"));
         const QString copy = etc.filePath(QStringLiteral("studio1-copy.ini"));
-        QVERIFY(WriteAll(first, ServerSettings(port, line).toUtf8())
-                && WriteAll(copy, ServerSettings(port, line).toUtf8()));
+        const QString feed = QStringLiteral("[NTP]\nSocket=%1\n").arg(etc.filePath(QStringLiteral("refclock.sock")));
+        QVERIFY(WriteAll(first, (ServerSettings(port, line) + feed).toUtf8())
+                && WriteAll(copy, (ServerSettings(port, line) + feed).toUtf8()));
         QProcess relay;
         QTcpSocket display;
         QCOMPARE(RelayedByHeadless(relay, display, first, port, line, "111111"), QByteArray("11:11:11"));
@@ -275,10 +282,13 @@ private slots:
         QVERIFY2(
             status == 0
                 && said.contains(QStringLiteral("COM7 = %1 is held now by %2").arg(line.SlavePath, holder).toUtf8())
-                && said.contains(QStringLiteral("ServerPort=%1 is taken now by %2").arg(port).arg(holder).toUtf8()),
+                && said.contains(QStringLiteral("ServerPort=%1 is taken now by %2").arg(port).arg(holder).toUtf8())
+                && said.contains(QStringLiteral("refclock.sock is fed by %1 too").arg(holder).toUtf8()),
             said.constData());
         const auto [own, ownSaid] = Ask({QStringLiteral("--check"), QStringLiteral("--settings"), first});
-        QVERIFY2(own == 0 && !ownSaid.contains("held now") && !ownSaid.contains("taken now"), ownSaid.constData());
+        QVERIFY2(own == 0 && !ownSaid.contains("held now") && !ownSaid.contains("taken now")
+                     && !ownSaid.contains("fed by"),
+                 ownSaid.constData());
 
         QProcess second;
         StartWithoutDisplay(second, {QStringLiteral("--headless"), QStringLiteral("--settings"), copy});
