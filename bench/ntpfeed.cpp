@@ -3,9 +3,10 @@
 // the frame's 7.29 ms), a relay reads it and feeds chrony's SOCK reference clock, and chronyd -x (which
 // never sets the clock and listens on no NTP port) logs the raw offset of every sample. Beside it, the
 // same codes fed by a feeder that stamps them on the relay's main thread once they have been relayed,
-// as a feeder without the reader's stamp would (chrony shows it, and selects only the relay's). Needs
-// chronyd (Debian's chrony) and root.
-//   ntpfeed [samples]   (120 by default: one a second)
+// as a feeder without the reader's stamp would (chrony shows it, and selects only the relay's). With
+// crlf, each code ends with CR LF in the same write, as many masters end their telegrams. Needs chronyd
+// (Debian's chrony) and root.
+//   ntpfeed [samples] [crlf]   (120 by default: one a second)
 
 #include "Harness.h"
 #include "relay/ChronyFeed.h"
@@ -34,21 +35,23 @@ namespace {
 
 using namespace std::chrono;
 
-// The frame's time on the line: seven characters of ten bits at 9600 baud.
-constexpr auto FrameTime = microseconds(7292);
+// A character's time on the line: ten bits at 9600 baud; a frame is seven.
+constexpr auto CharacterTime = nanoseconds(1041667);
 
-// Writes one code a second, its last byte when a real line would bring it, until told to stop.
-void WriteCodes(int master, const std::atomic<bool>& running)
+// Writes one code a second, its last byte (its terminator's, where it has one) when a real line would
+// bring it, until told to stop.
+void WriteCodes(int master, const std::atomic<bool>& running, const QByteArray& terminator)
 {
     while (running) {
         const auto now = system_clock::now();
         const auto second = time_point_cast<seconds>(now) + seconds(1);
         // A sleep wakes late by up to a millisecond here: the last two are spun, so the line is on time.
-        const auto due = second + FrameTime;
+        const auto due = second + CharacterTime * (7 + terminator.size());
         std::this_thread::sleep_until(due - milliseconds(2));
         while (system_clock::now() < due) { }
         const QByteArray code = "\x02"
-            + QDateTime::fromSecsSinceEpoch(second.time_since_epoch().count(), Qt::UTC).toString("hhmmss").toLatin1();
+            + QDateTime::fromSecsSinceEpoch(second.time_since_epoch().count(), Qt::UTC).toString("hhmmss").toLatin1()
+            + terminator;
         bench::WriteAll(master, code.constData(), size_t(code.size()));
     }
 }
@@ -104,6 +107,7 @@ Figures RawOffsets(const QString& log, const QString& refid)
 int main(int argc, char* argv[])
 {
     const int samples = argc > 1 ? std::max(10, std::atoi(argv[1])) : 120;
+    const QByteArray terminator = argc > 2 && QByteArray(argv[2]) == "crlf" ? "\r\n" : "";
     QTemporaryDir work;
     QFile::setPermissions(work.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     qputenv("XDG_CONFIG_HOME", work.filePath(QStringLiteral("config")).toLocal8Bit());
@@ -163,7 +167,7 @@ int main(int argc, char* argv[])
     });
 
     std::atomic<bool> writing {true};
-    std::thread writer(WriteCodes, line.master, std::cref(writing));
+    std::thread writer(WriteCodes, line.master, std::cref(writing), terminator);
     QTimer::singleShot((samples + 5) * 1000, &application, &QCoreApplication::quit);
     QCoreApplication::exec();
     writing = false;
@@ -180,7 +184,8 @@ int main(int argc, char* argv[])
     daemon.waitForFinished();
 
     const QString log = work.filePath(QStringLiteral("log/refclocks.log"));
-    std::printf("chrony's raw offsets of the samples, milliseconds (%d s at 9600 baud):\n", samples + 5);
+    std::printf("chrony's raw offsets of the samples, milliseconds (%d s at 9600 baud%s):\n", samples + 5,
+                terminator.isEmpty() ? "" : ", CR LF after each code");
     std::printf("%-40s %8s %8s %10s %8s %8s %8s\n", "feeder", "samples", "median", "deviation", "p5", "p95", "|worst|");
     for (const auto& [refid, name] : {std::pair {"READ", "Horaline, stamped in the reader"},
                                       std::pair {"MAIN", "stamped on the main thread once relayed"}}) {
