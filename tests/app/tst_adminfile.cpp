@@ -10,7 +10,9 @@
 #include <csignal>
 #include <grp.h>
 #include <pwd.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <tuple>
 
 namespace {
@@ -449,6 +451,56 @@ private slots:
                 && !json.contains(QStringLiteral("running")));
         ::kill(pid_t(relay.processId()), SIGTERM);
         QVERIFY(relay.waitForFinished(10000));
+    }
+
+    // chrony's drop-in runs as root whatever user chrony.service runs as, and never fails chrony's start:
+    // run as another user, or with the group gone (the relay's package purged), it does nothing and ends
+    // well; as root it lets the group write the socket.
+    void chronysDropInNeverFailsChrony()
+    {
+        if (::geteuid() != 0)
+            QSKIP("needs root to make a user and to give a socket a group");
+        const QString dropIn
+            = QString::fromUtf8(ReadAll(QStringLiteral(HORALINE_SOURCE_DIR "/packaging/chrony-horaline.conf")));
+        const QString start = dropIn.section(QStringLiteral("ExecStartPost="), 1).section(QLatin1Char('\n'), 0, 0);
+        const QString prefixes = start.section(QLatin1Char('/'), 0, 0);
+        QVERIFY2(prefixes.contains(QLatin1Char('+')) && prefixes.contains(QLatin1Char('-')), qPrintable(start));
+        QString script = start.section(QLatin1Char('\''), 1, -2).replace(QStringLiteral("$$"), QStringLiteral("$"));
+        const MadeUser made;
+        QVERIFY(made.made);
+        QTemporaryDir folder;
+        const QString socket = folder.filePath(QStringLiteral("refclock.sock"));
+        script.replace(QStringLiteral("/run/chrony.horaline.sock"), socket);
+        sockaddr_un address {};
+        address.sun_family = AF_UNIX;
+        qstrncpy(address.sun_path, QFile::encodeName(socket).constData(), sizeof(address.sun_path));
+        const int bound = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+        QVERIFY(::bind(bound, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) == 0);
+        ::close(bound);
+        QVERIFY(::chmod(folder.path().toLocal8Bit().constData(), 0755) == 0);
+        const auto run = [&](const QString& group, const QString& user) {
+            const QString command
+                = QString(script).replace(QStringLiteral(" horaline "), QLatin1Char(' ') + group + QLatin1Char(' '));
+            const QStringList shell {QStringLiteral("sh"), QStringLiteral("-c"), command};
+            return user.isEmpty()
+                ? QProcess::execute(QStringLiteral("sh"), shell.mid(1))
+                : QProcess::execute(QStringLiteral("setpriv"),
+                                    QStringList {QStringLiteral("--reuid=") + user, QStringLiteral("--regid=") + user,
+                                                 QStringLiteral("--clear-groups")}
+                                        + shell);
+        };
+        const auto owned = [&socket] {
+            struct stat node = {};
+            ::stat(socket.toLocal8Bit().constData(), &node);
+            return qMakePair(node.st_gid, node.st_mode & 0070);
+        };
+        const auto before = owned();
+        QCOMPARE(run(made.name, made.name), 0);
+        QCOMPARE(run(made.name + QStringLiteral("gone"), QString()), 0);
+        QCOMPARE(owned(), before);
+        QCOMPARE(run(made.name, QString()), 0);
+        QCOMPARE(owned(),
+                 qMakePair(::getgrnam(made.name.toLocal8Bit().constData())->gr_gid, mode_t(before.second | 0020)));
     }
 
     // No other user can keep a relay from starting or make it write where it should not: a link planted
