@@ -39,6 +39,8 @@ ChronyFeed::ChronyFeed(const NtpConfig& config, std::array<int, 2> speeds, const
     Figures.Sent = before.Sent;
     Figures.Withheld = before.Withheld;
     Figures.LastOffsetS = before.LastOffsetS;
+    Figures.NotTaken = before.NotTaken;
+    Figures.LastWithheld = before.LastWithheld;
     Figures.Socket = config.Socket;
     Address.sun_family = AF_UNIX;
     const QByteArray path = QFile::encodeName(config.Socket);
@@ -125,6 +127,7 @@ bool ChronyFeed::Send(WallTime at, double offsetS)
         qCInfo(lcRelay).noquote() << "chrony is fed again at" << Figures.Socket;
     Figures.LastError.clear();
     ++Figures.Sent;
+    Figures.NotTaken = 0;
     Figures.LastOffsetS = offsetS;
     return true;
 }

@@ -31,7 +31,12 @@ public:
     static constexpr qint64 FarSaidMs = 60000;
 
 private:
-    void Withhold(Withheld why) { ++Figures.Withheld[size_t(why)]; }
+    void Withhold(Withheld why)
+    {
+        ++Figures.Withheld[size_t(why)];
+        ++Figures.NotTaken;
+        Figures.LastWithheld = why;
+    }
     // Whether chrony took it.
     bool Send(WallTime at, double offsetS);
 

@@ -293,11 +293,11 @@ RelayReport RelayController::StatusReport() const
     const bool lineAway = server ? primary == nullptr || !primary->IsOpen() : !Display.Line.IsOpen();
     const bool networkAway = server ? Clients.ListeningFlag == 0 : primary == nullptr || !primary->IsOpen();
     report.Clock = ClockNow();
-    // An unsynchronised clock still sends, and chrony is fed far codes where it is asked to: told, as a spare
-    // in use is.
+    // An unsynchronised clock still sends, chrony is fed far codes where it is asked to, and a feed chrony
+    // takes nothing of hurts no display: told, as a spare in use is.
     const bool clockOff = running && report.Clock && !report.Clock->Synchronised;
-    const bool feedFar = running && report.Feed && FeedsFar(*report.Feed);
-    report.Health = Health.Health(running, lineAway || networkAway || Choice.InTrouble() || clockOff || feedFar);
+    const bool feedWrong = running && report.Feed && (FeedsFar(*report.Feed) || Starved(*report.Feed));
+    report.Health = Health.Health(running, lineAway || networkAway || Choice.InTrouble() || clockOff || feedWrong);
     Health.Fill(report, running);
     return report;
 }

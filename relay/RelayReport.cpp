@@ -77,6 +77,9 @@ QJsonValue FeedJson(const std::optional<FeedReport>& feed)
         {QStringLiteral("withheld"), withheld},
         {QStringLiteral("lastOffset"), feed->LastOffsetS ? QJsonValue(*feed->LastOffsetS) : QJsonValue()},
         {QStringLiteral("lastError"), TextOrNull(feed->LastError)},
+        {QStringLiteral("notTaken"), qint64(feed->NotTaken)},
+        {QStringLiteral("lastWithheld"),
+         feed->LastWithheld ? QJsonValue(WithheldName(*feed->LastWithheld)) : QJsonValue()},
     };
 }
 
@@ -92,6 +95,11 @@ std::optional<FeedReport> FeedFrom(const QJsonValue& json)
     if (json[QStringLiteral("lastOffset")].isDouble())
         feed.LastOffsetS = json[QStringLiteral("lastOffset")].toDouble();
     feed.LastError = json[QStringLiteral("lastError")].toString();
+    feed.NotTaken = quint64(json[QStringLiteral("notTaken")].toInteger());
+    for (size_t i = 0; i < WithheldCount; ++i) {
+        if (json[QStringLiteral("lastWithheld")].toString() == WithheldName(Withheld(i)))
+            feed.LastWithheld = Withheld(i);
+    }
     return feed;
 }
 
@@ -170,6 +178,21 @@ bool FeedsFar(const FeedReport& feed)
     return feed.LastOffsetS && std::fabs(*feed.LastOffsetS) > LargestOffsetS;
 }
 
+bool Starved(const FeedReport& feed)
+{
+    return feed.NotTaken >= StarvedRun;
+}
+
+QString OffsetWords(double offsetS)
+{
+    const qint64 chronycUs = qRound64(-offsetS * 1e6);
+    return QStringLiteral("this computer's clock is %1 ms %2 the time code (chronyc: %3%4us)")
+        .arg(std::fabs(offsetS) * 1000, 0, 'f', 3)
+        .arg(offsetS <= 0 ? QStringLiteral("ahead of") : QStringLiteral("behind"))
+        .arg(chronycUs >= 0 ? QStringLiteral("+") : QString())
+        .arg(chronycUs);
+}
+
 QStringList StandingFaults(const RelayReport& report)
 {
     QStringList faults;
@@ -178,7 +201,11 @@ QStringList StandingFaults(const RelayReport& report)
     if (report.Clock && !report.Clock->Synchronised)
         faults.append(ClockText(*report.Clock));
     if (const std::optional<FeedReport>& feed = report.Feed) {
-        if (!feed->LastError.isEmpty())
+        if (Starved(*feed) && feed->LastWithheld != Withheld::Unsent)
+            faults.append(QStringLiteral("chrony takes no time code: the last %1 and more were withheld (%2)")
+                              .arg(StarvedRun)
+                              .arg(WithheldName(*feed->LastWithheld)));
+        else if (!feed->LastError.isEmpty())
             faults.append(QStringLiteral("chrony is not fed at %1: %2").arg(feed->Socket, feed->LastError));
         else if (FeedsFar(*feed))
             faults.append(FarFedText(*feed->LastOffsetS));

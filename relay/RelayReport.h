@@ -76,7 +76,14 @@ struct FeedReport
     std::array<quint64, WithheldCount> Withheld {};
     std::optional<double> LastOffsetS;
     QString LastError;
+    // The codes of the line in use that gave chrony no sample since the last that did, and why the last
+    // of them gave none.
+    quint64 NotTaken = 0;
+    std::optional<::Withheld> LastWithheld;
 };
+
+// So many codes in a row that chrony did not take make a feed that feeds nothing.
+constexpr quint64 StarvedRun = 10;
 
 // This computer's clock where a source sends it: whether the kernel counts it as synchronised, and
 // its maximum error.
@@ -142,6 +149,11 @@ QString ClockText(const ClockReport& clock);
 
 // The last sample chrony took lies more than 2 s from this computer's clock, as [NTP] Authoritative=1 allows.
 bool FeedsFar(const FeedReport& feed);
+// chrony has taken none of the last StarvedRun codes or more.
+bool Starved(const FeedReport& feed);
+// A sample's offset (the time code less this computer's clock) as an administrator reads it: "this
+// computer's clock is 1.946 ms ahead of the time code (chronyc: +1946us)".
+QString OffsetWords(double offsetS);
 
 // What stays wrong while it lasts, whatever the status line says meanwhile: this computer's clock not
 // synchronised, chrony taking nothing, or fed codes far from this computer's clock.

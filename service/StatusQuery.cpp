@@ -41,6 +41,11 @@ QString PerformanceData(const RelayReport& report)
         counts[CounterName(Counter(i))] = report.Counts[i];
     for (const auto& [name, count] : counts)
         figures.append(QStringLiteral("%1=%2c").arg(name).arg(count));
+    if (const std::optional<FeedReport>& feed = report.Feed) {
+        figures.append(QStringLiteral("ntp_sent=%1c").arg(feed->Sent));
+        for (size_t i = 0; i < WithheldCount; ++i)
+            figures.append(QStringLiteral("ntp_%1=%2c").arg(WithheldName(Withheld(i))).arg(feed->Withheld[i]));
+    }
     return figures.join(QLatin1Char(' '));
 }
 
@@ -119,11 +124,14 @@ QString ReportText(const RelayReport& report)
                                .arg(feed->Sent)
                                .arg(withheld.isEmpty() ? QStringLiteral("none") : withheld.join(QStringLiteral(", ")));
         if (feed->LastOffsetS)
-            feedText += QStringLiteral("; last offset %1 ms").arg(*feed->LastOffsetS * 1000, 0, 'f', 3);
+            feedText += QStringLiteral("; last sample: ") + OffsetWords(*feed->LastOffsetS);
         if (!feed->LastError.isEmpty())
             feedText += QStringLiteral("; not taken: ") + feed->LastError;
         add(QStringLiteral("ntp feed"), feedText);
     }
+    // What stays wrong, whatever the status line says meanwhile.
+    for (const QString& fault : StandingFaults(report))
+        add(QStringLiteral("standing"), fault);
     add(QStringLiteral("status"), report.Status);
     add(QStringLiteral("faults"),
         report.Faults == 0 ? QStringLiteral("none since the start")

@@ -1,4 +1,5 @@
 #include "relay/RelayLog.h"
+#include "relay/RelayReport.h"
 #include "relay/UnattendedView.h"
 #include "service/LogWriter.h"
 #include "support/ProgramRun.h"
@@ -45,6 +46,19 @@ quint16 StartServerWithDisplay(const PtyPair& line, QProcess& program, QTcpSocke
     ConnectWhenListening(display, port);
     QTest::qWait(200);
     return port;
+}
+
+// What a query printed, when it ended with the status expected; nothing otherwise.
+QByteArray Ask(const QStringList& arguments, int expectedExit)
+{
+    QProcess query;
+    StartWithoutDisplay(query, arguments);
+    const bool ended = query.waitForFinished(10000);
+    const QByteArray said = query.readAllStandardOutput() + query.readAllStandardError();
+    if (ended && query.exitCode() == expectedExit)
+        return said;
+    qWarning("exit status %d: %s", query.exitCode(), said.constData());
+    return QByteArray();
 }
 
 // A pipe whose buffer is full, as when nobody reads a log.
@@ -168,21 +182,19 @@ private slots:
             // Synchronised or not, this machine's clock counts as synchronised here.
             SettingsFile(QStringLiteral("Source")).Write(QStringLiteral("MaxError"), 60);
         }
+        // chrony's socket is not there: the relay feeds nothing, and the code written is far from now.
+        QTemporaryDir chrony;
+        const QString socket = chrony.filePath(QStringLiteral("refclock.sock"));
+        {
+            SettingsFile ntp(QStringLiteral("NTP"));
+            ntp.Write(QStringLiteral("Socket"), socket);
+            ntp.Write(QStringLiteral("TimeZone"), QStringLiteral("UTC"));
+        }
         const quint16 port = StartServerWithDisplay(line, program, peer);
         QVERIFY(line.Write("\x02"
                            "101112"));
         QCOMPARE(ReadUntil(peer, 8), QByteArray("10:11:12"));
-        // What a query printed, when it ended with the status expected; nothing otherwise.
-        const auto ask = [](const QStringList& arguments, int expectedExit) {
-            QProcess query;
-            StartWithoutDisplay(query, arguments);
-            const bool ended = query.waitForFinished(10000);
-            const QByteArray said = query.readAllStandardOutput() + query.readAllStandardError();
-            if (ended && query.exitCode() == expectedExit)
-                return said;
-            qWarning("exit status %d: %s", query.exitCode(), said.constData());
-            return QByteArray();
-        };
+        const auto ask = Ask;
 
         const QJsonObject report
             = QJsonDocument::fromJson(ask({QStringLiteral("--status"), QStringLiteral("--json")}, 0)).object();
@@ -209,15 +221,24 @@ private slots:
                  QJsonDocument(report).toJson().constData());
         // A monitoring plugin's first line: the verdict, then the figures after a bar.
         const QString text = QString::fromLocal8Bit(ask({QStringLiteral("--status")}, 0));
-        QVERIFY2(text.startsWith(QStringLiteral("OK - Horaline %1, pid ").arg(QStringLiteral(HORALINE_VERSION)))
-                     && text.section(QLatin1Char('\n'), 0, 0).contains(QStringLiteral(": relaying | age="))
-                     && text.section(QLatin1Char('\n'), 0, 0).contains(QStringLiteral(" clients=1;;;0;5 "))
-                     && text.section(QLatin1Char('\n'), 0, 0).contains(QStringLiteral(" valuesRelayed=1c"))
-                     && text.contains(QStringLiteral("last value:  10:11:12, "))
-                     && text.contains(QStringLiteral("\n  127.0.0.1:%1 since ").arg(peer.localPort()))
-                     && text.contains(QStringLiteral(
-                         "\nstandby:     no line or server, none; after 60 s, then this computer's clock\n")),
-                 qPrintable(text));
+        QVERIFY2(
+            text.startsWith(QStringLiteral("OK - Horaline %1, pid ").arg(QStringLiteral(HORALINE_VERSION)))
+                && text.section(QLatin1Char('\n'), 0, 0).contains(QStringLiteral(": relaying | age="))
+                && text.section(QLatin1Char('\n'), 0, 0).contains(QStringLiteral(" clients=1;;;0;5 "))
+                && text.section(QLatin1Char('\n'), 0, 0).contains(QStringLiteral(" valuesRelayed=1c"))
+                && text.contains(QStringLiteral("last value:  10:11:12, "))
+                && text.contains(QStringLiteral("\n  127.0.0.1:%1 since ").arg(peer.localPort()))
+                && text.contains(
+                    QStringLiteral("\nstandby:     no line or server, none; after 60 s, then this computer's clock\n"))
+                && text.contains(QStringLiteral("\nlistening:   port %1\n").arg(port))
+                && text.contains(QLatin1String("\nin use:      primary\n"))
+                && text.contains(
+                    QRegularExpression(QStringLiteral("\nclock:       synchronised, maximum error [0-9.e+-]+ s\n")))
+                && text.contains(QStringLiteral("\nntp feed:    %1, 0 sample(s) sent, withheld: 1 far\n").arg(socket))
+                && text.section(QLatin1Char('\n'), 0, 0)
+                       .contains(QStringLiteral(" ntp_sent=0c ntp_backlog=0c "
+                                                "ntp_no_time=0c ntp_far=1c ")),
+            qPrintable(text));
 
         // A second one on the same settings leaves the first alone.
         QVERIFY2(ask({QStringLiteral("--headless")}, 1)
@@ -225,9 +246,22 @@ private slots:
                  "no word of the one that runs");
         QCOMPARE(ReadUntil(peer, 1, 300), QByteArray());
 
-        // A line gone and being retried is degraded; none running, nothing to ask.
+        // A line gone and being retried is degraded, and the last fault is when it went, not when the run
+        // began (a second after it, at the least); none running, nothing to ask.
+        QTest::qWait(1000);
         line.CloseMaster();
-        QTRY_VERIFY_WITH_TIMEOUT(ask({QStringLiteral("--status")}, 1).contains("line:        COM240 = "), 10000);
+        QString lost;
+        QTRY_VERIFY_WITH_TIMEOUT(
+            (lost = QString::fromLocal8Bit(ask({QStringLiteral("--status")}, 1)))
+                .contains(QRegularExpression(QStringLiteral("\nline:        COM240 = .* at 9600, lost"))),
+            10000);
+        const QString since = lost.section(QStringLiteral("running since "), 1).left(19);
+        const QDateTime faultAt
+            = QDateTime::fromString(lost.section(QStringLiteral("since the start, the last at "), 1).left(19),
+                                    QStringLiteral("yyyy-MM-dd hh:mm:ss"));
+        QVERIFY2(faultAt.isValid() && faultAt.toString(QStringLiteral("yyyy-MM-dd hh:mm:ss")) != since
+                     && faultAt.secsTo(QDateTime::currentDateTime()) <= 10,
+                 qPrintable(lost));
         ::kill(pid_t(program.processId()), SIGTERM);
         QVERIFY(program.waitForFinished(10000));
         QVERIFY(ask({QStringLiteral("--status")}, 2)
@@ -296,6 +330,31 @@ private slots:
         while (!shown.endsWith("15:15:15") && waited.elapsed() < 10000)
             shown += ReadUntil(display, 8, 500);
         QVERIFY2(shown.endsWith("15:15:15"), shown.constData());
+
+        // [NTP] is read at a reload. chrony's socket is not there: ten codes it never took make a degraded
+        // relay, with the reason, and the figures carry the feed.
+        QTemporaryDir chrony;
+        const QString socket = chrony.filePath(QStringLiteral("refclock.sock"));
+        {
+            SettingsFile ntp(QStringLiteral("NTP"));
+            ntp.Write(QStringLiteral("Socket"), socket);
+            ntp.Write(QStringLiteral("TimeZone"), QStringLiteral("UTC"));
+        }
+        ::kill(pid_t(program.processId()), SIGHUP);
+        QTRY_VERIFY_WITH_TIMEOUT(Ask({QStringLiteral("--status")}, 0).contains("ntp feed:"), 10000);
+        for (quint64 i = 0; i < StarvedRun; ++i) {
+            QVERIFY(line.Write("\x02" + QDateTime::currentDateTimeUtc().toString(QStringLiteral("hhmmss")).toLatin1()));
+            QTest::qWait(30);
+        }
+        QString starved;
+        QTRY_VERIFY_WITH_TIMEOUT(!(starved = QString::fromLocal8Bit(Ask({QStringLiteral("--status")}, 1))).isEmpty(),
+                                 5000);
+        QVERIFY2(
+            starved.startsWith(QLatin1String("WARNING - "))
+                && starved.section(QLatin1Char('\n'), 0, 0).contains(QLatin1String(" ntp_unsent=10c"))
+                && starved.contains(
+                    QStringLiteral("\nstanding:    chrony is not fed at %1: No such file or directory\n").arg(socket)),
+            qPrintable(starved));
         ::kill(pid_t(program.processId()), SIGTERM);
         QVERIFY(program.waitForFinished(10000));
         const QString text = QString::fromLocal8Bit(program.readAllStandardError());

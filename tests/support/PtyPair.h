@@ -25,6 +25,8 @@ public:
         SlavePath = QString::fromLocal8Bit(name);
         ::close(slave);
         ::fcntl(Master, F_SETFL, ::fcntl(Master, F_GETFL) | O_NONBLOCK);
+        // A program the test starts must not hold the equipment's end: its close would be no hang-up.
+        ::fcntl(Master, F_SETFD, FD_CLOEXEC);
     }
     ~PtyPair() { CloseMaster(); }
     PtyPair(const PtyPair&) = delete;
