@@ -533,6 +533,20 @@ private slots:
                 && S_ISDIR(folder.st_mode) && folder.st_uid == 0 && (folder.st_mode & 077) == 0);
         QCOMPARE(ReadAll(secret), QByteArray("root's own\n"));
         QCOMPARE(QFileInfo(secret).permissions() & QFile::ReadOther, QFile::Permissions());
+        // Nor is a folder that user made there, however closed it looks: it is set aside and made anew.
+        const QString folderPath = QDir(base.path()).filePath(QStringLiteral("horaline-0"));
+        QVERIFY(QDir(folderPath).removeRecursively());
+        QCOMPARE(QProcess::execute(QStringLiteral("setpriv"),
+                                   {QStringLiteral("--reuid=") + made.name, QStringLiteral("mkdir"),
+                                    QStringLiteral("-m"), QStringLiteral("700"), folderPath}),
+                 0);
+        {
+            SingleInstance instance(base.path());
+            QVERIFY(instance.Acquire());
+        }
+        QVERIFY(::lstat(folderPath.toLocal8Bit().constData(), &folder) == 0 && S_ISDIR(folder.st_mode)
+                && folder.st_uid == 0);
+        QCOMPARE(QDir(base.path()).entryList({QStringLiteral("horaline-0.untrusted-*")}, QDir::Dirs).size(), 1);
 
         PtyPair line;
         QVERIFY(::chmod(line.SlavePath.toLocal8Bit().constData(), 0666) == 0);

@@ -100,6 +100,7 @@ private slots:
         QCOMPARE(ReadUntil(*sixth, 8), QByteArray("Rejected"));
         QVERIFY(ClosedByServer(*sixth));
         QCOMPARE(Relay->Controller.Clients.ClientList.size(), 5);
+        QCOMPARE(Relay->Controller.StatusReport().Counts[size_t(Counter::ClientsRefused)], quint64(1));
         QCOMPARE(Status(), QStringLiteral("5 Clients connected (MAX) !"));
         QCOMPARE(Relay->Controller.Clients.ClientsFlag, 1);
         QVERIFY(Relay->Boxes.Boxes.isEmpty());

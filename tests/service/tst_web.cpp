@@ -180,6 +180,11 @@ private slots:
         web.Listen(ListenAddress {QHostAddress(QHostAddress::LocalHost), web.Port()},
                    AllowList::Parse({QStringLiteral("10.0.0.0/8")}));
         QVERIFY(Fetch(web.Port(), "GET", "/metrics").isEmpty());
+        // On a listener of both families an IPv6 stranger is turned away as an IPv4 one is.
+        web.Listen(*ParseListenAddress(QStringLiteral("[::]:%1").arg(FreePort())),
+                   AllowList::Parse({QStringLiteral("127.0.0.1")}));
+        QVERIFY(Fetch(web.Port(), "GET", "/metrics", QHostAddress(QHostAddress::LocalHostIPv6)).isEmpty());
+        QVERIFY(Fetch(web.Port(), "GET", "/metrics").startsWith("HTTP/1.1 200 "));
     }
 
     // A port busy, or an address not yet on the machine, is tried again; a move keeps the old port until
