@@ -25,6 +25,9 @@ install(FILES packaging/example.ini DESTINATION /etc/horaline COMPONENT relay)
 # The drop-in that lets the relay feed chrony, for an admin to copy where systemd reads it.
 install(FILES packaging/chrony-horaline.conf DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/horaline-relay/examples
     COMPONENT relay)
+# Prometheus's alerts on a relay, for a monitor to copy.
+install(FILES docs/prometheus/horaline.rules.yml DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/horaline-relay/examples
+    COMPONENT relay)
 
 # The window.
 install(TARGETS Horaline horaline-timecode RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT window)

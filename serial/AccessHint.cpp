@@ -60,6 +60,12 @@ QString AccessHint(const QString& device)
               .arg(device, owner != nullptr ? QString::fromLocal8Bit(owner->pw_name) : QString::number(node.st_uid),
                    group)
               .arg(node.st_mode & 07777, 4, 8, QLatin1Char('0'));
+    // A pseudo-terminal is no device a udev rule sees: its owner and mode are those its maker gave it.
+    if (QFileInfo(device).canonicalFilePath().startsWith(QLatin1String("/dev/pts/")))
+        return QStringLiteral(" - %1, a pseudo-terminal, whose owner and mode are those the program that made it "
+                              "gave it: have that program make it for the user %2, or give it to the dialout group "
+                              "(chgrp dialout; chmod g+rw) once it is made")
+            .arg(what, user);
     if (!InGroup(node.st_gid)) {
         // A serial group is for serial lines; root's or another's would give the relay far more than a line.
         if (group == QLatin1String("dialout") || group == QLatin1String("uucp"))

@@ -6,6 +6,7 @@
 
 #include <QDateTime>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QJsonDocument>
 #include <QLocalSocket>
 #include <cstdio>
@@ -178,6 +179,9 @@ int QueryStatus(bool json)
             refusal = QStringLiteral("pid %1 runs on them but has no status socket: its runtime folder was missing "
                                      "or not writable, its log says which")
                           .arg(*holder);
+        // A misspelt path names no relay to be down: what runs is not known.
+        if (refusal.isEmpty() && !holder && SettingsFile::Named() && !QFileInfo::exists(SettingsFile::Path()))
+            refusal = QStringLiteral("no such file: name the settings a relay runs on");
         const int status = refusal.isEmpty() ? int(HealthState::NotRelaying) : NotAsked;
         const QString health = refusal.isEmpty() ? QStringLiteral("none running") : QStringLiteral("not asked");
         // Whether one that cannot be asked relays is not known: it is not said to be stopped.
@@ -188,7 +192,7 @@ int QueryStatus(bool json)
             std::printf("%s\n", QJsonDocument(answer).toJson(QJsonDocument::Compact).constData());
         else if (refusal.isEmpty())
             std::printf("CRITICAL - No Horaline runs on the settings %s\n", qPrintable(SettingsFile::Path()));
-        else if (holder)
+        else if (holder || !QFileInfo::exists(SettingsFile::Path()))
             std::printf("UNKNOWN - The Horaline of the settings %s cannot be asked (%s)\n",
                         qPrintable(SettingsFile::Path()), qPrintable(refusal));
         else

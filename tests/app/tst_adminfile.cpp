@@ -211,6 +211,11 @@ private slots:
         const auto [missing, missingSaid]
             = Ask({QStringLiteral("--check"), QStringLiteral("--settings"), etc.filePath(QStringLiteral("none.ini"))});
         QVERIFY2(missing == 78 && missingSaid.contains("does not exist"), missingSaid.constData());
+        // A status asked of a misspelt file is not known, rather than a relay down.
+        const auto [unknown, unknownSaid]
+            = Ask({QStringLiteral("--status"), QStringLiteral("--settings"), etc.filePath(QStringLiteral("none.ini"))});
+        QVERIFY2(unknown == 3 && unknownSaid.startsWith("UNKNOWN - ") && unknownSaid.contains("no such file"),
+                 unknownSaid.constData());
 
         // A byte-order mark is no damage; a path in another encoding is refused, not mangled; a damaged
         // file is said to be, and stays where it is, as it is.

@@ -37,6 +37,8 @@ done
 for file in relay/usr/lib/systemd/user/horaline.service relay/usr/lib/systemd/system/horaline@.service \
     relay/etc/horaline/example.ini relay/usr/share/man/man1/horaline-relay.1.gz \
     relay/usr/share/doc/horaline-relay/copyright relay/usr/share/doc/horaline-relay/changelog.gz \
+    relay/usr/share/doc/horaline-relay/examples/chrony-horaline.conf \
+    relay/usr/share/doc/horaline-relay/examples/horaline.rules.yml \
     window/usr/share/doc/horaline/copyright window/usr/share/doc/horaline/changelog.gz \
     window/usr/share/doc/horaline/examples/Horaline.ini window/usr/share/man/man1/Horaline.1.gz \
     window/usr/share/man/man1/horaline-timecode.1.gz window/usr/share/man/man1/horaline-autostart.1.gz; do

@@ -2,6 +2,7 @@
 #include "serial/ComNames.h"
 #include "serial/PortMessages.h"
 #include "serial/SerialDevice.h"
+#include "support/PtyPair.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -133,6 +134,13 @@ private slots:
                                               "(systemctl edit horaline@NAME: DeviceAllow=char-<kind> rw)")
                                    .arg(device, user, own)),
                  qPrintable(PortFaultLogText(QString(), device, EPERM)));
+        // A pseudo-terminal's owner and mode are its maker's: no udev rule matches one.
+        const PtyPair pty;
+        const QString made = PortFaultLogText(QString(), pty.SlavePath, EACCES);
+        QVERIFY2(made.contains(QStringLiteral("a pseudo-terminal, whose owner and mode are those the program that made "
+                                              "it gave it"))
+                     && !made.contains(QStringLiteral("KERNEL==")),
+                 qPrintable(made));
         // getgrnam answers in one buffer: each group's id is taken before the next is asked.
         const group* dialout = ::getgrnam("dialout");
         const gid_t dialoutId = dialout != nullptr ? dialout->gr_gid : gid_t(-1);
