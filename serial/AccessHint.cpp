@@ -12,14 +12,9 @@
 
 namespace {
 
-bool InGroup(gid_t group)
+bool InGroup(const AccessUser& user, gid_t group)
 {
-    if (::getegid() == group)
-        return true;
-    const int count = ::getgroups(0, nullptr);
-    std::vector<gid_t> groups(size_t(std::max(count, 0)));
-    const int got = ::getgroups(count, groups.data());
-    return std::find(groups.begin(), groups.begin() + std::max(got, 0), group) != groups.begin() + std::max(got, 0);
+    return std::find(user.Groups.begin(), user.Groups.end(), group) != user.Groups.end();
 }
 
 // The kernel's name for a character device's major number, as systemd's DeviceAllow=char-NAME takes it.
@@ -44,10 +39,66 @@ QString MajorName(unsigned int major)
 
 } // namespace
 
-QString AccessHint(const QString& device)
+AccessUser AccessUser::OfThisProcess()
 {
-    const passwd* self = ::getpwuid(::geteuid());
-    const QString user = self != nullptr ? QString::fromLocal8Bit(self->pw_name) : QString::number(::geteuid());
+    AccessUser self;
+    self.Uid = ::geteuid();
+    const passwd* entry = ::getpwuid(self.Uid);
+    self.Name = entry != nullptr ? QString::fromLocal8Bit(entry->pw_name) : QString::number(self.Uid);
+    const int count = ::getgroups(0, nullptr);
+    self.Groups.resize(size_t(std::max(count, 0)));
+    self.Groups.resize(size_t(std::max(::getgroups(count, self.Groups.data()), 0)));
+    self.Groups.push_back(::getegid());
+    return self;
+}
+
+std::optional<AccessUser> AccessUser::Named(const QString& name, const QString& group, const QStringList& others)
+{
+    const passwd* entry = ::getpwnam(name.toLocal8Bit().constData());
+    if (entry == nullptr)
+        return std::nullopt;
+    AccessUser user;
+    user.Name = name;
+    user.Uid = entry->pw_uid;
+    user.Self = false;
+    const gid_t own = entry->pw_gid;
+    int count = 64;
+    user.Groups.resize(size_t(count));
+    if (::getgrouplist(entry->pw_name, own, user.Groups.data(), &count) < 0) {
+        user.Groups.resize(size_t(count));
+        ::getgrouplist(name.toLocal8Bit().constData(), own, user.Groups.data(), &count);
+    }
+    user.Groups.resize(size_t(std::max(count, 0)));
+    QStringList extras = others;
+    extras.append(group);
+    for (const QString& extra : std::as_const(extras)) {
+        if (const struct group* found = ::getgrnam(extra.toLocal8Bit().constData()))
+            user.Groups.push_back(found->gr_gid);
+    }
+    return user;
+}
+
+bool MayOpen(const QString& path, int access, const AccessUser& user)
+{
+    const QByteArray name = QFile::encodeName(path);
+    if (user.Self)
+        return ::access(name.constData(), access) == 0;
+    struct stat node = {};
+    if (::stat(name.constData(), &node) != 0)
+        return false;
+    if (user.Uid == 0)
+        return true;
+    // The owner's bits for the owner, the group's for a member, the others' for the rest: no more.
+    const int shift = node.st_uid == user.Uid ? 6 : InGroup(user, node.st_gid) ? 3 : 0;
+    const int granted = int(node.st_mode >> shift) & 07;
+    const int wanted
+        = ((access & R_OK) != 0 ? 04 : 0) | ((access & W_OK) != 0 ? 02 : 0) | ((access & X_OK) != 0 ? 01 : 0);
+    return (granted & wanted) == wanted;
+}
+
+QString AccessHint(const QString& device, const AccessUser& account)
+{
+    const QString& user = account.Name;
     const QString relogin = QStringLiteral("then log in again or restart the service");
     struct stat node = {};
     if (device.isEmpty() || ::stat(QFile::encodeName(device).constData(), &node) != 0)
@@ -66,13 +117,13 @@ QString AccessHint(const QString& device)
                               "gave it: have that program make it for the user %2, or give it to the dialout group "
                               "(chgrp dialout; chmod g+rw) once it is made")
             .arg(what, user);
-    if (!InGroup(node.st_gid)) {
+    if (!InGroup(account, node.st_gid)) {
         // A serial group is for serial lines; root's or another's would give the relay far more than a line.
         if (group == QLatin1String("dialout") || group == QLatin1String("uucp"))
             return QStringLiteral(" - %1: the user %2 needs the %3 group: sudo adduser %2 %3, %4")
                 .arg(what, user, group, relogin);
         const struct group* dialout = ::getgrnam("dialout");
-        const QString join = dialout != nullptr && InGroup(dialout->gr_gid)
+        const QString join = dialout != nullptr && InGroup(account, dialout->gr_gid)
             ? QString()
             : QStringLiteral(", and sudo adduser %1 dialout, %2").arg(user, relogin);
         return QStringLiteral(" - %1, a group no service should join: give the device the dialout group with a udev "
@@ -81,7 +132,8 @@ QString AccessHint(const QString& device)
             .arg(what, QFileInfo(QFileInfo(device).canonicalFilePath()).fileName(), join);
     }
     const QString kind = S_ISCHR(node.st_mode) ? MajorName(major(node.st_rdev)) : QString();
-    return QStringLiteral(" - %1 and this process is in the %2 group already: something else keeps it out, as a "
+    return QStringLiteral(" - %1 and %4 is in the %2 group already: something else keeps it out, as a "
                           "service's device policy does (systemctl edit horaline@NAME: DeviceAllow=char-%3 rw)")
-        .arg(what, group, kind.isEmpty() ? QStringLiteral("<kind>") : kind);
+        .arg(what, group, kind.isEmpty() ? QStringLiteral("<kind>") : kind,
+             account.Self ? QStringLiteral("this process") : QStringLiteral("the user ") + user);
 }

@@ -9,6 +9,7 @@
 #include "relay/SettingsLists.h"
 #include "relay/StandbySettings.h"
 #include "serial/DeviceHolder.h"
+#include "service/ServiceUser.h"
 #include "settings/SettingsFile.h"
 
 #include <QCoreApplication>
@@ -76,8 +77,8 @@ std::optional<QString> HiddenFromTheService(const QString& path)
 }
 
 // The device behind a line as the relay will meet it: no serial line at all is a problem; one not there
-// yet, one another program holds, or one the service cannot see is told.
-void NoteLineDevice(const QString& name, QStringList& problems, QStringList& warnings)
+// yet, one another program holds, one its user may not open, or one the service cannot see is told.
+void NoteLineDevice(const QString& name, const RelayUser& user, QStringList& problems, QStringList& warnings)
 {
     const QString device = ComDeviceNow(name);
     if (device.isEmpty())
@@ -95,6 +96,9 @@ void NoteLineDevice(const QString& name, QStringList& problems, QStringList& war
                                      : S_ISDIR(node.st_mode)  ? QStringLiteral("a folder")
                                                               : QStringLiteral("no device"),
                                  name));
+    else if (!MayOpen(device, R_OK | W_OK, user.Account))
+        warnings.append(QStringLiteral("%1 cannot be read and written by %2%3")
+                            .arg(line, user.Said, AccessHint(device, user.Account)));
     else if (const std::optional<qint64> holder = DeviceHolder(device); holder && !RunsOnThisFile(*holder))
         warnings.append(QStringLiteral("%1 is held now by %2: a relay on this file would wait for it")
                             .arg(line, DescribeProcess(*holder)));
@@ -107,7 +111,7 @@ void NoteLineDevice(const QString& name, QStringList& problems, QStringList& war
 
 // chrony makes the socket when it starts, as root and writable by root alone: a relay that may not
 // write there feeds nothing, which is told before it runs.
-void NoteNtpSocket(const NtpConfig& ntp, QStringList& warnings)
+void NoteNtpSocket(const NtpConfig& ntp, const RelayUser& user, QStringList& warnings)
 {
     if (!ntp.Present)
         return;
@@ -120,11 +124,11 @@ void NoteNtpSocket(const NtpConfig& ntp, QStringList& warnings)
                             .arg(socket, ntp.Socket));
     else if (!S_ISSOCK(node.st_mode))
         warnings.append(QStringLiteral("%1 is no socket: name the path of chrony's refclock SOCK").arg(socket));
-    else if (::access(path.constData(), W_OK) != 0)
-        warnings.append(QStringLiteral("%1 cannot be written by this user: chrony's drop-in among the relay's "
-                                       "examples, chrony-horaline.conf, lets the group horaline write it (README.md, "
-                                       "\"Feed your NTP server\")")
-                            .arg(socket));
+    else if (!MayOpen(ntp.Socket, W_OK, user.Account))
+        warnings.append(QStringLiteral("%1 cannot be written by %2: chrony's drop-in among the relay's examples, "
+                                       "chrony-horaline.conf, lets the group horaline write it (README.md, \"Feed "
+                                       "your NTP server\")")
+                            .arg(socket, user.Said));
     // chrony takes one clock's samples at a socket: another's between them would make a clock of neither.
     const QString here = QFileInfo(ntp.Socket).absoluteFilePath();
     for (const qint64 pid : HoralineProcesses()) {
@@ -184,8 +188,12 @@ QStringList Problems(const SettingsFile& file, QStringList& warnings)
     LoadFileOnlySettings(config);
     const StandbyConfig& standby = config.Standby;
     problems.append(config.FileFaults);
+    // Judged for whom will run it, not for whoever asks: root may open what the service may not.
+    const RelayUser user = UserOfRelay();
+    if (!user.Unjudged.isEmpty())
+        warnings.append(user.Unjudged);
     if (config.FileFaults.isEmpty()) {
-        NoteNtpSocket(config.Ntp, warnings);
+        NoteNtpSocket(config.Ntp, user, warnings);
         NoteMaxError(config, warnings);
     }
     // This computer's clock as the primary needs no input line, nor a server to ask.
@@ -193,10 +201,10 @@ QStringList Problems(const SettingsFile& file, QStringList& warnings)
     if (mode == 1) {
         if (!primaryClock) {
             problems.append(LineFaults(file, QStringLiteral("InComName"), QStringLiteral("InComSpeed")));
-            NoteLineDevice(config.InComName, problems, warnings);
+            NoteLineDevice(config.InComName, user, problems, warnings);
         }
         if (standby.Present && !standby.InComName.isEmpty())
-            NoteLineDevice(standby.InComName, problems, warnings);
+            NoteLineDevice(standby.InComName, user, problems, warnings);
         if (const std::optional<qint64> holder = PortHolder(quint16(config.ClientPort));
             holder && !PortSettingFault(file, QStringLiteral("ServerPort")) && !RunsOnThisFile(*holder))
             warnings.append(
@@ -209,7 +217,7 @@ QStringList Problems(const SettingsFile& file, QStringList& warnings)
             problems.append(QStringLiteral("[Settaggi] ServerName is empty: write the server's name or address, e.g. "
                                            "ServerName=clock-server"));
         problems.append(LineFaults(file, QStringLiteral("OutComName"), QStringLiteral("OutComSpeed")));
-        NoteLineDevice(file.ReadText(QStringLiteral("OutComName")).trimmed(), problems, warnings);
+        NoteLineDevice(file.ReadText(QStringLiteral("OutComName")).trimmed(), user, problems, warnings);
     }
     problems.append(PathsNotUtf8());
     if (const std::optional<QString> web = WebListenFault())

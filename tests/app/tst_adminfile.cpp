@@ -312,27 +312,37 @@ private slots:
         }
     }
 
-    // A system instance's file that names a line where its service cannot see it is told so, checked in
-    // a mount namespace of its own where /etc/horaline is made over the real /etc, which stays untouched.
-    void aServiceFileNamesNoLineItCannotSee()
+    // A system instance's file is judged for the service that runs it, whoever asks: a line where the
+    // service cannot see it, and a line and chrony's socket that the unit's user (one made here, named by a
+    // unit in /etc/systemd/system) may not open, though root may. Checked in a mount namespace of its own
+    // where /etc is overlaid, the real one untouched.
+    void aServiceFileIsJudgedForItsService()
     {
         if (::geteuid() != 0 || QStandardPaths::findExecutable(QStringLiteral("unshare")).isEmpty())
             QSKIP("needs root and unshare for a mount namespace");
+        const MadeUser made;
+        QVERIFY(made.made);
         QTemporaryDir layer;
         PtyPair line;
         const QString link = layer.filePath(QStringLiteral("clock"));
         QVERIFY(QFile::link(line.SlavePath, link) && QDir(layer.path()).mkpath(QStringLiteral("up"))
                 && QDir(layer.path()).mkpath(QStringLiteral("work")));
+        const QString socket = layer.filePath(QStringLiteral("refclock.sock"));
+        sockaddr_un address {};
+        address.sun_family = AF_UNIX;
+        qstrncpy(address.sun_path, QFile::encodeName(socket).constData(), sizeof(address.sun_path));
+        const int bound = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+        QVERIFY(::bind(bound, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) == 0);
+        ::close(bound);
+        QString settings = ServerSettings(FreePort(), line) + QStringLiteral("[NTP]\nSocket=%1\n").arg(socket);
+        settings.replace(line.SlavePath, link).replace(QStringLiteral("\n"), QStringLiteral("\\n"));
         const QString script
             = QStringLiteral(
                   "{ mount -t overlay overlay -o lowerdir=/etc,upperdir=%1/up,workdir=%1/work /etc || exit 77; } && "
-                  "mkdir -p /etc/horaline && printf '%2' > /etc/horaline/studio9.ini && "
+                  "mkdir -p /etc/horaline /etc/systemd/system && printf '%2' > /etc/horaline/studio9.ini && "
+                  "printf '[Service]\\nUser=%4\\nGroup=%4\\n' > /etc/systemd/system/horaline@.service && "
                   "exec %3 --check --settings /etc/horaline/studio9.ini")
-                  .arg(layer.path(),
-                       ServerSettings(FreePort(), line)
-                           .replace(line.SlavePath, link)
-                           .replace(QStringLiteral("\n"), QStringLiteral("\\n")),
-                       QStringLiteral(HORALINE_BINARY));
+                  .arg(layer.path(), settings, QStringLiteral(HORALINE_BINARY), made.name);
         QProcess check;
         check.start(QStringLiteral("unshare"),
                     {QStringLiteral("--mount"), QStringLiteral("--propagation"), QStringLiteral("private"),
@@ -342,11 +352,17 @@ private slots:
         // A machine that lets no one make a mount namespace or an overlay (a container, say) cannot hold it.
         if (check.exitStatus() == QProcess::NormalExit && (check.exitCode() == 77 || said.startsWith("unshare: ")))
             QSKIP(said.constData());
-        QVERIFY2(check.exitCode() == 0
-                     && said.contains(QStringLiteral("COM7 = %1 is under /tmp, which the system service does not see")
-                                          .arg(link)
-                                          .toUtf8()),
-                 said.constData());
+        const QString service
+            = QStringLiteral("%1, the user the system service horaline@studio9 runs as").arg(made.name);
+        QVERIFY2(
+            check.exitCode() == 0
+                && said.contains(
+                    QStringLiteral("COM7 = %1 is under /tmp, which the system service does not see").arg(link).toUtf8())
+                && said.contains(
+                    QStringLiteral("COM7 = %1 cannot be read and written by %2 - ").arg(link, service).toUtf8())
+                && said.contains(
+                    QStringLiteral("[NTP] Socket=%1 cannot be written by %2: ").arg(socket, service).toUtf8()),
+            said.constData());
         QVERIFY(!QFileInfo::exists(QStringLiteral("/etc/horaline/studio9.ini")));
     }
 
