@@ -6,6 +6,7 @@
 #include <QCoreApplication>
 #include <QLineEdit>
 #include <QPushButton>
+#include <array>
 
 void WriteModeButtons(const RelayControls& ui, int mode)
 {
@@ -109,6 +110,16 @@ void CRelayDlg::OnStartStop()
     SaveSettings();
     if (Controller.Start(Configuration(*this), LaunchRestart) != 0) {
         Ui.Start->setText(QStringLiteral("STOP"));
+        // On this computer's clock the mode's own source is not used: its fields say so, their values kept.
+        AddToolTips();
+        const bool server = Controller.Config.RelayMode == 1;
+        const std::array<QWidget*, 2> source {server ? static_cast<QWidget*>(Ui.InComName) : Ui.ServerName,
+                                              server ? static_cast<QWidget*>(Ui.InComSpeed) : Ui.ServerPort};
+        for (QWidget* unused : source) {
+            if (Controller.Config.Source.PrimaryClock)
+                unused->setToolTip(
+                    QStringLiteral("Not used: this computer's clock is the source ([Source] Primary=clock)"));
+        }
     } else {
         LockConfiguration(0);
         Ui.Start->setChecked(false);

@@ -467,6 +467,18 @@ private slots:
         QCOMPARE(SettingsFile().ReadInt(QStringLiteral("ServerPort"), 0), int(relay.Port));
     }
 
+    // A client on this computer's clock asks no server: the server's fields say they are not used.
+    void theClockAsSourceLeavesTheServerUnused()
+    {
+        SettingsFile(QStringLiteral("Source")).Write(QStringLiteral("Primary"), QStringLiteral("clock"));
+        WindowUnderTest relay(0, 231, FreePort(), 1);
+        QCOMPARE(relay.Ui().Start->text(), QStringLiteral("STOP"));
+        for (const QWidget* unused : {relay.Ui().ServerName, relay.Ui().ServerPort})
+            QVERIFY2(unused->toolTip().startsWith(QLatin1String("Not used: this computer's clock is the source")),
+                     qPrintable(unused->toolTip()));
+        QCOMPARE(relay.Ui().OutComName->toolTip(), QStringLiteral("RS232 name for the Output"));
+    }
+
     void aLineAwayAtLaunchStaysChosen()
     {
         QDir(QFileInfo(SettingsFile::Path()).absolutePath()).removeRecursively();
