@@ -34,7 +34,16 @@ install(TARGETS Horaline horaline-timecode RUNTIME DESTINATION ${CMAKE_INSTALL_B
 install(PROGRAMS packaging/horaline-autostart DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT window)
 install(FILES packaging/org.horaline.Horaline.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications
     COMPONENT window)
-install(FILES packaging/org.horaline.Horaline.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo
+# Its releases are the changelog's.
+set(HORALINE_RELEASE_LIST)
+foreach(release ${HORALINE_RELEASES})
+    string(REPLACE "=" ";" release ${release})
+    list(GET release 0 version)
+    list(GET release 1 date)
+    string(APPEND HORALINE_RELEASE_LIST "\n    <release version=\"${version}\" date=\"${date}\"/>")
+endforeach()
+configure_file(packaging/org.horaline.Horaline.metainfo.xml ${CMAKE_BINARY_DIR}/org.horaline.Horaline.metainfo.xml @ONLY)
+install(FILES ${CMAKE_BINARY_DIR}/org.horaline.Horaline.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo
     COMPONENT window)
 foreach(size ${HORALINE_ICON_SIZES})
     install(FILES ${HORALINE_ICONS}/horaline-${size}.png
@@ -48,10 +57,11 @@ foreach(entry horaline-relay:relay Horaline:window horaline-timecode:window hora
     string(REPLACE ":" ";" entry ${entry})
     list(GET entry 0 page)
     list(GET entry 1 component)
+    # The version and date of the release, as the changelog says.
+    configure_file(docs/man/${page}.1 ${CMAKE_BINARY_DIR}/man/${page}.1 @ONLY)
     add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/man/${page}.1.gz
-        COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/man
-        COMMAND gzip -9n -c ${CMAKE_SOURCE_DIR}/docs/man/${page}.1 > ${CMAKE_BINARY_DIR}/man/${page}.1.gz
-        DEPENDS ${CMAKE_SOURCE_DIR}/docs/man/${page}.1)
+        COMMAND gzip -9n -c ${CMAKE_BINARY_DIR}/man/${page}.1 > ${CMAKE_BINARY_DIR}/man/${page}.1.gz
+        DEPENDS ${CMAKE_BINARY_DIR}/man/${page}.1)
     list(APPEND HORALINE_COMPRESSED ${CMAKE_BINARY_DIR}/man/${page}.1.gz)
     install(FILES ${CMAKE_BINARY_DIR}/man/${page}.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT ${component})
 endforeach()

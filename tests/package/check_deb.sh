@@ -49,6 +49,21 @@ for size in 16 32 48 256; do
     [ -s "$root/$icon" ] || fail "$icon is missing"
 done
 
+# One version, the changelog's newest entry's: both packages, the manual pages, the metainfo and the
+# program say it.
+zcat "$root/relay/usr/share/doc/horaline-relay/changelog.gz" > "$root/changelog"
+version=$(dpkg-parsechangelog -l "$root/changelog" -S Version)
+for deb in "$relay" "$window"; do
+    [ "$(dpkg-deb -f "$deb" Version)" = "$version" ] || fail "$(basename "$deb") is not version $version"
+done
+for page in relay/usr/share/man/man1/horaline-relay.1.gz window/usr/share/man/man1/Horaline.1.gz \
+    window/usr/share/man/man1/horaline-timecode.1.gz window/usr/share/man/man1/horaline-autostart.1.gz; do
+    zcat "$root/$page" | head -1 | grep -qF "\"Horaline $version\"" || fail "$page does not say version $version"
+done
+grep -qF "<release version=\"$version\"" "$root/window/usr/share/metainfo/org.horaline.Horaline.metainfo.xml" \
+    || fail "the metainfo's releases do not begin with $version"
+"$root/relay/usr/bin/horaline-relay" --version | grep -qF "$version" || fail "horaline-relay --version is not $version"
+
 # The administrator's example is a conffile: an upgrade keeps what was changed in it.
 dpkg-deb -e "$relay" "$root/control"
 [ "$(cat "$root/control/conffiles")" = /etc/horaline/example.ini ] || fail "conffiles: $(cat "$root/control/conffiles")"
