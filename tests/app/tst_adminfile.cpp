@@ -63,6 +63,18 @@ QString ServerSettings(quint16 port, const PtyPair& line)
         .arg(line.SlavePath);
 }
 
+// A datagram socket's file at the path, as chrony leaves its reference clock's.
+bool MakeSocketFile(const QString& path)
+{
+    sockaddr_un address {};
+    address.sun_family = AF_UNIX;
+    qstrncpy(address.sun_path, QFile::encodeName(path).constData(), sizeof(address.sun_path));
+    const int bound = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    const bool made = ::bind(bound, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) == 0;
+    ::close(bound);
+    return made;
+}
+
 // The program asked a question: what it printed, with its exit status.
 QPair<int, QByteArray> Ask(const QStringList& arguments, const QList<QPair<QString, QString>>& changes = {},
                            const QString& asUser = QString())
@@ -328,12 +340,7 @@ private slots:
         QVERIFY(QFile::link(line.SlavePath, link) && QDir(layer.path()).mkpath(QStringLiteral("up"))
                 && QDir(layer.path()).mkpath(QStringLiteral("work")));
         const QString socket = layer.filePath(QStringLiteral("refclock.sock"));
-        sockaddr_un address {};
-        address.sun_family = AF_UNIX;
-        qstrncpy(address.sun_path, QFile::encodeName(socket).constData(), sizeof(address.sun_path));
-        const int bound = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-        QVERIFY(::bind(bound, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) == 0);
-        ::close(bound);
+        QVERIFY(MakeSocketFile(socket));
         QString settings = ServerSettings(FreePort(), line) + QStringLiteral("[NTP]\nSocket=%1\n").arg(socket);
         settings.replace(line.SlavePath, link).replace(QStringLiteral("\n"), QStringLiteral("\\n"));
         const QString script
@@ -492,12 +499,7 @@ private slots:
         QTemporaryDir folder;
         const QString socket = folder.filePath(QStringLiteral("refclock.sock"));
         script.replace(QStringLiteral("/run/chrony.horaline.sock"), socket);
-        sockaddr_un address {};
-        address.sun_family = AF_UNIX;
-        qstrncpy(address.sun_path, QFile::encodeName(socket).constData(), sizeof(address.sun_path));
-        const int bound = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-        QVERIFY(::bind(bound, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) == 0);
-        ::close(bound);
+        QVERIFY(MakeSocketFile(socket));
         QVERIFY(::chmod(folder.path().toLocal8Bit().constData(), 0755) == 0);
         const auto run = [&](const QString& group, const QString& user) {
             const QString command
