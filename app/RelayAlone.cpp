@@ -2,10 +2,10 @@
 
 #include "app/CommandLine.h"
 #include "app/TerminationSignals.h"
+#include "config/RelaySettings.h"
 #include "net/CLinkSocket.h"
 #include "relay/RelayController.h"
 #include "relay/RelayLog.h"
-#include "relay/RelaySettings.h"
 #include "relay/Strings.h"
 #include "relay/UnattendedView.h"
 #include "service/ServiceNotifier.h"

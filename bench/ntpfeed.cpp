@@ -9,9 +9,9 @@
 //   ntpfeed [samples] [crlf]   (120 by default: one a second)
 
 #include "Harness.h"
+#include "config/RelaySettings.h"
 #include "relay/ChronyFeed.h"
 #include "relay/RelayController.h"
-#include "relay/RelaySettings.h"
 #include "relay/UnattendedView.h"
 #include "settings/SettingsFile.h"
 

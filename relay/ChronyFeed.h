@@ -1,7 +1,7 @@
 #pragma once
 
+#include "config/NtpSettings.h"
 #include "relay/ClockOutput.h"
-#include "relay/NtpSettings.h"
 #include "relay/RelayReport.h"
 #include "relay/TimeCodeInstant.h"
 

@@ -1,9 +1,9 @@
 #include "relay/ClockServer.h"
 
+#include "config/SettingsLists.h"
 #include "net/NetLog.h"
 #include "relay/Boxes.h"
 #include "relay/RelayHost.h"
-#include "relay/SettingsLists.h"
 #include "relay/Strings.h"
 
 namespace {

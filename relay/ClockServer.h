@@ -1,9 +1,9 @@
 #pragma once
 
+#include "config/SettingsLists.h"
 #include "net/CLinkSocket.h"
 #include "relay/ClockOutput.h"
 #include "relay/RetryTimer.h"
-#include "relay/SettingsLists.h"
 
 #include <QList>
 #include <functional>

@@ -1,11 +1,11 @@
 #include "relay/RelayController.h"
 
+#include "config/SettingsLists.h"
 #include "relay/Boxes.h"
 #include "relay/LineSource.h"
 #include "relay/RelayLog.h"
 #include "relay/RelayView.h"
 #include "relay/ServerSource.h"
-#include "relay/SettingsLists.h"
 #include "relay/Strings.h"
 #include "settings/SettingsFile.h"
 

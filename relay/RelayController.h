@@ -1,12 +1,12 @@
 #pragma once
 
+#include "config/RelayConfig.h"
 #include "relay/ChronyFeed.h"
 #include "relay/ClockFormat.h"
 #include "relay/ClockServer.h"
 #include "relay/DisplayLine.h"
 #include "relay/LineReading.h"
 #include "relay/LogGate.h"
-#include "relay/RelayConfig.h"
 #include "relay/RelayHealth.h"
 #include "relay/RelayHost.h"
 #include "relay/SilenceWatch.h"

@@ -1,6 +1,6 @@
 #include "relay/SerialLine.h"
 
-#include "relay/SettingsLists.h"
+#include "config/SettingsLists.h"
 #include "serial/SerialDevice.h"
 
 #include <QFileInfo>

@@ -1,9 +1,9 @@
 #pragma once
 
+#include "config/StandbyConfig.h"
 #include "relay/MonotonicClock.h"
 #include "relay/RelayReport.h"
 #include "relay/SourceSwitch.h"
-#include "relay/StandbyConfig.h"
 
 #include <QTimer>
 #include <functional>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "relay/RelaySettings.h"
+#include "config/RelaySettings.h"
 
 #include <QString>
 #include <QStringList>

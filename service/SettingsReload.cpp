@@ -1,8 +1,8 @@
 #include "service/SettingsReload.h"
 
+#include "config/RelaySettings.h"
 #include "relay/RelayController.h"
 #include "relay/RelayLog.h"
-#include "relay/RelaySettings.h"
 #include "relay/UnattendedView.h"
 #include "service/ServiceNotifier.h"
 #include "service/SingleInstance.h"

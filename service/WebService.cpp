@@ -1,7 +1,7 @@
 #include "service/WebService.h"
 
+#include "config/SettingsLists.h"
 #include "relay/RelayLog.h"
-#include "relay/SettingsLists.h"
 #include "service/WebListener.h"
 #include "service/WebMetrics.h"
 

@@ -1,8 +1,8 @@
 #pragma once
 
+#include "config/RelayConfig.h"
 #include "net/AllowList.h"
 #include "net/ListenAddress.h"
-#include "relay/RelayConfig.h"
 #include "relay/RelayReport.h"
 #include "relay/RetryTimer.h"
 

@@ -1,5 +1,5 @@
-#include "relay/PortEntry.h"
-#include "relay/RelaySettings.h"
+#include "config/PortEntry.h"
+#include "config/RelaySettings.h"
 #include "ui/CRelayDlg.h"
 
 #include <QComboBox>

@@ -1,4 +1,4 @@
-#include "relay/SettingsLists.h"
+#include "config/SettingsLists.h"
 #include "ui/CRelayDlg.h"
 #include "ui/HeavyFont.h"
 #include "ui/Icons.h"

@@ -1,4 +1,4 @@
-#include "relay/SettingsLists.h"
+#include "config/SettingsLists.h"
 #include "serial/SerialDevice.h"
 #include "support/BoxRecorder.h"
 #include "support/FreePort.h"

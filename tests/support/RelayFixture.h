@@ -1,9 +1,9 @@
 #pragma once
 
+#include "config/RelaySettings.h"
+#include "config/SettingsLists.h"
 #include "relay/RelayController.h"
-#include "relay/RelaySettings.h"
 #include "relay/RelayView.h"
-#include "relay/SettingsLists.h"
 #include "settings/SettingsFile.h"
 #include "support/BoxRecorder.h"
 #include "support/FreePort.h"

@@ -1,4 +1,4 @@
-#include "relay/PortEntry.h"
+#include "config/PortEntry.h"
 
 #include <cctype>
 #include <cerrno>

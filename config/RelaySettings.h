@@ -1,6 +1,6 @@
 #pragma once
 
-#include "relay/RelayConfig.h"
+#include "config/RelayConfig.h"
 
 // The relay's settings and running state in the [Settaggi] group of the settings file.
 struct StoredRelay

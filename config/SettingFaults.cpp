@@ -1,7 +1,7 @@
-#include "relay/SettingFaults.h"
+#include "config/SettingFaults.h"
 
-#include "relay/PortEntry.h"
-#include "relay/SettingsLists.h"
+#include "config/PortEntry.h"
+#include "config/SettingsLists.h"
 #include "serial/SerialDevice.h"
 #include "settings/SettingsFile.h"
 

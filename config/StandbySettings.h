@@ -1,6 +1,6 @@
 #pragma once
 
-#include "relay/StandbyConfig.h"
+#include "config/StandbyConfig.h"
 
 #include <QStringList>
 #include <optional>

@@ -1,9 +1,9 @@
-#include "relay/StandbySettings.h"
+#include "config/StandbySettings.h"
 
-#include "relay/PortEntry.h"
-#include "relay/RelayConfig.h"
-#include "relay/SettingFaults.h"
-#include "relay/SettingsLists.h"
+#include "config/PortEntry.h"
+#include "config/RelayConfig.h"
+#include "config/SettingFaults.h"
+#include "config/SettingsLists.h"
 #include "settings/SettingsFile.h"
 
 #include <QFileInfo>

@@ -1,8 +1,8 @@
-#include "relay/RelaySettings.h"
+#include "config/RelaySettings.h"
 
-#include "relay/PortEntry.h"
-#include "relay/SettingsLists.h"
-#include "relay/StandbySettings.h"
+#include "config/PortEntry.h"
+#include "config/SettingsLists.h"
+#include "config/StandbySettings.h"
 #include "settings/SettingsFile.h"
 #include "settings/SettingsLog.h"
 

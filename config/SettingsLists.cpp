@@ -1,4 +1,4 @@
-#include "relay/SettingsLists.h"
+#include "config/SettingsLists.h"
 
 #include "net/NetLog.h"
 #include "settings/SettingsFile.h"

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "relay/NtpSettings.h"
-#include "relay/SettingsLists.h"
-#include "relay/SourceSettings.h"
-#include "relay/StandbyConfig.h"
+#include "config/NtpSettings.h"
+#include "config/SettingsLists.h"
+#include "config/SourceSettings.h"
+#include "config/StandbyConfig.h"
 
 #include <QString>
 #include <QStringList>

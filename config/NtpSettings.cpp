@@ -1,6 +1,6 @@
-#include "relay/NtpSettings.h"
+#include "config/NtpSettings.h"
 
-#include "relay/SettingFaults.h"
+#include "config/SettingFaults.h"
 #include "settings/SettingsFile.h"
 
 #include <QFile>

@@ -1,4 +1,4 @@
-#include "relay/KnownSettings.h"
+#include "config/KnownSettings.h"
 
 #include "serial/ComNames.h"
 #include "settings/SettingsFile.h"

@@ -1,8 +1,8 @@
-#include "relay/SourceSettings.h"
+#include "config/SourceSettings.h"
 
-#include "relay/NtpSettings.h"
-#include "relay/SettingFaults.h"
-#include "relay/StandbyConfig.h"
+#include "config/NtpSettings.h"
+#include "config/SettingFaults.h"
+#include "config/StandbyConfig.h"
 #include "settings/SettingsFile.h"
 
 StoredSource LoadSourceSettings(int relayMode)
