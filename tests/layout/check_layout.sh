@@ -1,0 +1,40 @@
+#!/usr/bin/env bash
+# The folders and who may include whom: an include against the arrows fails, and so does a widget
+# header outside the window and the start-up. A folder that is not listed is no part of the program.
+#   check_layout.sh <source dir> <QtWidgets include dir>
+set -euo pipefail
+cd "$1"
+widgets="$2"
+declare -A allowed=(
+    [app]="ui service relay config serial net settings"
+    [ui]="relay config serial net settings"
+    [service]="relay config serial net settings"
+    [relay]="config serial net settings"
+    [config]="serial net settings"
+    [serial]=""
+    [net]=""
+    [settings]=""
+)
+failed=0
+for folder in "${!allowed[@]}"; do
+    for file in "$folder"/*.cpp "$folder"/*.h; do
+        [ -e "$file" ] || continue
+        while IFS= read -r included; do
+            [ "$included" = "$folder" ] && continue
+            if [[ " ${allowed[$folder]} " != *" $included "* ]]; then
+                echo "FAIL: $file includes $included/, which $folder/ may not" >&2
+                failed=1
+            fi
+        done < <(sed -n 's|^#include "\([a-z]*\)/.*|\1|p' "$file" | sort -u)
+        if [ "$folder" != app ] && [ "$folder" != ui ]; then
+            while IFS= read -r header; do
+                if [ -e "$widgets/$header" ]; then
+                    echo "FAIL: $file includes <$header>, a widget header outside ui/ and app/" >&2
+                    failed=1
+                fi
+            done < <(sed -n 's|^#include <\(Q[A-Za-z]*\)>.*|\1|p' "$file")
+        fi
+    done
+done
+[ "$failed" -eq 0 ] || exit 1
+echo "PASS: every include follows the arrows"
