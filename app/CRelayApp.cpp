@@ -48,7 +48,7 @@ bool CRelayApp::InitInstance(bool headless)
         return false;
     }
     ClearInterruptedWrites(SettingsFile::Path());
-    if (!ProbeSocket() == 0) {
+    if (ProbeSocket() != 0) {
         const QString text = QLatin1String(LoadString(IDS_SOCKETS_INIT_FAILED));
         qCCritical(lcRelay).noquote() << "box" << QCoreApplication::applicationName() << "-" << text;
         ShowModalMessageBox(nullptr, text, QCoreApplication::applicationName(), MB_OK);

@@ -79,7 +79,7 @@ int RunRelayAlone()
     }
     if (!SettingsFile::Named())
         ClearInterruptedWrites(SettingsFile::Path());
-    if (!ProbeSocket() == 0) {
+    if (ProbeSocket() != 0) {
         qCCritical(lcRelay).noquote() << "box" << QCoreApplication::applicationName() << "-"
                                       << QLatin1String(LoadString(IDS_SOCKETS_INIT_FAILED));
         return 1;

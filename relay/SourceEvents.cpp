@@ -51,8 +51,10 @@ void RelayController::OnSourceLost(TimeSource& source, const SourceFault& fault)
     }
     Silence.Stop();
     // Told first, so that a spare taking over has the status line after it.
+    // Only a primary that is an input line has a line to tell of.
     if (server) {
-        TellLineAway(*this, Reading.LineAt(0)->Line, fault.text, fault.error, true);
+        if (const LineSource* line = Reading.LineAt(0))
+            TellLineAway(*this, line->Line, fault.text, fault.error, true);
         return Choice.Lost(Source::Primary);
     }
     if (!fault.word.isEmpty()) {
@@ -74,8 +76,11 @@ void RelayController::OnSourceAway(TimeSource& source, const SourceFault& fault)
 {
     if (&source != Sources[size_t(Source::Primary)].get())
         return Choice.StandbyAway(QStringLiteral("cannot be reached: %1").arg(fault.text.trimmed()));
-    if (Config.RelayMode == 1)
-        return TellLineAway(*this, Reading.LineAt(0)->Line, fault.text, fault.error, false);
+    if (Config.RelayMode == 1) {
+        if (const LineSource* line = Reading.LineAt(0))
+            TellLineAway(*this, line->Line, fault.text, fault.error, false);
+        return;
+    }
     RecordFault(fault.text);
     qCWarning(lcNet).noquote() << fault.text;
 }
@@ -97,7 +102,8 @@ void RelayController::OnSourceBack(TimeSource& source)
         return Choice.StandbyBack();
     }
     if (server) {
-        TellLineBack(Reading.LineAt(0)->Line);
+        if (const LineSource* line = Reading.LineAt(0))
+            TellLineBack(line->Line);
         SetStatus(QLatin1String(StartedServerText));
     } else {
         SetStatus(QLatin1String(ConnectedText));
