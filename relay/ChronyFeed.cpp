@@ -35,13 +35,11 @@ ChronyFeed::ChronyFeed(const NtpConfig& config, std::array<int, 2> speeds, const
     : Zone(config.TimeZone.isEmpty() ? QTimeZone::systemTimeZone() : QTimeZone(config.TimeZone.toUtf8()))
     , Authoritative(config.Authoritative)
     , Speeds(speeds)
+    , Figures(before)
 {
-    Figures.Sent = before.Sent;
-    Figures.Withheld = before.Withheld;
-    Figures.LastOffsetS = before.LastOffsetS;
-    Figures.NotTaken = before.NotTaken;
-    Figures.LastWithheld = before.LastWithheld;
+    // The counts go on; the socket, and what it last said, are this feed's own.
     Figures.Socket = config.Socket;
+    Figures.LastError.clear();
     Address.sun_family = AF_UNIX;
     const QByteArray path = QFile::encodeName(config.Socket);
     std::memcpy(Address.sun_path, path.constData(), std::min(size_t(path.size()), sizeof(Address.sun_path) - 1));

@@ -43,7 +43,7 @@ std::optional<SourceFault> OwnClockSource::Open()
     Seconds.Forget();
     Synced.reset();
     AskKernel();
-    Aim();
+    Aim(std::chrono::system_clock::now());
     return std::nullopt;
 }
 
@@ -75,17 +75,17 @@ void OwnClockSource::AskKernel()
     Host.SetStatus(text);
 }
 
-void OwnClockSource::Aim()
+void OwnClockSource::Aim(std::chrono::system_clock::time_point now)
 {
-    const auto now = std::chrono::system_clock::now().time_since_epoch();
-    const auto intoSecond = std::chrono::duration_cast<std::chrono::milliseconds>(now % std::chrono::seconds(1));
+    const auto intoSecond
+        = std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch() % std::chrono::seconds(1));
     Tick.start(1000 - int(intoSecond.count()) + LagMs);
 }
 
 void OwnClockSource::Send()
 {
     const auto now = std::chrono::system_clock::now();
-    Aim();
+    Aim(now);
     // Early, the second has not turned yet, or the clock went back: nothing goes until it turns again.
     const ClockSeconds::Turn turn = Seconds.Take(now);
     if (!turn.Send)

@@ -57,7 +57,8 @@ public:
     static constexpr int LagMs = 2;
 
 private:
-    void Aim();
+    // The timer, to the next turn of the second after this moment of the wall clock.
+    void Aim(std::chrono::system_clock::time_point now);
     void Send();
     void AskKernel();
 

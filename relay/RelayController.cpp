@@ -50,6 +50,21 @@ int RelayController::MessageBox(const QString& text, const QString& title, unsig
     return Ending ? DefaultAnswer(type) : View->MessageBox(text, title, type);
 }
 
+namespace {
+
+// This computer's clock as the source that sends it says it stands; none where no source sends it.
+std::optional<ClockReport> ClockOf(const std::array<std::unique_ptr<TimeSource>, 3>& sources)
+{
+    std::optional<ClockReport> clock;
+    for (const std::unique_ptr<TimeSource>& source : sources) {
+        if (source && source->Sync())
+            clock = source->Sync();
+    }
+    return clock;
+}
+
+} // namespace
+
 void RelayController::SetStatus(const QString& text)
 {
     // Each text once as it changes: the same text set again, at every value, is no event.
@@ -62,30 +77,18 @@ void RelayController::SetStatus(const QString& text)
     TellHeadline();
 }
 
-std::optional<ClockReport> RelayController::ClockNow() const
-{
-    std::optional<ClockReport> clock;
-    for (const std::unique_ptr<TimeSource>& source : Sources) {
-        if (source && source->Sync())
-            clock = source->Sync();
-    }
-    return clock;
-}
-
 void RelayController::TellHeadline()
 {
     RelayReport standing;
     standing.Running = RunFlag != 0;
     standing.Status = StatusText;
-    standing.Clock = ClockNow();
+    standing.Clock = ClockOf(Sources);
     if (Feed)
         standing.Feed = Feed->Report();
-    StandingNow = StandingFaults(standing);
-    const QString headline = Headline(standing);
-    if (headline == HeadlineText)
-        return;
-    HeadlineText = headline;
-    emit HeadlineChanged(headline);
+    const QString before = Standing.Headline;
+    Standing = StandingOf(standing);
+    if (Standing.Headline != before)
+        emit HeadlineChanged(Standing.Headline);
 }
 
 void RelayController::SetClock(const QString& text)
@@ -292,7 +295,7 @@ RelayReport RelayController::StatusReport() const
 
     const bool lineAway = server ? primary == nullptr || !primary->IsOpen() : !Display.Line.IsOpen();
     const bool networkAway = server ? Clients.ListeningFlag == 0 : primary == nullptr || !primary->IsOpen();
-    report.Clock = ClockNow();
+    report.Clock = ClockOf(Sources);
     // An unsynchronised clock still sends, chrony is fed far codes where it is asked to, and a feed chrony
     // takes nothing of hurts no display: told, as a spare in use is.
     const bool clockOff = running && report.Clock && !report.Clock->Synchronised;

@@ -70,9 +70,8 @@ public:
     // The status line and the clock field, each a whole text with no history.
     void SetStatus(const QString& text) override;
     const QString& Status() const { return StatusText; }
-    // The status line with what stays wrong beside it, and what stays wrong alone (see StandingFaults).
-    const QString& HeadlineNow() const { return HeadlineText; }
-    const QStringList& Standing() const { return StandingNow; }
+    // What stays wrong, and the status line with it beside (see StandingOf).
+    const StandingReport& StandingNow() const { return Standing; }
     void SetClock(const QString& text);
     // What the relay is doing, as a status query, the web page and the metrics tell it.
     RelayReport StatusReport() const;
@@ -116,8 +115,6 @@ private:
     void OnSilence();
     // chrony fed with the time codes of a server's lines, where [NTP] asks for it; or no longer.
     void FeedNtp(bool on);
-    // This computer's clock as the source that sends it says it stands; none where no source sends it.
-    std::optional<ClockReport> ClockNow() const;
     void TellHeadline();
 
     RelayView* View;
@@ -125,8 +122,7 @@ private:
     // Nobody may be there to answer a box at the restart at launch: what heals by itself is waited for.
     bool RestartAtLaunch = false;
     QString StatusText;
-    QString HeadlineText;
-    QStringList StandingNow;
+    StandingReport Standing;
     LineReading Reading;
     // By Source: the primary, the standby, this computer's clock; none where the run has none.
     std::array<std::unique_ptr<TimeSource>, 3> Sources;

@@ -144,7 +144,7 @@ QJsonObject ReportJson(const RelayReport& report)
         {QStringLiteral("mode"), ModeName(report.Server)},
         {QStringLiteral("running"), report.Running},
         {QStringLiteral("status"), report.Status},
-        {QStringLiteral("headline"), Headline(report)},
+        {QStringLiteral("headline"), StandingOf(report).Headline},
         {QStringLiteral("health"), HealthName(report.Health)},
         {QStringLiteral("line"), PlaceJson(report.Line)},
         {QStringLiteral("listening"), report.Listening ? QJsonValue(*report.Listening) : QJsonValue()},
@@ -193,14 +193,13 @@ QString OffsetWords(double offsetS)
         .arg(chronycUs);
 }
 
-QStringList StandingFaults(const RelayReport& report)
+StandingReport StandingOf(const RelayReport& report)
 {
-    QStringList faults;
-    if (!report.Running)
-        return faults;
-    if (report.Clock && !report.Clock->Synchronised)
+    StandingReport standing {{}, report.Status.trimmed()};
+    QStringList& faults = standing.Faults;
+    if (report.Running && report.Clock && !report.Clock->Synchronised)
         faults.append(ClockText(*report.Clock));
-    if (const std::optional<FeedReport>& feed = report.Feed) {
+    if (const std::optional<FeedReport>& feed = report.Feed; report.Running && feed) {
         if (Starved(*feed) && feed->LastWithheld != Withheld::Unsent)
             faults.append(QStringLiteral("chrony takes no time code: the last %1 and more were withheld (%2)")
                               .arg(StarvedRun)
@@ -210,18 +209,12 @@ QStringList StandingFaults(const RelayReport& report)
         else if (FeedsFar(*feed))
             faults.append(FarFedText(*feed->LastOffsetS));
     }
-    return faults;
-}
-
-QString Headline(const RelayReport& report)
-{
-    QString line = report.Status.trimmed();
-    for (const QString& fault : StandingFaults(report)) {
+    for (const QString& fault : std::as_const(faults)) {
         // The status line may just have said it.
-        if (line != fault)
-            line += (line.isEmpty() ? QString() : QStringLiteral(" - ")) + fault;
+        if (standing.Headline != fault)
+            standing.Headline += (standing.Headline.isEmpty() ? QString() : QStringLiteral(" - ")) + fault;
     }
-    return line;
+    return standing;
 }
 
 RelayReport ReportFrom(const QJsonObject& json)

@@ -155,11 +155,15 @@ bool Starved(const FeedReport& feed);
 // computer's clock is 1.946 ms ahead of the time code (chronyc: +1946us)".
 QString OffsetWords(double offsetS);
 
-// What stays wrong while it lasts, whatever the status line says meanwhile: this computer's clock not
-// synchronised, chrony taking nothing, or fed codes far from this computer's clock.
-QStringList StandingFaults(const RelayReport& report);
-// How the relay stands in one line: the status line, with each standing fault beside it.
-QString Headline(const RelayReport& report);
+// What stays wrong while it lasts, whatever the status line says meanwhile (this computer's clock not
+// synchronised, chrony taking nothing, or fed codes far from this computer's clock), and how the relay
+// stands in one line: the status line, with each of those beside it.
+struct StandingReport
+{
+    QStringList Faults;
+    QString Headline;
+};
+StandingReport StandingOf(const RelayReport& report);
 
 QJsonObject ReportJson(const RelayReport& report);
 // The report a running relay sent; what it lacks stays as a stopped relay's.

@@ -54,7 +54,8 @@ AccessUser AccessUser::OfThisProcess()
 
 std::optional<AccessUser> AccessUser::Named(const QString& name, const QString& group, const QStringList& others)
 {
-    const passwd* entry = ::getpwnam(name.toLocal8Bit().constData());
+    const QByteArray login = name.toLocal8Bit();
+    const passwd* entry = ::getpwnam(login.constData());
     if (entry == nullptr)
         return std::nullopt;
     AccessUser user;
@@ -62,11 +63,12 @@ std::optional<AccessUser> AccessUser::Named(const QString& name, const QString& 
     user.Uid = entry->pw_uid;
     user.Self = false;
     const gid_t own = entry->pw_gid;
+    // Asked again with room for as many as there are, where the first guess was short.
     int count = 64;
     user.Groups.resize(size_t(count));
-    if (::getgrouplist(entry->pw_name, own, user.Groups.data(), &count) < 0) {
+    if (::getgrouplist(login.constData(), own, user.Groups.data(), &count) < 0) {
         user.Groups.resize(size_t(count));
-        ::getgrouplist(name.toLocal8Bit().constData(), own, user.Groups.data(), &count);
+        ::getgrouplist(login.constData(), own, user.Groups.data(), &count);
     }
     user.Groups.resize(size_t(std::max(count, 0)));
     QStringList extras = others;
@@ -90,10 +92,9 @@ bool MayOpen(const QString& path, int access, const AccessUser& user)
         return true;
     // The owner's bits for the owner, the group's for a member, the others' for the rest: no more.
     const int shift = node.st_uid == user.Uid ? 6 : InGroup(user, node.st_gid) ? 3 : 0;
-    const int granted = int(node.st_mode >> shift) & 07;
-    const int wanted
-        = ((access & R_OK) != 0 ? 04 : 0) | ((access & W_OK) != 0 ? 02 : 0) | ((access & X_OK) != 0 ? 01 : 0);
-    return (granted & wanted) == wanted;
+    static_assert(R_OK == 04 && W_OK == 02 && X_OK == 01, "access(2)'s bits are a mode's");
+    const int wanted = access & 07;
+    return (int(node.st_mode >> shift) & wanted) == wanted;
 }
 
 QString AccessHint(const QString& device, const AccessUser& account)

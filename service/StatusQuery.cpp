@@ -131,7 +131,7 @@ QString ReportText(const RelayReport& report)
         add(QStringLiteral("ntp feed"), feedText);
     }
     // What stays wrong, whatever the status line says meanwhile.
-    for (const QString& fault : StandingFaults(report))
+    for (const QString& fault : StandingOf(report).Faults)
         add(QStringLiteral("standing"), fault);
     add(QStringLiteral("status"), report.Status);
     add(QStringLiteral("faults"),
@@ -180,7 +180,9 @@ int QueryStatus(bool json)
                                      "or not writable, its log says which")
                           .arg(*holder);
         // A misspelt path names no relay to be down: what runs is not known.
-        if (refusal.isEmpty() && !holder && SettingsFile::Named() && !QFileInfo::exists(SettingsFile::Path()))
+        const bool missing
+            = refusal.isEmpty() && !holder && SettingsFile::Named() && !QFileInfo::exists(SettingsFile::Path());
+        if (missing)
             refusal = QStringLiteral("no such file: name the settings a relay runs on");
         const int status = refusal.isEmpty() ? int(HealthState::NotRelaying) : NotAsked;
         const QString health = refusal.isEmpty() ? QStringLiteral("none running") : QStringLiteral("not asked");
@@ -192,7 +194,7 @@ int QueryStatus(bool json)
             std::printf("%s\n", QJsonDocument(answer).toJson(QJsonDocument::Compact).constData());
         else if (refusal.isEmpty())
             std::printf("CRITICAL - No Horaline runs on the settings %s\n", qPrintable(SettingsFile::Path()));
-        else if (holder || !QFileInfo::exists(SettingsFile::Path()))
+        else if (holder || missing)
             std::printf("UNKNOWN - The Horaline of the settings %s cannot be asked (%s)\n",
                         qPrintable(SettingsFile::Path()), qPrintable(refusal));
         else

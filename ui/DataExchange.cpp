@@ -115,8 +115,8 @@ void CRelayDlg::OnStartStop()
         const bool server = Controller.Config.RelayMode == 1;
         const std::array<QWidget*, 2> source {server ? static_cast<QWidget*>(Ui.InComName) : Ui.ServerName,
                                               server ? static_cast<QWidget*>(Ui.InComSpeed) : Ui.ServerPort};
-        for (QWidget* unused : source) {
-            if (Controller.Config.Source.PrimaryClock)
+        if (Controller.Config.Source.PrimaryClock) {
+            for (QWidget* unused : source)
                 unused->setToolTip(
                     QStringLiteral("Not used: this computer's clock is the source ([Source] Primary=clock)"));
         }

@@ -30,7 +30,8 @@ CRelayDlg::CRelayDlg(QWidget* parent)
     connect(&Controller, &RelayController::StatusChanged, Ui.Status, &QLabel::setText);
     // The status line's texts are the relay's own; what stays wrong meanwhile is told where the pointer rests.
     connect(&Controller, &RelayController::HeadlineChanged, this, [this] {
-        Ui.Status->setToolTip((QStringList(QStringLiteral("Status messages")) + Controller.Standing()).join('\n'));
+        Ui.Status->setToolTip(
+            (QStringList(QStringLiteral("Status messages")) + Controller.StandingNow().Faults).join('\n'));
     });
     connect(&Controller, &RelayController::ClockChanged, this, [this](const QString& text) { Clock->SetClock(text); });
 

@@ -194,8 +194,8 @@ private slots:
 
         // A socket that takes nothing stands beside whatever the status line says, until it takes again.
         const QString unsent = QStringLiteral("chrony is not fed at %1: No such file or directory").arg(path);
-        QCOMPARE(relay.Controller.Standing(), QStringList {unsent});
-        QCOMPARE(relay.Controller.HeadlineNow(), relay.Status().trimmed() + QStringLiteral(" - ") + unsent);
+        QCOMPARE(relay.Controller.StandingNow().Faults, QStringList {unsent});
+        QCOMPARE(relay.Controller.StandingNow().Headline, relay.Status().trimmed() + QStringLiteral(" - ") + unsent);
 
         // Counts run from the relay's start: a reload that sets the feed up anew goes on from them.
         RelayConfig rezoned = relay.Config;
@@ -270,8 +270,8 @@ private slots:
         // Fed as asked, but no longer what this computer's clock says: degraded while it lasts, and said.
         const RelayReport report = relay.Controller.StatusReport();
         QCOMPARE(report.Health, HealthState::Degraded);
-        QVERIFY2(Headline(report).contains(QLatin1String(" - chrony is fed time codes 3")),
-                 qPrintable(Headline(report)));
+        const QString headline = StandingOf(report).Headline;
+        QVERIFY2(headline.contains(QLatin1String(" - chrony is fed time codes 3")), qPrintable(headline));
     }
 
     // A client's values may be this computer's own time come back: NTP is never fed from them.
@@ -311,7 +311,7 @@ private slots:
             = (QTime::currentTime().msecsSinceStartOfDay() / 1000 - *SecondOfDay(two.mid(8)) + 86400) % 86400;
         QVERIFY2(behind <= 1, two.constData());
         // The status line says who connected; that the clock is not synchronised stands beside it.
-        QCOMPARE(server.Controller.HeadlineNow(),
+        QCOMPARE(server.Controller.StandingNow().Headline,
                  server.Status().trimmed()
                      + QStringLiteral(" - this computer's clock is not synchronised (maximum error 16 s)"));
         const RelayReport off = server.Controller.StatusReport();
