@@ -12,7 +12,7 @@
 #include "service/StatusService.h"
 #include "service/WebService.h"
 #include "settings/InterruptedWrites.h"
-#include "settings/SettingsFile.h"
+#include "settings/SettingsPath.h"
 #include "ui/CRelayDlg.h"
 
 #include <QApplication>
@@ -47,7 +47,7 @@ bool CRelayApp::InitInstance(bool headless)
         ExitCode = BringOtherToFront(instance.OtherPid());
         return false;
     }
-    ClearInterruptedWrites(SettingsFile::Path());
+    ClearInterruptedWrites(SettingsPath());
     if (ProbeSocket() != 0) {
         const QString text = QLatin1String(LoadString(IDS_SOCKETS_INIT_FAILED));
         qCCritical(lcRelay).noquote() << "box" << QCoreApplication::applicationName() << "-" << text;
@@ -66,7 +66,7 @@ int CRelayApp::BringOtherToFront(qint64 pid)
 {
     const std::optional<QJsonObject> answer = AskRunning("raise");
     const QString running
-        = QStringLiteral("Horaline already runs on the settings %1 (pid %2)").arg(SettingsFile::Path()).arg(pid);
+        = QStringLiteral("Horaline already runs on the settings %1 (pid %2)").arg(SettingsPath()).arg(pid);
     if (answer && answer->value(QStringLiteral("raised")).toBool()) {
         qCInfo(lcRelay).noquote() << running + QStringLiteral(": its window is brought to the front");
         return 0;

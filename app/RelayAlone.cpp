@@ -15,8 +15,8 @@
 #include "service/StatusService.h"
 #include "service/WebService.h"
 #include "settings/InterruptedWrites.h"
-#include "settings/SettingsFile.h"
 #include "settings/SettingsLog.h"
+#include "settings/SettingsPath.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -53,7 +53,7 @@ int RunRelay(const StoredRelay& stored, SingleInstance& instance)
     if (relay.Start(stored.config, true) == 0) {
         qCCritical(lcSettings).noquote()
             << QStringLiteral("%1: the relay cannot start on these settings as they stand; the fault is told above")
-                   .arg(SettingsFile::Path());
+                   .arg(SettingsPath());
         return EX_CONFIG;
     }
     // Running, or waiting for a line or a port that heals by itself: either way it is what it should be.
@@ -73,12 +73,12 @@ int RunRelayAlone()
 {
     SingleInstance instance;
     if (!instance.Acquire()) {
-        qCCritical(lcRelay).noquote() << "Horaline already runs on the settings" << SettingsFile::Path()
+        qCCritical(lcRelay).noquote() << "Horaline already runs on the settings" << SettingsPath()
                                       << QStringLiteral("(pid %1): this one ends").arg(instance.OtherPid());
         return 1;
     }
-    if (!SettingsFile::Named())
-        ClearInterruptedWrites(SettingsFile::Path());
+    if (!SettingsNamed())
+        ClearInterruptedWrites(SettingsPath());
     if (ProbeSocket() != 0) {
         qCCritical(lcRelay).noquote() << "box" << QCoreApplication::applicationName() << "-"
                                       << QLatin1String(LoadString(IDS_SOCKETS_INIT_FAILED));
@@ -88,7 +88,7 @@ int RunRelayAlone()
     if (!TellCheck(settings.check))
         return EX_CONFIG;
     qCInfo(lcRelay).noquote() << QCoreApplication::applicationName() << QStringLiteral(HORALINE_VERSION)
-                              << "starts without a window, on the settings" << SettingsFile::Path();
+                              << "starts without a window, on the settings" << SettingsPath();
     // The settings passed their check: a relay is to run, on what they say.
     const int status = RunRelay(settings.stored, instance);
     qCInfo(lcRelay) << "ended";

@@ -4,7 +4,7 @@
 #include "service/LogWriter.h"
 #include "service/SettingsCheck.h"
 #include "service/StatusQuery.h"
-#include "settings/SettingsFile.h"
+#include "settings/SettingsPath.h"
 
 #include <QCoreApplication>
 
@@ -20,7 +20,7 @@ LaunchRequest StartUp(int argc, char* argv[], Program program)
     if (request.exitCode)
         return request;
     if (!request.settings.isEmpty())
-        SettingsFile::Name(request.settings);
+        NameSettings(request.settings);
     if (request.status || request.check) {
         const QCoreApplication application(argc, argv);
         NameApplication(program);

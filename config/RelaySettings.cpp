@@ -5,6 +5,7 @@
 #include "config/StandbySettings.h"
 #include "settings/SettingsFile.h"
 #include "settings/SettingsLog.h"
+#include "settings/SettingsPath.h"
 
 namespace {
 
@@ -14,7 +15,7 @@ const QString Missing = QStringLiteral(" ");
 void TellUnusable(const QString& name, const QString& stored, const QString& why, const QString& shown)
 {
     qCWarning(lcSettings).noquote()
-        << QStringLiteral("%1=%2 in %3 %4; %5 is used instead").arg(name, stored, SettingsFile::Path(), why, shown);
+        << QStringLiteral("%1=%2 in %3 %4; %5 is used instead").arg(name, stored, SettingsPath(), why, shown);
 }
 
 // A stored text other than the marker is taken, even an empty one; a missing one is written back from

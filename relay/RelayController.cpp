@@ -7,7 +7,7 @@
 #include "relay/RelayView.h"
 #include "relay/ServerSource.h"
 #include "relay/Strings.h"
-#include "settings/SettingsFile.h"
+#include "settings/SettingsPath.h"
 
 #include <QCoreApplication>
 #include <algorithm>
@@ -261,7 +261,7 @@ RelayReport RelayController::StatusReport() const
     RelayReport report;
     report.Pid = QCoreApplication::applicationPid();
     report.Version = QStringLiteral(HORALINE_VERSION);
-    report.Settings = SettingsFile::Path();
+    report.Settings = SettingsPath();
     report.Server = server;
     report.Running = running;
     report.Status = StatusText.trimmed();

@@ -10,7 +10,7 @@
 #include "relay/ServerSource.h"
 #include "relay/Strings.h"
 #include "serial/SerialLog.h"
-#include "settings/SettingsFile.h"
+#include "settings/SettingsPath.h"
 
 #include <QFileInfo>
 
@@ -49,9 +49,9 @@ int RelayController::Start(const RelayConfig& config, bool restartAtLaunch)
     RestartAtLaunch = restartAtLaunch;
     Health.Restart();
     // A named file (a service's) has no running state to restore: its relay just starts.
-    qCInfo(lcRelay).noquote() << (!RestartAtLaunch            ? "START -"
-                                      : SettingsFile::Named() ? "starts -"
-                                                              : "restart at launch -")
+    qCInfo(lcRelay).noquote() << (!RestartAtLaunch      ? "START -"
+                                      : SettingsNamed() ? "starts -"
+                                                        : "restart at launch -")
                               << RunDescription(Config);
     if (const std::optional<QString> fault
         = !config.FileFaults.isEmpty() ? std::optional<QString>(config.FileFaults.first()) : StandbyClash(config)) {

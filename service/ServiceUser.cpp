@@ -1,6 +1,6 @@
 #include "service/ServiceUser.h"
 
-#include "settings/SettingsFile.h"
+#include "settings/SettingsPath.h"
 
 #include <QDir>
 #include <QFile>
@@ -75,8 +75,8 @@ UnitCredentials CredentialsOf(const QString& instance)
 RelayUser UserOfRelay()
 {
     RelayUser self {AccessUser::OfThisProcess(), QStringLiteral("this user"), QString()};
-    const QFileInfo settings(QFileInfo(SettingsFile::Path()).canonicalFilePath());
-    if (!SettingsFile::Named() || settings.absolutePath() != QLatin1String("/etc/horaline")
+    const QFileInfo settings(QFileInfo(SettingsPath()).canonicalFilePath());
+    if (!SettingsNamed() || settings.absolutePath() != QLatin1String("/etc/horaline")
         || settings.suffix() != QLatin1String("ini"))
         return self;
     const QString instance = settings.completeBaseName();

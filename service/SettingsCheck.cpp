@@ -1,52 +1,22 @@
 #include "service/SettingsCheck.h"
 
-#include "config/KnownSettings.h"
-#include "config/RelayConfig.h"
-#include "config/RelaySettings.h"
-#include "config/SettingFaults.h"
 #include "config/SettingsLists.h"
-#include "config/StandbySettings.h"
+#include "config/SettingsLoad.h"
 #include "net/PortHolder.h"
 #include "relay/ClockSync.h"
 #include "serial/DeviceHolder.h"
 #include "service/ServiceUser.h"
-#include "settings/SettingsFile.h"
+#include "settings/SettingsPath.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QNetworkInterface>
-#include <QSettings>
-#include <QStringDecoder>
 #include <cstdio>
 #include <sys/stat.h>
 #include <sysexits.h>
 #include <unistd.h>
 
 namespace {
-
-QStringList LineFaults(const SettingsFile& file, const QString& nameKey, const QString& speedKey)
-{
-    return LineSettingFaults(file, nameKey, file.ReadText(nameKey), speedKey, file.ReadText(speedKey),
-                             {QStringLiteral("line"), QStringLiteral("COM3"), QStringLiteral("/dev/ttyUSB0")});
-}
-
-// The settings are read as UTF-8, which drops the bytes of another encoding: a path written in Latin-1
-// would name another device, so it is refused rather than guessed at.
-QStringList PathsNotUtf8()
-{
-    QStringList problems;
-    const QString group = QStringLiteral("Ports");
-    for (const QString& name : SettingsFile(group).Names()) {
-        QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-        const QString line = utf8(SettingsFile::BytesAsWritten(group, name));
-        if (utf8.hasError())
-            problems.append(QStringLiteral("[Ports] %1 is not UTF-8 text (\"%2\", another encoding's bytes shown as "
-                                           "\uFFFD): save the file as UTF-8, or name the device by a link whose name "
-                                           "is plain ASCII")
-                                .arg(name, line));
-    }
-    return problems;
-}
 
 // A relay on this very file is no other holder of its line or port: at a reload it is this process.
 bool RunsOnThisFile(qint64 pid)
@@ -57,15 +27,14 @@ bool RunsOnThisFile(qint64 pid)
         return false;
     const QString settings = SettingsOfProcess(pid);
     if (settings.isEmpty())
-        return !SettingsFile::Named();
-    return QFileInfo(settings).canonicalFilePath() == QFileInfo(SettingsFile::Path()).canonicalFilePath();
+        return !SettingsNamed();
+    return QFileInfo(settings).canonicalFilePath() == QFileInfo(SettingsPath()).canonicalFilePath();
 }
 
 // A system instance's file: its service has a /tmp of its own and sees no home folders.
 std::optional<QString> HiddenFromTheService(const QString& path)
 {
-    if (!SettingsFile::Named()
-        || !QFileInfo(SettingsFile::Path()).canonicalFilePath().startsWith(QLatin1String("/etc/horaline/")))
+    if (!SettingsNamed() || !QFileInfo(SettingsPath()).canonicalFilePath().startsWith(QLatin1String("/etc/horaline/")))
         return std::nullopt;
     for (const QString& where : {path, QFileInfo(path).canonicalFilePath()}) {
         for (const char* hidden : {"/tmp/", "/var/tmp/", "/home/", "/root/", "/run/user/"}) {
@@ -135,8 +104,7 @@ void NoteNtpSocket(const NtpConfig& ntp, const RelayUser& user, QStringList& war
         const QString settings = SettingsOfProcess(pid);
         if (settings.isEmpty() || RunsOnThisFile(pid))
             continue;
-        const QSettings other(settings, QSettings::IniFormat);
-        const QString feeds = other.value(QStringLiteral("NTP/Socket")).toString().trimmed();
+        const QString feeds = FeedSocketIn(settings);
         if (!feeds.isEmpty() && QFileInfo(feeds).absoluteFilePath() == here)
             warnings.append(QStringLiteral("%1 is fed by %2 too: chrony would take the samples of both clocks as one; "
                                            "give each relay a socket and a refclock of its own")
@@ -147,47 +115,29 @@ void NoteNtpSocket(const NtpConfig& ntp, const RelayUser& user, QStringList& war
 // A largest error that is never asked, or one that never calls the clock unsynchronised, is no guard.
 void NoteMaxError(const RelayConfig& config, QStringList& warnings)
 {
-    const SettingsFile source(QStringLiteral("Source"));
+    const QString group = QStringLiteral("Source");
     const QString key = QStringLiteral("MaxError");
-    if (!source.Contains(key))
+    // Written and faulty, it keeps the relay from running, and is told as such.
+    if (SettingText(group, key).isEmpty())
         return;
     if (!config.Source.PrimaryClock && !(config.Standby.Present && config.Standby.OwnClock))
         warnings.append(QStringLiteral("%1 is asked of no source: this computer's clock is neither the primary "
                                        "([Source] Primary=clock) nor the last resort ([Standby] OwnClock=1)")
-                            .arg(ShownSetting(source, key)));
+                            .arg(ShownSetting(group, key)));
     if (config.Source.MaxErrorS >= ClockSync().MaxErrorS)
         warnings.append(QStringLiteral("%1 never calls this computer's clock unsynchronised: the kernel gives a "
                                        "clock nobody keeps %2 s at the most; write less, e.g. %3=0.5")
-                            .arg(ShownSetting(source, key))
+                            .arg(ShownSetting(group, key))
                             .arg(ClockSync().MaxErrorS)
                             .arg(key));
 }
 
-QStringList Problems(const SettingsFile& file, QStringList& warnings)
+// How the machine stands with the file's configuration, for whom will run it: its lines, its clock
+// port, chrony's socket.
+void JudgeMachine(const FileSettings& read, QStringList& problems, QStringList& warnings)
 {
-    QStringList problems;
-    const QString run = QStringLiteral("ProgRun");
-    if (!SettingsFile::Named() && file.ReadInt(run, 0) == 0)
-        problems.append(QStringLiteral("%1: nothing to run; write %2=1").arg(ShownSetting(file, run), run));
-    const QString modeKey = QStringLiteral("ProgMode");
-    const int mode = file.ReadInt(modeKey, 1);
-    if (mode != 0 && mode != 1) {
-        problems.append(QStringLiteral("%1 is no mode: write %2=1 for a server (RS232 => NET) or %2=0 for a client "
-                                       "(NET => RS232)")
-                            .arg(ShownSetting(file, modeKey), modeKey));
-        return problems;
-    }
-    if (const std::optional<QString> port = PortSettingFault(file, QStringLiteral("ServerPort")))
-        problems.append(*port);
-    RelayConfig config;
-    config.RelayMode = mode;
-    config.InComName = file.ReadText(QStringLiteral("InComName")).trimmed();
-    config.ServerName = file.ReadText(QStringLiteral("ServerName")).trimmed();
-    config.ClientPort = file.ReadInt(QStringLiteral("ServerPort"), config.ClientPort);
-    // The groups only the file holds, read as a relay reads them at its start and at each reload.
-    LoadFileOnlySettings(config);
+    const RelayConfig& config = read.config;
     const StandbyConfig& standby = config.Standby;
-    problems.append(config.FileFaults);
     // Judged for whom will run it, not for whoever asks: root may open what the service may not.
     const RelayUser user = UserOfRelay();
     if (!user.Unjudged.isEmpty())
@@ -196,42 +146,21 @@ QStringList Problems(const SettingsFile& file, QStringList& warnings)
         NoteNtpSocket(config.Ntp, user, warnings);
         NoteMaxError(config, warnings);
     }
-    // This computer's clock as the primary needs no input line, nor a server to ask.
-    const bool primaryClock = config.Source.PrimaryClock;
-    if (mode == 1) {
-        if (!primaryClock) {
-            problems.append(LineFaults(file, QStringLiteral("InComName"), QStringLiteral("InComSpeed")));
+    if (config.RelayMode == 1) {
+        if (!config.Source.PrimaryClock)
             NoteLineDevice(config.InComName, user, problems, warnings);
-        }
         if (standby.Present && !standby.InComName.isEmpty())
             NoteLineDevice(standby.InComName, user, problems, warnings);
         if (const std::optional<qint64> holder = PortHolder(quint16(config.ClientPort));
-            holder && !PortSettingFault(file, QStringLiteral("ServerPort")) && !RunsOnThisFile(*holder))
+            holder && !read.portFault && !RunsOnThisFile(*holder))
             warnings.append(
                 QStringLiteral("[Settaggi] ServerPort=%1 is taken now by %2: a relay on this file would "
                                "wait for it")
                     .arg(config.ClientPort)
                     .arg(*holder != 0 ? DescribeProcess(*holder) : QStringLiteral("another user's program")));
     } else {
-        if (!primaryClock && file.Contains(QStringLiteral("ServerName")) && config.ServerName.isEmpty())
-            problems.append(QStringLiteral("[Settaggi] ServerName is empty: write the server's name or address, e.g. "
-                                           "ServerName=clock-server"));
-        problems.append(LineFaults(file, QStringLiteral("OutComName"), QStringLiteral("OutComSpeed")));
-        NoteLineDevice(file.ReadText(QStringLiteral("OutComName")).trimmed(), user, problems, warnings);
+        NoteLineDevice(config.OutComName, user, problems, warnings);
     }
-    problems.append(PathsNotUtf8());
-    if (const std::optional<QString> web = WebListenFault())
-        problems.append(*web);
-    else if (const std::optional<ListenAddress>& web = config.Web; web && mode == 1 && web->port == config.ClientPort)
-        problems.append(QStringLiteral("[Web] Listen=%1 takes the clock port, ServerPort=%2, that displays connect to: "
-                                       "give the web port a port of its own, e.g. Listen=127.0.0.1:8530")
-                            .arg(SettingsFile(QStringLiteral("Web")).ReadText(QStringLiteral("Listen")))
-                            .arg(config.ClientPort));
-    if (config.FileFaults.isEmpty()) {
-        if (const std::optional<QString> clash = StandbyClash(config))
-            problems.append(*clash);
-    }
-    return problems;
 }
 
 // An address the machine does not have (yet: an interface that comes up later) is waited for.
@@ -247,46 +176,29 @@ std::optional<QString> WebAddressAbsent()
             return std::nullopt;
     }
     return QStringLiteral("[Web] Listen=%1 is no address of this machine now: the web port listens once it is")
-        .arg(SettingsFile(QStringLiteral("Web")).ReadText(QStringLiteral("Listen")));
-}
-
-// Whether the file can be read as settings at all, and what to do where it cannot.
-std::optional<QString> Unreadable(const QString& path)
-{
-    const QString aside = SettingsFile::SetAsideIfDamaged();
-    if (!aside.isEmpty())
-        return QStringLiteral("%1 was damaged and is kept as %2: write the settings again (man Horaline)")
-            .arg(path, aside);
-    const QFileInfo info(path);
-    if (!info.exists())
-        return QStringLiteral("%1 does not exist: write the settings there first (man Horaline)").arg(path);
-    if (!info.isReadable())
-        return QStringLiteral("%1 cannot be read by this user: give it read permission, e.g. chgrp horaline %1; "
-                              "chmod 640 %1")
-            .arg(path);
-    if (SettingsFile::Damaged())
-        return QStringLiteral("%1 is no settings file (no [Settaggi] group, or not text): write the settings "
-                              "there (man Horaline)")
-            .arg(path);
-    return std::nullopt;
+        .arg(SettingText(QStringLiteral("Web"), QStringLiteral("Listen")));
 }
 
 } // namespace
 
 SettingsCheck CheckSettings()
 {
-    const QString path = SettingsFile::Path();
-    if (const std::optional<QString> unreadable = Unreadable(path))
-        return {{*unreadable}, {}};
-    SettingsCheck check;
+    const FileSettings read = ReadFileSettings();
+    if (!read.readable)
+        return read.check;
+    QStringList problems;
     QStringList warnings;
-    for (const QString& problem : Problems(SettingsFile(), warnings))
-        check.problems.append(QStringLiteral("%1: %2").arg(path, problem));
-    for (const QString& warning : warnings + UnknownSettings())
-        check.warnings.append(QStringLiteral("%1: %2").arg(path, warning));
+    if (read.judged)
+        JudgeMachine(read, problems, warnings);
     if (const std::optional<QString> absent = WebAddressAbsent())
-        check.warnings.append(QStringLiteral("%1: %2").arg(path, *absent));
-    return check;
+        warnings.append(*absent);
+    const auto withPath = [](const QStringList& said) {
+        QStringList lines;
+        for (const QString& line : said)
+            lines.append(QStringLiteral("%1: %2").arg(SettingsPath(), line));
+        return lines;
+    };
+    return {read.check.problems + withPath(problems), withPath(warnings) + read.check.warnings};
 }
 
 LoadedSettings LoadSettings()
@@ -306,10 +218,10 @@ int PrintSettingsCheck()
     for (const QString& warning : check.warnings + AllowListLeftOut())
         std::printf("warning: %s\n", qPrintable(warning));
     if (!check.problems.isEmpty()) {
-        std::printf("%s: %lld problem(s): the relay cannot run on it as it stands\n", qPrintable(SettingsFile::Path()),
+        std::printf("%s: %lld problem(s): the relay cannot run on it as it stands\n", qPrintable(SettingsPath()),
                     static_cast<long long>(check.problems.size()));
         return EX_CONFIG;
     }
-    std::printf("%s: the relay can run on it\n", qPrintable(SettingsFile::Path()));
+    std::printf("%s: the relay can run on it\n", qPrintable(SettingsPath()));
     return 0;
 }

@@ -1,22 +1,12 @@
 #pragma once
 
 #include "config/RelaySettings.h"
+#include "config/SettingsLoad.h"
 
 #include <QString>
 #include <QStringList>
 
-// What stands between the settings file and a relay: every problem with the file, the key, why and
-// what to write there, and the names the relay would not read (a misspelt key, say). Missing or damaged
-// settings, nothing to run (ProgRun 0, for the per-user file only: a named file runs because a service
-// manager started it), or a setting no retry can mend (no port, no speed, a COM name with no device, a
-// port number that is no number or out of range). What heals by itself (a line not yet plugged in, a
-// busy port) is no problem. Nothing is written; a damaged per-user file is set aside, as at every start.
-struct SettingsCheck
-{
-    QStringList problems;
-    QStringList warnings;
-};
-
+// The file's check, with how this machine stands with it (see SettingsCheck).
 SettingsCheck CheckSettings();
 
 // One reading of the settings as a relay without a window starts or reloads on it: what stands in its way

@@ -8,8 +8,8 @@
 #include "service/SingleInstance.h"
 #include "service/StatusService.h"
 #include "service/WebService.h"
-#include "settings/SettingsFile.h"
 #include "settings/SettingsLog.h"
+#include "settings/SettingsPath.h"
 
 #include <QCoreApplication>
 #include <sysexits.h>
@@ -40,9 +40,8 @@ void ReadSettingsAgain(RelayController& relay, UnattendedView& view, ServiceNoti
         return refuse(QStringLiteral("%1 problem(s), see the log").arg(settings.check.problems.size()));
     // The path may lead to another file now: this relay is that file's, unless another runs on it.
     if (!instance.Follow())
-        return refuse(QStringLiteral("%1 is now a file Horaline pid %2 runs on")
-                          .arg(SettingsFile::Path())
-                          .arg(instance.OtherPid()));
+        return refuse(
+            QStringLiteral("%1 is now a file Horaline pid %2 runs on").arg(SettingsPath()).arg(instance.OtherPid()));
     queries.Listen(instance.SocketPaths());
     const RelayConfig& config = settings.stored.config;
     const QString webBefore = web.Asked();

@@ -1,7 +1,7 @@
 #include "service/SingleInstance.h"
 
 #include "relay/RelayLog.h"
-#include "settings/SettingsFile.h"
+#include "settings/SettingsPath.h"
 
 #include <QCoreApplication>
 #include <QCryptographicHash>
@@ -28,8 +28,8 @@ QString InstanceName(const QString& identity)
 
 QString SettingsIdentity()
 {
-    const QString canonical = QFileInfo(SettingsFile::Path()).canonicalFilePath();
-    return canonical.isEmpty() ? SettingsFile::Path() : canonical;
+    const QString canonical = QFileInfo(SettingsPath()).canonicalFilePath();
+    return canonical.isEmpty() ? SettingsPath() : canonical;
 }
 
 // The file a path leads to, as its device and inode: "2049:1081927"; empty for none.
@@ -46,7 +46,7 @@ QString FileOf(const QString& path)
 QStringList InstanceNames()
 {
     QStringList names {InstanceName(SettingsIdentity())};
-    if (const QString file = FileOf(SettingsFile::Path()); !file.isEmpty())
+    if (const QString file = FileOf(SettingsPath()); !file.isEmpty())
         names.append(InstanceName(QStringLiteral("file ") + file));
     return names;
 }
@@ -99,7 +99,7 @@ bool HoldsThisFile(const Holder& holder, const QString& file)
 // from starting.
 std::optional<Holder> HolderOf(int folder, const QStringList& names)
 {
-    const QString file = FileOf(SettingsFile::Path());
+    const QString file = FileOf(SettingsPath());
     for (qsizetype i = 0; i < names.size(); ++i) {
         const int lock = ::openat(folder, LockFileName(names[i]).constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
         if (lock < 0)
@@ -141,7 +141,7 @@ std::optional<Holder> FindHolder(const QString& lockBase)
 
 void SayUnnoticed(const QString& why)
 {
-    qCWarning(lcRelay).noquote() << why << "- a second Horaline on" << SettingsFile::Path() << "would not be noticed";
+    qCWarning(lcRelay).noquote() << why << "- a second Horaline on" << SettingsPath() << "would not be noticed";
 }
 
 // Root takes back its folder from whoever made one in its place: a link is removed, anything else is
@@ -211,8 +211,8 @@ bool SingleInstance::Acquire()
             || !QFile::setPermissions(SocketFolder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner)))
         SocketFolder.clear();
     if (SocketFolder.isEmpty())
-        qCWarning(lcRelay).noquote() << "no runtime folder for the status socket: this Horaline on"
-                                     << SettingsFile::Path() << "cannot be asked its status";
+        qCWarning(lcRelay).noquote() << "no runtime folder for the status socket: this Horaline on" << SettingsPath()
+                                     << "cannot be asked its status";
     Names = InstanceNames();
     Folder = OpenLockFolder(LockBase);
     return Folder < 0 || Take(Names);
@@ -243,7 +243,7 @@ bool SingleInstance::Take(const QStringList& names)
         const QString& name = names[i];
         if (std::any_of(Locks.begin(), Locks.end(), [&name](const Held& lock) { return lock.name == name; }))
             continue;
-        const int file = TakeOne(name, i == 0 ? QString() : FileOf(SettingsFile::Path()));
+        const int file = TakeOne(name, i == 0 ? QString() : FileOf(SettingsPath()));
         if (file == -1) {
             for (const Held& lock : taken)
                 Release(lock);

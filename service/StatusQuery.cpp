@@ -2,7 +2,7 @@
 
 #include "relay/RelayReport.h"
 #include "service/SingleInstance.h"
-#include "settings/SettingsFile.h"
+#include "settings/SettingsPath.h"
 
 #include <QDateTime>
 #include <QElapsedTimer>
@@ -65,7 +65,7 @@ QString ReportText(const RelayReport& report)
     lines.append(QStringLiteral("%1 - Horaline %2, pid %3, on %4: %5 | %6")
                      .arg(QLatin1String(Verdicts[int(report.Health)]), report.Version)
                      .arg(report.Pid)
-                     .arg(SettingsFile::Path(), HealthName(report.Health), PerformanceData(report)));
+                     .arg(SettingsPath(), HealthName(report.Health), PerformanceData(report)));
     const QString mode = ModeName(report.Server);
     add(QStringLiteral("mode"),
         report.Running ? QStringLiteral("%1, running since %2").arg(mode, LocalTime(report.Since))
@@ -180,8 +180,7 @@ int QueryStatus(bool json)
                                      "or not writable, its log says which")
                           .arg(*holder);
         // A misspelt path names no relay to be down: what runs is not known.
-        const bool missing
-            = refusal.isEmpty() && !holder && SettingsFile::Named() && !QFileInfo::exists(SettingsFile::Path());
+        const bool missing = refusal.isEmpty() && !holder && SettingsNamed() && !QFileInfo::exists(SettingsPath());
         if (missing)
             refusal = QStringLiteral("no such file: name the settings a relay runs on");
         const int status = refusal.isEmpty() ? int(HealthState::NotRelaying) : NotAsked;
@@ -193,14 +192,14 @@ int QueryStatus(bool json)
         if (json)
             std::printf("%s\n", QJsonDocument(answer).toJson(QJsonDocument::Compact).constData());
         else if (refusal.isEmpty())
-            std::printf("CRITICAL - No Horaline runs on the settings %s\n", qPrintable(SettingsFile::Path()));
+            std::printf("CRITICAL - No Horaline runs on the settings %s\n", qPrintable(SettingsPath()));
         else if (holder || missing)
-            std::printf("UNKNOWN - The Horaline of the settings %s cannot be asked (%s)\n",
-                        qPrintable(SettingsFile::Path()), qPrintable(refusal));
+            std::printf("UNKNOWN - The Horaline of the settings %s cannot be asked (%s)\n", qPrintable(SettingsPath()),
+                        qPrintable(refusal));
         else
             std::printf("UNKNOWN - The Horaline of the settings %s cannot be asked (%s): ask as its user, as root "
                         "or as a member of the group horaline (adduser NAME horaline)\n",
-                        qPrintable(SettingsFile::Path()), qPrintable(refusal));
+                        qPrintable(SettingsPath()), qPrintable(refusal));
         return status;
     }
     // The running relay may be of another version: its JSON goes out as it came.

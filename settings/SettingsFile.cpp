@@ -1,6 +1,7 @@
 #include "settings/SettingsFile.h"
 
 #include "settings/SettingsLog.h"
+#include "settings/SettingsPath.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -13,13 +14,12 @@
 
 namespace {
 
-QString NamedPath;
 const QByteArray Utf8Mark("\xEF\xBB\xBF");
 
 std::unique_ptr<QSettings> OpenStore()
 {
-    if (!NamedPath.isEmpty())
-        return std::make_unique<QSettings>(NamedPath, QSettings::IniFormat);
+    if (SettingsNamed())
+        return std::make_unique<QSettings>(SettingsPath(), QSettings::IniFormat);
     return std::make_unique<QSettings>(QSettings::IniFormat, QSettings::UserScope, QCoreApplication::organizationName(),
                                        QCoreApplication::applicationName());
 }
@@ -90,7 +90,7 @@ void FlushFolder(const QString& path)
 SettingsFile::SettingsFile(const QString& group)
     : Settings(OpenStore())
 {
-    if (!Named() && DropUtf8Mark(Settings->fileName()))
+    if (!SettingsNamed() && DropUtf8Mark(Settings->fileName()))
         Settings = OpenStore();
     // The store that found the file damaged goes before the file moves; a fresh one starts afresh.
     if (!SetAsideIfDamaged(Settings).isEmpty())
@@ -127,7 +127,7 @@ QStringList SettingsFile::ReadList(const QString& name) const
 
 void SettingsFile::Write(const QString& name, const QString& value)
 {
-    if (Named())
+    if (SettingsNamed())
         return;
     Settings->setValue(name, value);
     Written = true;
@@ -135,7 +135,7 @@ void SettingsFile::Write(const QString& name, const QString& value)
 
 void SettingsFile::Write(const QString& name, int value)
 {
-    if (Named())
+    if (SettingsNamed())
         return;
     Settings->setValue(name, value);
     Written = true;
@@ -170,7 +170,7 @@ QString SettingsFile::LineAsWritten(const QString& group, const QString& name)
 
 QByteArray SettingsFile::BytesAsWritten(const QString& group, const QString& name)
 {
-    QFile file(Path());
+    QFile file(SettingsPath());
     if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
         return QByteArray();
     QString current;
@@ -201,21 +201,6 @@ QString SettingsFile::Group() const
     return Settings->group();
 }
 
-QString SettingsFile::Path()
-{
-    return OpenStore()->fileName();
-}
-
-void SettingsFile::Name(const QString& path)
-{
-    NamedPath = QFileInfo(path).absoluteFilePath();
-}
-
-bool SettingsFile::Named()
-{
-    return !NamedPath.isEmpty();
-}
-
 bool SettingsFile::Damaged()
 {
     const std::unique_ptr<QSettings> store = OpenStore();
@@ -232,7 +217,7 @@ QString SettingsFile::SetAsideIfDamaged(std::unique_ptr<QSettings>& store)
 {
     const QString path = store->fileName();
     // The administrator's file stays where it is: the check says what is wrong with it.
-    if (Named() || !LooksDamaged(path, store->status() == QSettings::FormatError))
+    if (SettingsNamed() || !LooksDamaged(path, store->status() == QSettings::FormatError))
         return QString();
     store.reset();
     return SetAside(path);

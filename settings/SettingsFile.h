@@ -41,11 +41,6 @@ public:
     static QStringList Groups();
     static QStringList NamesOutsideGroups();
 
-    // The named file, or $XDG_CONFIG_HOME/Remote Tickview System/<application name>.ini
-    static QString Path();
-    // From now on every access reads this file, and none writes: not a default, not the running state.
-    static void Name(const QString& path);
-    static bool Named();
     // Whether the file cannot be settings (see below), without moving it.
     static bool Damaged();
     // A file that cannot be settings (not INI, NUL bytes, no group at all, a folder in its place) is

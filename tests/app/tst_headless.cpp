@@ -265,7 +265,7 @@ private slots:
         ::kill(pid_t(program.processId()), SIGTERM);
         QVERIFY(program.waitForFinished(10000));
         QVERIFY(ask({QStringLiteral("--status")}, 2)
-                    .startsWith("CRITICAL - No Horaline runs on the settings " + SettingsFile::Path().toLocal8Bit()));
+                    .startsWith("CRITICAL - No Horaline runs on the settings " + SettingsPath().toLocal8Bit()));
         // The queries were no clients.
         QCOMPARE(QString::fromLocal8Bit(program.readAllStandardError()).count(QStringLiteral("admitted")), 1);
     }
@@ -539,7 +539,7 @@ private slots:
                           "[Standby]\nServerName=CLOCK1\nServerPort=6531\n")
             << "[Standby] ServerName=CLOCK1 with ServerPort=6531 is the primary's own server: name another";
         // Every key given, so that nothing is added to the file: a regular file stands behind COM3.
-        QTest::newRow("a line that is no serial port") << "[Ports]\nCOM3=" + QFile::encodeName(SettingsFile::Path())
+        QTest::newRow("a line that is no serial port") << "[Ports]\nCOM3=" + QFile::encodeName(SettingsPath())
                 + "\n\n[Settaggi]\nInComName=COM3\nInComSpeed=9600\nOutComName=COM4\nOutComSpeed=9600\n"
                   "ServerName=localhost\nServerPort="
                 + QByteArray::number(FreePort()) + "\nProgMode=1\nProgRun=1\n"
@@ -559,10 +559,10 @@ private slots:
         QVERIFY(program.waitForFinished(10000));
         QCOMPARE(program.exitCode(), 78);
         const QString log = QString::fromLocal8Bit(program.readAllStandardError());
-        QVERIFY2(log.contains(QStringLiteral("error horaline.settings: ") + SettingsFile::Path()), qPrintable(log));
+        QVERIFY2(log.contains(QStringLiteral("error horaline.settings: ") + SettingsPath()), qPrintable(log));
         QVERIFY2(log.contains(said), qPrintable(log));
         // The file stays as the operator wrote it; a damaged one only moves aside.
-        QFile file(SettingsFile::Path());
+        QFile file(SettingsPath());
         const bool setAside = settings.contains('\0');
         QCOMPARE(file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray(), setAside ? QByteArray() : settings);
     }

@@ -1,5 +1,6 @@
 #include "app/CRelayApp.h"
 #include "settings/SettingsFile.h"
+#include "settings/SettingsPath.h"
 #include "support/BoxRecorder.h"
 #include "support/FreePort.h"
 #include "support/TestMain.h"
@@ -134,7 +135,7 @@ private slots:
     void closingTheWindowTellsEveryClient()
     {
         QFETCH(bool, running);
-        QDir(QFileInfo(SettingsFile::Path()).absolutePath()).removeRecursively();
+        QDir(QFileInfo(SettingsPath()).absolutePath()).removeRecursively();
         WindowUnderTest relay(1, 200, FreePort());
         if (!running)
             relay.Ui().InComName->setCurrentIndex(0);
@@ -151,7 +152,7 @@ private slots:
 
     void anEndDuringABoxOpensNoOther()
     {
-        QFile::remove(SettingsFile::Path());
+        QFile::remove(SettingsPath());
         QTcpServer squatter;
         QVERIFY(squatter.listen(QHostAddress::AnyIPv4, 0));
         CRelayDlg window;
@@ -174,7 +175,7 @@ private slots:
 
     void aSecondWindowBringsTheFirstForwardAndEnds()
     {
-        QFile::remove(SettingsFile::Path());
+        QFile::remove(SettingsPath());
         QProcess first;
         first.start(QStringLiteral(HORALINE_BINARY), {});
         QVERIFY(first.waitForStarted(10000));
@@ -215,7 +216,7 @@ private slots:
         QFETCH(QByteArray, settings);
         QFETCH(int, storedRun);
         QFETCH(int, storedPort);
-        QFile::remove(SettingsFile::Path());
+        QFile::remove(SettingsPath());
         if (!settings.isEmpty())
             QVERIFY(WriteSettingsText(settings));
         QProcess program;
@@ -227,7 +228,7 @@ private slots:
         QVERIFY(program.waitForFinished(20000));
         QCOMPARE(program.exitStatus(), QProcess::NormalExit);
         QCOMPARE(program.exitCode(), 0);
-        QSettings stored(SettingsFile::Path(), QSettings::IniFormat);
+        QSettings stored(SettingsPath(), QSettings::IniFormat);
         QCOMPARE(stored.value(QStringLiteral("Settaggi/ProgRun")).toInt(), storedRun);
         QCOMPARE(stored.value(QStringLiteral("Settaggi/ServerPort")).toInt(), storedPort);
     }

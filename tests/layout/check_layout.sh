@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The folders and who may include whom: an include against the arrows fails, and so does a widget
-# header outside the window and the start-up. A folder that is not listed is no part of the program.
+# header outside the window and the start-up, and an access to the settings file outside config/ and
+# settings/. A folder that is not listed is no part of the program.
 #   check_layout.sh <source dir> <QtWidgets include dir>
 set -euo pipefail
 cd "$1"
@@ -26,6 +27,11 @@ for folder in "${!allowed[@]}"; do
                 failed=1
             fi
         done < <(sed -n 's|^#include "\([a-z]*\)/.*|\1|p' "$file" | sort -u)
+        if [ "$folder" != config ] && [ "$folder" != settings ] \
+            && grep -qE '^#include (<QSettings>|"settings/SettingsFile.h")' "$file"; then
+            echo "FAIL: $file opens the settings file, which only config/ does" >&2
+            failed=1
+        fi
         if [ "$folder" != app ] && [ "$folder" != ui ]; then
             while IFS= read -r header; do
                 if [ -e "$widgets/$header" ]; then

@@ -1,5 +1,6 @@
 #include "config/SettingsLists.h"
 #include "serial/SerialDevice.h"
+#include "settings/SettingsPath.h"
 #include "support/BoxRecorder.h"
 #include "support/FreePort.h"
 #include "support/PtyPair.h"
@@ -86,7 +87,7 @@ private slots:
 
     void init()
     {
-        QDir(QFileInfo(SettingsFile::Path()).absolutePath()).removeRecursively();
+        QDir(QFileInfo(SettingsPath()).absolutePath()).removeRecursively();
         Boxes = BoxRecorder();
         Line = std::make_unique<PtyPair>();
         QVERIFY(Line->IsOpen());

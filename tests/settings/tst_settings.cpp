@@ -1,5 +1,6 @@
 #include "settings/InterruptedWrites.h"
 #include "settings/SettingsFile.h"
+#include "settings/SettingsPath.h"
 #include "support/BoxRecorder.h"
 #include "support/FreePort.h"
 #include "support/TestMain.h"
@@ -19,19 +20,19 @@ namespace {
 
 QString ConfigFolder()
 {
-    return QFileInfo(SettingsFile::Path()).absolutePath();
+    return QFileInfo(SettingsPath()).absolutePath();
 }
 
 QByteArray FileText()
 {
-    QFile file(SettingsFile::Path());
+    QFile file(SettingsPath());
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 void WriteFileText(const QByteArray& text)
 {
     QDir().mkpath(ConfigFolder());
-    QFile file(SettingsFile::Path());
+    QFile file(SettingsPath());
     QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
     file.write(text);
 }
@@ -39,7 +40,7 @@ void WriteFileText(const QByteArray& text)
 // What a fresh reader of the file sees, independent of the program's own store.
 QVariant Stored(const char* name)
 {
-    QSettings reader(SettingsFile::Path(), QSettings::IniFormat);
+    QSettings reader(SettingsPath(), QSettings::IniFormat);
     return reader.value(QStringLiteral("Settaggi/") + QLatin1String(name));
 }
 
@@ -77,7 +78,7 @@ private slots:
     void firstLaunchWritesEveryValue()
     {
         Launch();
-        QCOMPARE(SettingsFile::Path(),
+        QCOMPARE(SettingsPath(),
                  QDir(qEnvironmentVariable("XDG_CONFIG_HOME"))
                      .filePath(QStringLiteral("Remote Tickview System/Horaline.ini")));
         const QVariant expected[] = {"<Name>", "<Speed>", "<Name>", "<Speed>", "localhost", 6530, 0, 1};
@@ -233,7 +234,7 @@ private slots:
         QFETCH(QByteArray, content);
         QFETCH(bool, folder);
         if (folder)
-            QDir().mkpath(SettingsFile::Path());
+            QDir().mkpath(SettingsPath());
         else
             WriteFileText(content);
         QTest::ignoreMessage(
@@ -297,15 +298,15 @@ private slots:
     void whatAnInterruptedWriteLeftIsCleared()
     {
         WriteFileText("[Settaggi]\nServerPort=7400\n");
-        const QString lockPath = SettingsFile::Path() + QStringLiteral(".lock");
-        const QString copy = SettingsFile::Path() + QStringLiteral(".aB3xYz");
-        const QString aside = SettingsFile::Path() + QStringLiteral(".malformed-20261208-000000");
+        const QString lockPath = SettingsPath() + QStringLiteral(".lock");
+        const QString copy = SettingsPath() + QStringLiteral(".aB3xYz");
+        const QString aside = SettingsPath() + QStringLiteral(".malformed-20261208-000000");
         for (const QString& path : {lockPath, copy, aside}) {
             QFile file(path);
             QVERIFY(file.open(QIODevice::WriteOnly));
             QVERIFY(file.setFileTime(QDateTime::currentDateTime().addSecs(-60), QFileDevice::FileModificationTime));
         }
-        ClearInterruptedWrites(SettingsFile::Path());
+        ClearInterruptedWrites(SettingsPath());
         QVERIFY(!QFile::exists(lockPath));
         QVERIFY(!QFile::exists(copy));
         // What the operator's own file says, and what was set aside, stays.
@@ -315,7 +316,7 @@ private slots:
         // A lock that a live process holds is honoured.
         QLockFile live(lockPath);
         QVERIFY(live.tryLock(0));
-        ClearInterruptedWrites(SettingsFile::Path());
+        ClearInterruptedWrites(SettingsPath());
         QVERIFY(QFile::exists(lockPath));
         qint64 owner = 0;
         QVERIFY(live.getLockInfo(&owner, nullptr, nullptr) && owner == QCoreApplication::applicationPid());
@@ -326,8 +327,8 @@ private slots:
         Launch();
         // A hard link keeps the old file's content when a write goes through a new file and a rename;
         // a write in place would change it, and a crash in the middle would leave a torn file.
-        const QString link = SettingsFile::Path() + QStringLiteral(".before");
-        QVERIFY(::link(QFile::encodeName(SettingsFile::Path()).constData(), QFile::encodeName(link).constData()) == 0);
+        const QString link = SettingsPath() + QStringLiteral(".before");
+        QVERIFY(::link(QFile::encodeName(SettingsPath()).constData(), QFile::encodeName(link).constData()) == 0);
         const QByteArray before = FileText();
         {
             SettingsFile file;
@@ -356,7 +357,7 @@ private slots:
         QCoreApplication::setApplicationName(QStringLiteral("Horaline-2"));
         auto window = Launch();
         QCOMPARE(window->ServerPort, 6530);
-        QCOMPARE(QFileInfo(SettingsFile::Path()).fileName(), QStringLiteral("Horaline-2.ini"));
+        QCOMPARE(QFileInfo(SettingsPath()).fileName(), QStringLiteral("Horaline-2.ini"));
         QCOMPARE(Stored("ServerPort").toInt(), 6530);
     }
 };

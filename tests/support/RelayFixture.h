@@ -5,6 +5,7 @@
 #include "relay/RelayController.h"
 #include "relay/RelayView.h"
 #include "settings/SettingsFile.h"
+#include "settings/SettingsPath.h"
 #include "support/BoxRecorder.h"
 #include "support/FreePort.h"
 #include "support/PtyPair.h"
@@ -82,14 +83,14 @@ struct RelayUnderTest final : RelayView
 // The settings file as the bytes given, as an operator or a power cut may leave it.
 inline bool WriteSettingsText(const QByteArray& text)
 {
-    QDir().mkpath(QFileInfo(SettingsFile::Path()).absolutePath());
-    QFile file(SettingsFile::Path());
+    QDir().mkpath(QFileInfo(SettingsPath()).absolutePath());
+    QFile file(SettingsPath());
     return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(text) == text.size();
 }
 
 inline void ForgetSettings()
 {
-    QDir(QFileInfo(SettingsFile::Path()).absolutePath()).removeRecursively();
+    QDir(QFileInfo(SettingsPath()).absolutePath()).removeRecursively();
 }
 
 // Everything a peer has received until now or until the wait runs out.

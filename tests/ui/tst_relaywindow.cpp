@@ -1,4 +1,5 @@
 #include "settings/SettingsFile.h"
+#include "settings/SettingsPath.h"
 #include "support/BoxRecorder.h"
 #include "support/FreePort.h"
 #include "support/TestMain.h"
@@ -98,7 +99,7 @@ private slots:
     void init()
     {
         // Every case starts as a first launch.
-        QFile::remove(SettingsFile::Path());
+        QFile::remove(SettingsPath());
         Boxes = BoxRecorder();
         Window = std::make_unique<CRelayDlg>();
         Window->SetPrompter(Boxes.Prompter());
@@ -456,7 +457,7 @@ private slots:
 
     void theTypedServerPortIsUsedButNotStored()
     {
-        QDir(QFileInfo(SettingsFile::Path()).absolutePath()).removeRecursively();
+        QDir(QFileInfo(SettingsPath()).absolutePath()).removeRecursively();
         WindowUnderTest relay(0, 201, FreePort());
         const quint16 typed = FreePort();
         QTcpServer server;
@@ -481,7 +482,7 @@ private slots:
 
     void aLineAwayAtLaunchStaysChosen()
     {
-        QDir(QFileInfo(SettingsFile::Path()).absolutePath()).removeRecursively();
+        QDir(QFileInfo(SettingsPath()).absolutePath()).removeRecursively();
         QTemporaryDir folder;
         WindowUnderTest relay(1, 230, FreePort(), 1, folder.filePath(QStringLiteral("usb-Clock_Adapter")));
         // Absent, the saved port is still the one chosen, and the relay counts as running.

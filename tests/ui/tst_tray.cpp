@@ -1,4 +1,4 @@
-#include "settings/SettingsFile.h"
+#include "settings/SettingsPath.h"
 #include "support/BoxRecorder.h"
 #include "support/TestMain.h"
 #include "ui/CRelayDlg.h"
@@ -48,7 +48,7 @@ private:
 private slots:
     void init()
     {
-        QFile::remove(SettingsFile::Path());
+        QFile::remove(SettingsPath());
         Boxes = BoxRecorder();
         TrayHost = true;
         Window = std::make_unique<CRelayDlg>();

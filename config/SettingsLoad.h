@@ -1,0 +1,40 @@
+#pragma once
+
+#include "config/RelayConfig.h"
+
+#include <QString>
+#include <QStringList>
+
+// What stands between the settings file and a relay: every problem with the file, the key, why and
+// what to write there, and the names the relay would not read (a misspelt key, say). Missing or damaged
+// settings, nothing to run (ProgRun 0, for the per-user file only: a named file runs because a service
+// manager started it), or a setting no retry can mend (no port, no speed, a COM name with no device, a
+// port number that is no number or out of range). What heals by itself (a line not yet plugged in, a
+// busy port) is no problem. Nothing is written; a damaged per-user file is set aside, as at every start.
+struct SettingsCheck
+{
+    QStringList problems;
+    QStringList warnings;
+};
+
+// The file as a relay without a window reads it before it runs: the configuration it describes and
+// what in the file itself stands in the way, each said with the file's path. How the machine stands with
+// it (its devices, ports and users) is the caller's to judge, on `config`, where `judged` says the file
+// was read in a mode at all; one that is not `readable` is no settings to judge.
+struct FileSettings
+{
+    RelayConfig config;
+    SettingsCheck check;
+    bool readable = false;
+    bool judged = false;
+    // ServerPort is written and is no port: nobody holds what it names.
+    bool portFault = false;
+};
+FileSettings ReadFileSettings();
+
+// "[Source] MaxError=0.5", or "[Source] MaxError (not set)": a key as an operator finds it in the file.
+QString ShownSetting(const QString& group, const QString& key);
+// The value as the file spells it.
+QString SettingText(const QString& group, const QString& key);
+// The socket another relay's settings feed chrony at; empty for none.
+QString FeedSocketIn(const QString& settingsPath);
