@@ -1,6 +1,7 @@
 #include "config/RelaySettings.h"
 
 #include "config/PortEntry.h"
+#include "config/SettingKeys.h"
 #include "config/SettingsLists.h"
 #include "config/StandbySettings.h"
 #include "settings/SettingsFile.h"
@@ -70,15 +71,15 @@ StoredRelay LoadRelaySettings(const StoredRelay& defaults)
     StoredRelay stored = defaults;
     RelayConfig& config = stored.config;
     SettingsFile file;
-    LoadString(file, QStringLiteral("InComName"), config.InComName);
-    LoadString(file, QStringLiteral("InComSpeed"), config.InComSpeed);
-    LoadString(file, QStringLiteral("OutComName"), config.OutComName);
-    LoadString(file, QStringLiteral("OutComSpeed"), config.OutComSpeed);
-    LoadString(file, QStringLiteral("ServerName"), config.ServerName);
-    LoadPort(file, QStringLiteral("ServerPort"), config.ServerPort);
+    LoadString(file, Key::InComName.Name, config.InComName);
+    LoadString(file, Key::InComSpeed.Name, config.InComSpeed);
+    LoadString(file, Key::OutComName.Name, config.OutComName);
+    LoadString(file, Key::OutComSpeed.Name, config.OutComSpeed);
+    LoadString(file, Key::ServerName.Name, config.ServerName);
+    LoadPort(file, Key::ServerPort.Name, config.ServerPort);
     config.ClientPort = config.ServerPort;
-    LoadInt(file, QStringLiteral("ProgRun"), -1, stored.runFlag);
-    LoadInt(file, QStringLiteral("ProgMode"), -1, config.RelayMode);
+    LoadInt(file, Key::ProgRun.Name, -1, stored.runFlag);
+    LoadInt(file, Key::ProgMode.Name, -1, config.RelayMode);
     LoadFileOnlySettings(config);
     return stored;
 }
@@ -101,18 +102,18 @@ void LoadFileOnlySettings(RelayConfig& config)
 void SaveRelaySettings(const RelayConfig& config, int runFlag)
 {
     SettingsFile file;
-    file.Write(QStringLiteral("InComName"), config.InComName);
-    file.Write(QStringLiteral("InComSpeed"), config.InComSpeed);
-    file.Write(QStringLiteral("OutComName"), config.OutComName);
-    file.Write(QStringLiteral("OutComSpeed"), config.OutComSpeed);
-    file.Write(QStringLiteral("ServerName"), config.ServerName);
-    file.Write(QStringLiteral("ServerPort"), config.ServerPort);
-    file.Write(QStringLiteral("ProgMode"), config.RelayMode);
-    file.Write(QStringLiteral("ProgRun"), runFlag);
+    file.Write(Key::InComName.Name, config.InComName);
+    file.Write(Key::InComSpeed.Name, config.InComSpeed);
+    file.Write(Key::OutComName.Name, config.OutComName);
+    file.Write(Key::OutComSpeed.Name, config.OutComSpeed);
+    file.Write(Key::ServerName.Name, config.ServerName);
+    file.Write(Key::ServerPort.Name, config.ServerPort);
+    file.Write(Key::ProgMode.Name, config.RelayMode);
+    file.Write(Key::ProgRun.Name, runFlag);
 }
 
 void SaveRunState(int runFlag)
 {
     SettingsFile file;
-    file.Write(QStringLiteral("ProgRun"), runFlag);
+    file.Write(Key::ProgRun.Name, runFlag);
 }

@@ -1,6 +1,6 @@
 #include "config/SettingFaults.h"
 
-#include "config/PortEntry.h"
+#include "config/SettingKeys.h"
 #include "config/SettingsLists.h"
 #include "serial/SerialDevice.h"
 #include "settings/SettingsFile.h"
@@ -11,33 +11,44 @@ QString ShownSetting(const SettingsFile& file, const QString& name)
                                : QStringLiteral("[%1] %2 (not set)").arg(file.Group(), name);
 }
 
-QStringList LineSettingFaults(const SettingsFile& file, const QString& nameKey, const QString& name,
-                              const QString& speedKey, const QString& speed, const LineExample& example)
+QString Said(const SettingsFile& file, const SettingKey& key, int fault, const QStringList& values)
+{
+    // In one pass: a value that holds "%2" stays as it is.
+    const QString& wording = key.Faults.at(fault);
+    QString words;
+    for (qsizetype i = 0; i < wording.size(); ++i) {
+        const qsizetype place = i + 1 < wording.size() ? wording.at(i + 1).digitValue() - 1 : -1;
+        if (wording.at(i) == QLatin1Char('%') && place >= 0 && place < values.size()) {
+            words += values.at(place);
+            ++i;
+        } else {
+            words += wording.at(i);
+        }
+    }
+    return ShownSetting(file, key.Name) + (words.startsWith(QLatin1Char(':')) ? QString() : QStringLiteral(" "))
+        + words;
+}
+
+QStringList LineSettingFaults(const SettingsFile& file, const SettingKey& nameKey, const QString& name,
+                              const SettingKey& speedKey, const QString& speed)
 {
     QStringList faults;
     if (!ParseComName(name))
-        faults.append(QStringLiteral("%1 names no serial port: write the COM name of the %2, e.g. %3=%4")
-                          .arg(ShownSetting(file, nameKey), example.line, nameKey, example.name));
+        faults.append(Said(file, nameKey));
     else if (ComDeviceNow(name).isEmpty())
-        faults.append(QStringLiteral("%1 has no device: write one under [Ports], e.g. %2=%3")
-                          .arg(ShownSetting(file, nameKey), name, example.device));
+        faults.append(Said(file, nameKey, 1, {name}));
     if (!SpeedFromText(speed))
-        faults.append(QStringLiteral("%1 is no speed: write one of %2, e.g. %3=9600")
-                          .arg(ShownSetting(file, speedKey), SpeedNames().join(QStringLiteral(", ")), speedKey));
+        faults.append(Said(file, speedKey, 0, {SpeedNames().join(QStringLiteral(", "))}));
     return faults;
 }
 
-std::optional<QString> PortSettingFault(const SettingsFile& file, const QString& key)
+std::optional<QString> PortSettingFault(const SettingsFile& file, const SettingKey& key)
 {
-    if (!file.Contains(key))
+    if (!file.Contains(key.Name))
         return std::nullopt;
     bool number = false;
-    const int value = file.ReadText(key).trimmed().toInt(&number);
-    if (number && IsSettingPort(value))
+    const int value = file.ReadText(key.Name).trimmed().toInt(&number);
+    if (number && value >= key.Lowest && value <= key.Highest)
         return std::nullopt;
-    return QStringLiteral("%1 is no port number: write one from %2 to %3, e.g. %4=6530")
-        .arg(ShownSetting(file, key))
-        .arg(MinSettingPort)
-        .arg(MaxPort)
-        .arg(key);
+    return Said(file, key);
 }

@@ -1,5 +1,7 @@
 #include "config/SettingsLists.h"
 
+#include "config/SettingFaults.h"
+#include "config/SettingKeys.h"
 #include "net/NetLog.h"
 #include "settings/SettingsFile.h"
 #include "settings/SettingsLog.h"
@@ -32,15 +34,12 @@ QString ComDeviceIn(const QString& name, const ComDeviceMap& ports)
 
 namespace {
 
-const QString ClientsGroup = QStringLiteral("Clients");
-const QString AllowKey = QStringLiteral("Allow");
-
 // The settings file ends a value at ';' but keeps a '#' and what follows: both are comments here. A
 // list that is nothing but a comment stays a list that admits nobody, never an open door. What is left
 // out, each entry and each comment, goes to leftOut where one is given.
 AllowList ParsedAllowList(QStringList* leftOut)
 {
-    const QStringList written = SettingsFile(ClientsGroup).ReadList(AllowKey);
+    const QStringList written = SettingsFile(Key::Allow.Group).ReadList(Key::Allow.Name);
     QStringList entries;
     for (const QString& entry : written) {
         entries.append(entry.section(QLatin1Char('#'), 0, 0));
@@ -53,14 +52,13 @@ AllowList ParsedAllowList(QStringList* leftOut)
     if (leftOut == nullptr)
         return list;
     for (const QString& entry : std::as_const(invalid))
-        leftOut->append(QStringLiteral("[Clients] Allow: not an address or range, left out: %1").arg(entry));
+        leftOut->append(Key::Allow.Title() + Key::Allow.Faults.at(0).arg(entry));
     // "127.0.0.1;::1" admits 127.0.0.1 alone.
-    const QString line = SettingsFile::LineAsWritten(ClientsGroup, AllowKey);
+    const QString line = SettingsFile::LineAsWritten(Key::Allow.Group, Key::Allow.Name);
     const qsizetype comment = line.indexOf(QRegularExpression(QStringLiteral("[;#]")));
     if (comment >= 0 && !line.contains(QLatin1Char('"')))
-        leftOut->append(QStringLiteral("[Clients] Allow: the rest of the line is a comment from '%1' on, left out: "
-                                       "%2; separate addresses with commas")
-                            .arg(line.at(comment), line.mid(comment + 1).trimmed()));
+        leftOut->append(Key::Allow.Title()
+                        + Key::Allow.Faults.at(1).arg(line.at(comment), line.mid(comment + 1).trimmed()));
     return list;
 }
 
@@ -88,25 +86,16 @@ void TellClientsAllowed(const ClientsAllowed& allowed)
         qCInfo(lcNet).noquote() << "clients admitted only from" << allowed.list.Text();
 }
 
-namespace {
-
-const QString WebGroup = QStringLiteral("Web");
-const QString ListenKey = QStringLiteral("Listen");
-
-} // namespace
-
 std::optional<ListenAddress> LoadWebListen()
 {
-    const SettingsFile file(WebGroup);
-    return file.Contains(ListenKey) ? ParseListenAddress(file.ReadText(ListenKey)) : std::nullopt;
+    const SettingsFile file(Key::Listen.Group);
+    return file.Contains(Key::Listen.Name) ? ParseListenAddress(file.ReadText(Key::Listen.Name)) : std::nullopt;
 }
 
 std::optional<QString> WebListenFault()
 {
-    const SettingsFile file(WebGroup);
-    if (!file.Contains(ListenKey) || ParseListenAddress(file.ReadText(ListenKey)))
+    const SettingsFile file(Key::Listen.Group);
+    if (!file.Contains(Key::Listen.Name) || ParseListenAddress(file.ReadText(Key::Listen.Name)))
         return std::nullopt;
-    return QStringLiteral("[Web] Listen=%1 is no address and port: write e.g. Listen=127.0.0.1:8530, or "
-                          "Listen=[::]:8530 for every address")
-        .arg(file.ReadText(ListenKey));
+    return Said(file, Key::Listen);
 }

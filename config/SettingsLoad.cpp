@@ -1,8 +1,8 @@
 #include "config/SettingsLoad.h"
 
-#include "config/KnownSettings.h"
 #include "config/RelaySettings.h"
 #include "config/SettingFaults.h"
+#include "config/SettingKeys.h"
 #include "config/StandbySettings.h"
 #include "settings/SettingsFile.h"
 #include "settings/SettingsPath.h"
@@ -13,10 +13,9 @@
 
 namespace {
 
-QStringList LineFaults(const SettingsFile& file, const QString& nameKey, const QString& speedKey)
+QStringList LineFaults(const SettingsFile& file, const SettingKey& nameKey, const SettingKey& speedKey)
 {
-    return LineSettingFaults(file, nameKey, file.ReadText(nameKey), speedKey, file.ReadText(speedKey),
-                             {QStringLiteral("line"), QStringLiteral("COM3"), QStringLiteral("/dev/ttyUSB0")});
+    return LineSettingFaults(file, nameKey, file.ReadText(nameKey.Name), speedKey, file.ReadText(speedKey.Name));
 }
 
 // The settings are read as UTF-8, which drops the bytes of another encoding: a path written in Latin-1
@@ -24,10 +23,9 @@ QStringList LineFaults(const SettingsFile& file, const QString& nameKey, const Q
 QStringList PathsNotUtf8()
 {
     QStringList problems;
-    const QString group = QStringLiteral("Ports");
-    for (const QString& name : SettingsFile(group).Names()) {
+    for (const QString& name : SettingsFile(PortsGroup).Names()) {
         QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-        const QString line = utf8(SettingsFile::BytesAsWritten(group, name));
+        const QString line = utf8(SettingsFile::BytesAsWritten(PortsGroup, name));
         if (utf8.hasError())
             problems.append(QStringLiteral("[Ports] %1 is not UTF-8 text (\"%2\", another encoding's bytes shown as "
                                            "\uFFFD): save the file as UTF-8, or name the device by a link whose name "
@@ -61,28 +59,24 @@ std::optional<QString> Unreadable(const QString& path)
 void JudgeFile(const SettingsFile& file, FileSettings& read)
 {
     QStringList& problems = read.check.problems;
-    const QString run = QStringLiteral("ProgRun");
-    if (!SettingsNamed() && file.ReadInt(run, 0) == 0)
-        problems.append(QStringLiteral("%1: nothing to run; write %2=1").arg(ShownSetting(file, run), run));
-    const QString modeKey = QStringLiteral("ProgMode");
-    const int mode = file.ReadInt(modeKey, 1);
-    if (mode != 0 && mode != 1) {
-        problems.append(QStringLiteral("%1 is no mode: write %2=1 for a server (RS232 => NET) or %2=0 for a client "
-                                       "(NET => RS232)")
-                            .arg(ShownSetting(file, modeKey), modeKey));
+    if (!SettingsNamed() && file.ReadInt(Key::ProgRun.Name, 0) == 0)
+        problems.append(Said(file, Key::ProgRun));
+    const int mode = file.ReadInt(Key::ProgMode.Name, 1);
+    if (mode < Key::ProgMode.Lowest || mode > Key::ProgMode.Highest) {
+        problems.append(Said(file, Key::ProgMode));
         return;
     }
     read.judged = true;
-    if (const std::optional<QString> port = PortSettingFault(file, QStringLiteral("ServerPort"))) {
+    if (const std::optional<QString> port = PortSettingFault(file, Key::ServerPort)) {
         problems.append(*port);
         read.portFault = true;
     }
     RelayConfig& config = read.config;
     config.RelayMode = mode;
-    config.InComName = file.ReadText(QStringLiteral("InComName")).trimmed();
-    config.OutComName = file.ReadText(QStringLiteral("OutComName")).trimmed();
-    config.ServerName = file.ReadText(QStringLiteral("ServerName")).trimmed();
-    config.ClientPort = file.ReadInt(QStringLiteral("ServerPort"), config.ClientPort);
+    config.InComName = file.ReadText(Key::InComName.Name).trimmed();
+    config.OutComName = file.ReadText(Key::OutComName.Name).trimmed();
+    config.ServerName = file.ReadText(Key::ServerName.Name).trimmed();
+    config.ClientPort = file.ReadInt(Key::ServerPort.Name, config.ClientPort);
     // The groups only the file holds, read as a relay reads them at its start and at each reload.
     LoadFileOnlySettings(config);
     problems.append(config.FileFaults);
@@ -90,25 +84,27 @@ void JudgeFile(const SettingsFile& file, FileSettings& read)
     const bool primaryClock = config.Source.PrimaryClock;
     if (mode == 1) {
         if (!primaryClock)
-            problems.append(LineFaults(file, QStringLiteral("InComName"), QStringLiteral("InComSpeed")));
+            problems.append(LineFaults(file, Key::InComName, Key::InComSpeed));
     } else {
-        if (!primaryClock && file.Contains(QStringLiteral("ServerName")) && config.ServerName.isEmpty())
-            problems.append(QStringLiteral("[Settaggi] ServerName is empty: write the server's name or address, e.g. "
-                                           "ServerName=clock-server"));
-        problems.append(LineFaults(file, QStringLiteral("OutComName"), QStringLiteral("OutComSpeed")));
+        if (!primaryClock && file.Contains(Key::ServerName.Name) && config.ServerName.isEmpty())
+            problems.append(QStringLiteral("%1 %2").arg(Key::ServerName.Title(), Key::ServerName.Faults.at(0)));
+        problems.append(LineFaults(file, Key::OutComName, Key::OutComSpeed));
     }
     problems.append(PathsNotUtf8());
     if (const std::optional<QString> web = WebListenFault())
         problems.append(*web);
     else if (const std::optional<ListenAddress>& web = config.Web; web && mode == 1 && web->port == config.ClientPort)
-        problems.append(QStringLiteral("[Web] Listen=%1 takes the clock port, ServerPort=%2, that displays connect to: "
-                                       "give the web port a port of its own, e.g. Listen=127.0.0.1:8530")
-                            .arg(SettingText(QStringLiteral("Web"), QStringLiteral("Listen")))
-                            .arg(config.ClientPort));
+        problems.append(ShownSetting(Key::Listen) + QLatin1Char(' ') + Key::Listen.Faults.at(2).arg(config.ClientPort));
     if (config.FileFaults.isEmpty()) {
         if (const std::optional<QString> clash = StandbyClash(config))
             problems.append(*clash);
     }
+}
+
+void Compare(QStringList& changes, const QString& name, const QString& before, const QString& after)
+{
+    if (before != after)
+        changes.append(QStringLiteral("%1 %2 -> %3").arg(name, before, after));
 }
 
 } // namespace
@@ -130,18 +126,41 @@ FileSettings ReadFileSettings()
     return read;
 }
 
-QString ShownSetting(const QString& group, const QString& key)
+QStringList SettingsChanges(const RelayConfig& now, const RelayConfig& next, const QString& allowedNow)
 {
-    return ShownSetting(SettingsFile(group), key);
+    QStringList changes;
+    if (now.RelayMode == 1) {
+        Compare(changes, Key::InComName.Name, now.InComName, next.InComName);
+        Compare(changes, Key::InComSpeed.Name, now.InComSpeed, next.InComSpeed);
+        Compare(changes, Key::ServerPort.Name, QString::number(now.ServerPort), QString::number(next.ServerPort));
+        Compare(changes, Key::Allow.Title(), allowedNow, next.Allowed.list.Text());
+    } else {
+        Compare(changes, Key::OutComName.Name, now.OutComName, next.OutComName);
+        Compare(changes, Key::OutComSpeed.Name, now.OutComSpeed, next.OutComSpeed);
+        Compare(changes, Key::ServerName.Name, now.ServerName, next.ServerName);
+        Compare(changes, Key::ServerPort.Name, QString::number(now.ClientPort), QString::number(next.ClientPort));
+    }
+    for (const auto& [changed, group] :
+         {std::pair {next.Standby != now.Standby, Key::After.Group}, std::pair {next.Ntp != now.Ntp, Key::Socket.Group},
+          std::pair {next.Source != now.Source, Key::Primary.Group}}) {
+        if (changed)
+            changes.append(QStringLiteral("[%1]").arg(group));
+    }
+    return changes;
 }
 
-QString SettingText(const QString& group, const QString& key)
+QString ShownSetting(const SettingKey& key)
 {
-    return SettingsFile(group).ReadText(key);
+    return ShownSetting(SettingsFile(key.Group), key.Name);
+}
+
+QString SettingText(const SettingKey& key)
+{
+    return SettingsFile(key.Group).ReadText(key.Name);
 }
 
 QString FeedSocketIn(const QString& settingsPath)
 {
     const QSettings other(settingsPath, QSettings::IniFormat);
-    return other.value(QStringLiteral("NTP/Socket")).toString().trimmed();
+    return other.value(QStringLiteral("%1/%2").arg(Key::Socket.Group, Key::Socket.Name)).toString().trimmed();
 }

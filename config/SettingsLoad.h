@@ -1,6 +1,7 @@
 #pragma once
 
 #include "config/RelayConfig.h"
+#include "config/SettingKeys.h"
 
 #include <QString>
 #include <QStringList>
@@ -32,9 +33,13 @@ struct FileSettings
 };
 FileSettings ReadFileSettings();
 
+// What a reload would change of a relay that runs on `now`, in its mode, e.g. "InComName COM3 -> COM4",
+// "[Standby]"; `allowedNow` is the list its clients are admitted by.
+QStringList SettingsChanges(const RelayConfig& now, const RelayConfig& next, const QString& allowedNow);
+
 // "[Source] MaxError=0.5", or "[Source] MaxError (not set)": a key as an operator finds it in the file.
-QString ShownSetting(const QString& group, const QString& key);
+QString ShownSetting(const SettingKey& key);
 // The value as the file spells it.
-QString SettingText(const QString& group, const QString& key);
+QString SettingText(const SettingKey& key);
 // The socket another relay's settings feed chrony at; empty for none.
 QString FeedSocketIn(const QString& settingsPath);

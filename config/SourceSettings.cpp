@@ -2,34 +2,29 @@
 
 #include "config/NtpSettings.h"
 #include "config/SettingFaults.h"
+#include "config/SettingKeys.h"
 #include "config/StandbyConfig.h"
 #include "settings/SettingsFile.h"
 
 StoredSource LoadSourceSettings(int relayMode)
 {
     StoredSource stored;
-    const SettingsFile file(QStringLiteral("Source"));
-    const QString primaryKey = QStringLiteral("Primary");
-    const QString maxErrorKey = QStringLiteral("MaxError");
+    const SettingsFile file(Key::Primary.Group);
     const QString own = relayMode == 1 ? QStringLiteral("line") : QStringLiteral("server");
-    if (file.Contains(primaryKey)) {
-        const QString primary = file.ReadText(primaryKey).trimmed().toLower();
+    if (file.Contains(Key::Primary.Name)) {
+        const QString primary = file.ReadText(Key::Primary.Name).trimmed().toLower();
         stored.config.PrimaryClock = primary == QLatin1String("clock");
         if (!stored.config.PrimaryClock && primary != own)
-            stored.faults << QStringLiteral("%1 is no primary source of a %2: write %3=clock for this computer's "
-                                            "clock, or %3=%4")
-                                 .arg(ShownSetting(file, primaryKey),
-                                      relayMode == 1 ? QStringLiteral("server") : QStringLiteral("client"), primaryKey,
-                                      own);
+            stored.faults << Said(file, Key::Primary, 0,
+                                  {relayMode == 1 ? QStringLiteral("server") : QStringLiteral("client"), own});
     }
-    if (file.Contains(maxErrorKey)) {
+    if (file.Contains(Key::MaxError.Name)) {
         bool number = false;
-        const double seconds = file.ReadText(maxErrorKey).trimmed().toDouble(&number);
+        const double seconds = file.ReadText(Key::MaxError.Name).trimmed().toDouble(&number);
         if (number && seconds > 0)
             stored.config.MaxErrorS = seconds;
         else
-            stored.faults << QStringLiteral("%1 is no number of seconds above 0: write e.g. %2=0.5")
-                                 .arg(ShownSetting(file, maxErrorKey), maxErrorKey);
+            stored.faults << Said(file, Key::MaxError);
     }
     return stored;
 }

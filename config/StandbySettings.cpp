@@ -1,8 +1,8 @@
 #include "config/StandbySettings.h"
 
-#include "config/PortEntry.h"
 #include "config/RelayConfig.h"
 #include "config/SettingFaults.h"
+#include "config/SettingKeys.h"
 #include "config/SettingsLists.h"
 #include "settings/SettingsFile.h"
 
@@ -10,40 +10,34 @@
 
 namespace {
 
-constexpr int LongestAfterS = 60;
-
-std::optional<int> Number(const SettingsFile& file, const QString& name, int lowest, int highest, int fallback)
+// The key's number within its range, the fallback where it is not written; nothing where it is no such number.
+std::optional<int> Number(const SettingsFile& file, const SettingKey& key, int fallback)
 {
-    if (!file.Contains(name))
+    if (!file.Contains(key.Name))
         return fallback;
     bool number = false;
-    const int value = file.ReadText(name).trimmed().toInt(&number);
-    if (!number || value < lowest || value > highest)
+    const int value = file.ReadText(key.Name).trimmed().toInt(&number);
+    if (!number || value < key.Lowest || value > key.Highest)
         return std::nullopt;
     return value;
 }
 
 QStringList LineFaults(const SettingsFile& file, StandbyConfig& standby)
 {
-    const QString nameKey = QStringLiteral("InComName");
-    const QString speedKey = QStringLiteral("InComSpeed");
-    standby.InComName = file.ReadText(nameKey).trimmed();
-    standby.InComSpeed = file.ReadText(speedKey).trimmed();
-    return LineSettingFaults(file, nameKey, standby.InComName, speedKey, standby.InComSpeed,
-                             {QStringLiteral("standby line"), QStringLiteral("COM4"), QStringLiteral("/dev/ttyUSB1")});
+    standby.InComName = file.ReadText(Key::StandbyInComName.Name).trimmed();
+    standby.InComSpeed = file.ReadText(Key::StandbyInComSpeed.Name).trimmed();
+    return LineSettingFaults(file, Key::StandbyInComName, standby.InComName, Key::StandbyInComSpeed,
+                             standby.InComSpeed);
 }
 
 std::optional<QString> ServerFault(const SettingsFile& file, StandbyConfig& standby)
 {
-    const QString nameKey = QStringLiteral("ServerName");
-    const QString portKey = QStringLiteral("ServerPort");
-    standby.ServerName = file.ReadText(nameKey).trimmed();
+    standby.ServerName = file.ReadText(Key::StandbyServerName.Name).trimmed();
     if (standby.ServerName.isEmpty())
-        return QStringLiteral("%1 names no server: write the standby server's name or address, e.g. %2=clock2")
-            .arg(ShownSetting(file, nameKey), nameKey);
-    if (const std::optional<QString> fault = PortSettingFault(file, portKey))
+        return Said(file, Key::StandbyServerName);
+    if (const std::optional<QString> fault = PortSettingFault(file, Key::StandbyServerPort))
         return fault;
-    standby.ServerPort = *Number(file, portKey, MinSettingPort, MaxPort, standby.ServerPort);
+    standby.ServerPort = *Number(file, Key::StandbyServerPort, standby.ServerPort);
     return std::nullopt;
 }
 
@@ -52,28 +46,21 @@ std::optional<QString> ServerFault(const SettingsFile& file, StandbyConfig& stan
 StoredStandby LoadStandbySettings(int relayMode)
 {
     StoredStandby stored;
-    const SettingsFile file(QStringLiteral("Standby"));
+    const SettingsFile file(Key::After.Group);
     // An empty group is no group either: nothing of a standby is asked for.
     if (file.Names().isEmpty())
         return stored;
     StandbyConfig& standby = stored.config;
     standby.Present = true;
-    const QString afterKey = QStringLiteral("After");
-    const QString ownClockKey = QStringLiteral("OwnClock");
-    const std::optional<int> after = Number(file, afterKey, 1, LongestAfterS, standby.AfterS);
-    const std::optional<int> ownClock = Number(file, ownClockKey, 0, 1, 0);
+    const std::optional<int> after = Number(file, Key::After, standby.AfterS);
+    const std::optional<int> ownClock = Number(file, Key::OwnClock, 0);
     if (!after)
-        stored.faults << QStringLiteral("%1 is no number of seconds from 1 to %2: write e.g. %3=3")
-                             .arg(ShownSetting(file, afterKey))
-                             .arg(LongestAfterS)
-                             .arg(afterKey);
+        stored.faults << Said(file, Key::After);
     if (!ownClock)
-        stored.faults << QStringLiteral("%1 is neither 0 nor 1: write %2=1 to send this computer's time when no "
-                                        "source speaks, %2=0 not to")
-                             .arg(ShownSetting(file, ownClockKey), ownClockKey);
-    if (relayMode == 1 && file.Contains(QStringLiteral("InComName")))
+        stored.faults << Said(file, Key::OwnClock);
+    if (relayMode == 1 && file.Contains(Key::StandbyInComName.Name))
         stored.faults << LineFaults(file, standby);
-    else if (relayMode != 1 && file.Contains(QStringLiteral("ServerName"))) {
+    else if (relayMode != 1 && file.Contains(Key::StandbyServerName.Name)) {
         if (const std::optional<QString> fault = ServerFault(file, standby))
             stored.faults << *fault;
     }
@@ -99,15 +86,14 @@ std::optional<QString> StandbyClash(const RelayConfig& config)
             if (spareNode.isEmpty() || spareNode != node(config.InComName))
                 return std::nullopt;
         }
-        return QStringLiteral("[Standby] InComName=%1 is the primary's own line %2: name another line for the "
-                              "standby, e.g. InComName=COM4")
-            .arg(standby.InComName, config.InComName);
+        return QStringLiteral("%1=%2 %3")
+            .arg(Key::StandbyInComName.Title(), standby.InComName,
+                 Key::StandbyInComName.Faults.at(2).arg(config.InComName));
     }
     if (standby.ServerName.isEmpty() || standby.ServerName.compare(config.ServerName, Qt::CaseInsensitive) != 0
         || standby.ServerPort != config.ClientPort)
         return std::nullopt;
-    return QStringLiteral("[Standby] ServerName=%1 with ServerPort=%2 is the primary's own server: name another "
-                          "server for the standby, e.g. ServerName=clock2")
-        .arg(standby.ServerName)
-        .arg(standby.ServerPort);
+    return QStringLiteral("%1=%2 %3")
+        .arg(Key::StandbyServerName.Title(), standby.ServerName,
+             Key::StandbyServerName.Faults.at(1).arg(standby.ServerPort));
 }

@@ -1,4 +1,5 @@
 #include "config/SettingsLists.h"
+#include "config/SettingsLoad.h"
 #include "config/StandbySettings.h"
 #include "relay/Boxes.h"
 #include "relay/LineNotes.h"
@@ -254,12 +255,6 @@ int RelayController::OpenOutputPort()
 
 namespace {
 
-void Compare(QStringList& changes, const QString& name, const QString& before, const QString& after)
-{
-    if (before != after)
-        changes.append(QStringLiteral("%1 %2 -> %3").arg(name, before, after));
-}
-
 // Where the line's name led when it opened and where it leads now: the path as [Ports] writes it, and
 // the device node behind it.
 struct LineWay
@@ -268,40 +263,22 @@ struct LineWay
     QString device;
 };
 
-// What differs from the configuration it runs, e.g. "InComName COM3 -> COM4"; the line's way now is
-// nothing while it is not open.
-QStringList ChangesTo(const RelayConfig& now, const RelayConfig& next, const QString& allowedNow,
-                      const QString& allowedNext, const LineWay& way, const std::optional<LineWay>& wayNext)
+// What differs from the configuration it runs (see SettingsChanges), and where its line's name leads;
+// the line's way now is nothing while it is not open.
+QStringList ChangesTo(const RelayConfig& now, const RelayConfig& next, const QString& allowedNow, const LineWay& way,
+                      const std::optional<LineWay>& wayNext)
 {
-    QStringList changes;
+    QStringList changes = SettingsChanges(now, next, allowedNow);
     const bool server = now.RelayMode == 1;
-    if (server) {
-        Compare(changes, QStringLiteral("InComName"), now.InComName, next.InComName);
-        Compare(changes, QStringLiteral("InComSpeed"), now.InComSpeed, next.InComSpeed);
-        Compare(changes, QStringLiteral("ServerPort"), QString::number(now.ServerPort),
-                QString::number(next.ServerPort));
-        Compare(changes, QStringLiteral("[Clients] Allow"), allowedNow, allowedNext);
-    } else {
-        Compare(changes, QStringLiteral("OutComName"), now.OutComName, next.OutComName);
-        Compare(changes, QStringLiteral("OutComSpeed"), now.OutComSpeed, next.OutComSpeed);
-        Compare(changes, QStringLiteral("ServerName"), now.ServerName, next.ServerName);
-        Compare(changes, QStringLiteral("ServerPort"), QString::number(now.ClientPort),
-                QString::number(next.ClientPort));
-    }
-    if (next.Standby != now.Standby)
-        changes.append(QStringLiteral("[Standby]"));
-    if (next.Ntp != now.Ntp)
-        changes.append(QStringLiteral("[NTP]"));
-    if (next.Source != now.Source)
-        changes.append(QStringLiteral("[Source]"));
     const QString& name = server ? now.InComName : now.OutComName;
     if (name != (server ? next.InComName : next.OutComName) || !wayNext)
         return changes;
     // Said as the administrator wrote it; a link that now leads elsewhere (an adapter re-plugged) by its nodes.
     if (way.written != wayNext->written)
-        Compare(changes, QStringLiteral("[Ports] %1").arg(name), way.written, wayNext->written);
-    else
-        Compare(changes, QStringLiteral("[Ports] %1=%2 leads to").arg(name, way.written), way.device, wayNext->device);
+        changes.append(QStringLiteral("[%1] %2 %3 -> %4").arg(PortsGroup, name, way.written, wayNext->written));
+    else if (way.device != wayNext->device)
+        changes.append(QStringLiteral("[%1] %2=%3 leads to %4 -> %5")
+                           .arg(PortsGroup, name, way.written, way.device, wayNext->device));
     return changes;
 }
 
@@ -318,7 +295,7 @@ void RelayController::Reload(const RelayConfig& config, const QStringList& chang
         ? std::optional<LineWay>({pathNext, QFileInfo(pathNext).canonicalFilePath()})
         : std::nullopt;
     const std::optional<QString> deviceNow = wayNow ? std::optional<QString>(wayNow->device) : std::nullopt;
-    const QStringList changes = ChangesTo(Config, config, Clients.Allowed().Text(), config.Allowed.list.Text(),
+    const QStringList changes = ChangesTo(Config, config, Clients.Allowed().Text(),
                                           line != nullptr ? LineWay {line->Written, line->Device} : LineWay(), wayNow)
         + changedElsewhere;
     qCInfo(lcRelay).noquote() << "settings read again:"

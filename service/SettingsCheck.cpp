@@ -84,20 +84,19 @@ void NoteNtpSocket(const NtpConfig& ntp, const RelayUser& user, QStringList& war
 {
     if (!ntp.Present)
         return;
-    const QString socket = QStringLiteral("[NTP] Socket=%1").arg(ntp.Socket);
+    const QString socket = QStringLiteral("%1=%2").arg(Key::Socket.Title(), ntp.Socket);
+    const auto said = [&socket](int fault, const QString& value = QString()) {
+        const QString& words = Key::Socket.Faults.at(fault);
+        return QStringLiteral("%1 %2").arg(socket, value.isNull() ? words : words.arg(value));
+    };
     const QByteArray path = QFile::encodeName(ntp.Socket);
     struct stat node = {};
     if (::stat(path.constData(), &node) != 0)
-        warnings.append(QStringLiteral("%1 does not exist now: chrony makes it as it starts with "
-                                       "\"refclock SOCK %2\"; the relay feeds it once it is there")
-                            .arg(socket, ntp.Socket));
+        warnings.append(said(2, ntp.Socket));
     else if (!S_ISSOCK(node.st_mode))
-        warnings.append(QStringLiteral("%1 is no socket: name the path of chrony's refclock SOCK").arg(socket));
+        warnings.append(said(3));
     else if (!MayOpen(ntp.Socket, W_OK, user.Account))
-        warnings.append(QStringLiteral("%1 cannot be written by %2: chrony's drop-in among the relay's examples, "
-                                       "chrony-horaline.conf, lets the group horaline write it (README.md, \"Feed "
-                                       "your NTP server\")")
-                            .arg(socket, user.Said));
+        warnings.append(said(4, user.Said));
     // chrony takes one clock's samples at a socket: another's between them would make a clock of neither.
     const QString here = QFileInfo(ntp.Socket).absoluteFilePath();
     for (const qint64 pid : HoralineProcesses()) {
@@ -106,30 +105,21 @@ void NoteNtpSocket(const NtpConfig& ntp, const RelayUser& user, QStringList& war
             continue;
         const QString feeds = FeedSocketIn(settings);
         if (!feeds.isEmpty() && QFileInfo(feeds).absoluteFilePath() == here)
-            warnings.append(QStringLiteral("%1 is fed by %2 too: chrony would take the samples of both clocks as one; "
-                                           "give each relay a socket and a refclock of its own")
-                                .arg(socket, DescribeProcess(pid)));
+            warnings.append(said(5, DescribeProcess(pid)));
     }
 }
 
 // A largest error that is never asked, or one that never calls the clock unsynchronised, is no guard.
 void NoteMaxError(const RelayConfig& config, QStringList& warnings)
 {
-    const QString group = QStringLiteral("Source");
-    const QString key = QStringLiteral("MaxError");
     // Written and faulty, it keeps the relay from running, and is told as such.
-    if (SettingText(group, key).isEmpty())
+    if (SettingText(Key::MaxError).isEmpty())
         return;
+    const QString shown = ShownSetting(Key::MaxError);
     if (!config.Source.PrimaryClock && !(config.Standby.Present && config.Standby.OwnClock))
-        warnings.append(QStringLiteral("%1 is asked of no source: this computer's clock is neither the primary "
-                                       "([Source] Primary=clock) nor the last resort ([Standby] OwnClock=1)")
-                            .arg(ShownSetting(group, key)));
+        warnings.append(QStringLiteral("%1 %2").arg(shown, Key::MaxError.Faults.at(1)));
     if (config.Source.MaxErrorS >= ClockSync().MaxErrorS)
-        warnings.append(QStringLiteral("%1 never calls this computer's clock unsynchronised: the kernel gives a "
-                                       "clock nobody keeps %2 s at the most; write less, e.g. %3=0.5")
-                            .arg(ShownSetting(group, key))
-                            .arg(ClockSync().MaxErrorS)
-                            .arg(key));
+        warnings.append(QStringLiteral("%1 %2").arg(shown, Key::MaxError.Faults.at(2).arg(ClockSync().MaxErrorS)));
 }
 
 // How the machine stands with the file's configuration, for whom will run it: its lines, its clock
@@ -154,10 +144,10 @@ void JudgeMachine(const FileSettings& read, QStringList& problems, QStringList& 
         if (const std::optional<qint64> holder = PortHolder(quint16(config.ClientPort));
             holder && !read.portFault && !RunsOnThisFile(*holder))
             warnings.append(
-                QStringLiteral("[Settaggi] ServerPort=%1 is taken now by %2: a relay on this file would "
-                               "wait for it")
-                    .arg(config.ClientPort)
-                    .arg(*holder != 0 ? DescribeProcess(*holder) : QStringLiteral("another user's program")));
+                QStringLiteral("%1=%2 %3")
+                    .arg(Key::ServerPort.Title(), QString::number(config.ClientPort),
+                         Key::ServerPort.Faults.at(1).arg(*holder != 0 ? DescribeProcess(*holder)
+                                                                       : QStringLiteral("another user's program"))));
     } else {
         NoteLineDevice(config.OutComName, user, problems, warnings);
     }
@@ -175,8 +165,7 @@ std::optional<QString> WebAddressAbsent()
         if (own.isEqual(web->address, QHostAddress::TolerantConversion))
             return std::nullopt;
     }
-    return QStringLiteral("[Web] Listen=%1 is no address of this machine now: the web port listens once it is")
-        .arg(SettingText(QStringLiteral("Web"), QStringLiteral("Listen")));
+    return QStringLiteral("%1 %2").arg(ShownSetting(Key::Listen), Key::Listen.Faults.at(1));
 }
 
 } // namespace
