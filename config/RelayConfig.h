@@ -1,6 +1,7 @@
 #pragma once
 
 #include "config/NtpSettings.h"
+#include "config/SettingKeys.h"
 #include "config/SettingsLists.h"
 #include "config/SourceSettings.h"
 #include "config/StandbyConfig.h"
@@ -13,13 +14,13 @@
 struct RelayConfig
 {
     int RelayMode = 1; // 1 server, any other value client
-    QString InComName = QStringLiteral("<Name>");
-    QString InComSpeed = QStringLiteral("<Speed>");
-    QString OutComName = QStringLiteral("<Name>");
-    QString OutComSpeed = QStringLiteral("<Speed>");
-    QString ServerName = QStringLiteral("localhost");
-    int ServerPort = 6530; // listened on, and stored
-    int ClientPort = 6530; // the server's, in client mode
+    QString InComName = Key::InComName.Default;
+    QString InComSpeed = Key::InComSpeed.Default;
+    QString OutComName = Key::OutComName.Default;
+    QString OutComSpeed = Key::OutComSpeed.Default;
+    QString ServerName = Key::ServerName.Default;
+    int ServerPort = Key::ServerPort.Default.toInt(); // listened on, and stored
+    int ClientPort = Key::ServerPort.Default.toInt(); // the server's, in client mode
     StandbyConfig Standby;
     // [Ports] as it stood when the configuration was read: what each COM name stands for until the next
     // start or reload, however often a lost line is reopened meanwhile.

@@ -4,32 +4,14 @@
 #include <QStringList>
 #include <vector>
 
-// What a key takes.
-enum class SettingForm
-{
-    Text,
-    ComName,
-    Speed,
-    Port,
-    Mode,
-    Flag,
-    Seconds,
-    Source,
-    SocketPath,
-    TimeZone,
-    Address,
-    AddressList,
-};
-
 // One key of the settings file: where it stands, what a relay takes where it is not written (empty:
-// nothing), what it takes and in what range, an example as an operator writes it, and the words that
-// follow the key as written where it cannot be used, one for each way it can be wrong.
+// nothing), the range of a whole number, an example as an operator writes it, and the words that follow
+// the key as written where it cannot be used, one for each way it can be wrong.
 struct SettingKey
 {
     QString Group;
     QString Name;
     QString Default;
-    SettingForm Form;
     int Lowest = 0;
     int Highest = 0;
     QString Example;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "config/SettingKeys.h"
+
 #include <QStringList>
 
 struct NtpConfig;
@@ -11,7 +13,7 @@ struct StandbyConfig;
 struct SourceConfig
 {
     bool PrimaryClock = false;
-    double MaxErrorS = 0.5;
+    double MaxErrorS = Key::MaxError.Default.toDouble();
 
     bool operator==(const SourceConfig& other) const
     {

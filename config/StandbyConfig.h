@@ -1,5 +1,7 @@
 #pragma once
 
+#include "config/SettingKeys.h"
+
 #include <QString>
 
 // The spare sources of [Standby]: a second input line (server) or a second server (client), how long the
@@ -11,8 +13,8 @@ struct StandbyConfig
     QString InComName;
     QString InComSpeed;
     QString ServerName;
-    int ServerPort = 6530;
-    int AfterS = 3;
+    int ServerPort = Key::StandbyServerPort.Default.toInt();
+    int AfterS = Key::After.Default.toInt();
     bool OwnClock = false;
 
     bool operator==(const StandbyConfig& other) const
