@@ -1,5 +1,6 @@
 #include "relay/ClockServer.h"
 
+#include "config/SettingKeys.h"
 #include "config/SettingsLists.h"
 #include "net/NetLog.h"
 #include "relay/Boxes.h"
@@ -138,8 +139,8 @@ void ClockServer::OnLinkAccept()
     };
     // A stranger is turned away before it is counted, so that it can never take a display's place.
     if (!Allow.Admits(client->PeerAddress()))
-        return refuse(QStringLiteral("connections turned away by [Clients] Allow"),
-                      QStringLiteral("not in [Clients] Allow"));
+        return refuse(QStringLiteral("connections turned away by ") + Key::Allow.Title(),
+                      QStringLiteral("not in ") + Key::Allow.Title());
     if (ClientList.size() >= MaxClients)
         return refuse(QStringLiteral("connections refused"), QStringLiteral("all %1 places taken").arg(MaxClients));
     if (Host.LogAllows(lcNet(), QStringLiteral("clients admitted"), address))
@@ -177,7 +178,7 @@ void ClockServer::ApplyAllowList(const ClientsAllowed& allowed)
     for (CLinkSocket* client : clients) {
         if (Allow.Admits(client->PeerAddress()))
             continue;
-        qCWarning(lcNet).noquote() << "client" << client->PeerText() << "rejected: no longer in [Clients] Allow";
+        qCWarning(lcNet).noquote() << "client" << client->PeerText() << "rejected: no longer in" << Key::Allow.Title();
         ClientList.removeOne(client);
         client->SendAndClose(QByteArray(LoadString(IDS_REJECTED)));
         client->deleteLater();

@@ -1,6 +1,7 @@
 #include "service/SettingsReload.h"
 
 #include "config/RelaySettings.h"
+#include "config/SettingKeys.h"
 #include "relay/RelayController.h"
 #include "relay/RelayLog.h"
 #include "relay/UnattendedView.h"
@@ -52,14 +53,14 @@ void ReadSettingsAgain(RelayController& relay, UnattendedView& view, ServiceNoti
     }
     QStringList webChanged;
     if (web.Asked() != webBefore)
-        webChanged.append(QStringLiteral("[Web] Listen %1 -> %2").arg(webBefore, web.Asked()));
+        webChanged.append(QStringLiteral("%1 %2 -> %3").arg(Key::Listen.Title(), webBefore, web.Asked()));
     if (config.RelayMode == relay.Config.RelayMode) {
         relay.Reload(config, webChanged);
     } else {
         // Another mode is another relay.
-        qCInfo(lcRelay).noquote() << QStringLiteral("settings read again: ProgMode %1 -> %2: the relay starts anew")
-                                         .arg(relay.Config.RelayMode)
-                                         .arg(config.RelayMode);
+        qCInfo(lcRelay).noquote() << QStringLiteral("settings read again: %1 %2 -> %3: the relay starts anew")
+                                         .arg(Key::ProgMode.Name, QString::number(relay.Config.RelayMode),
+                                              QString::number(config.RelayMode));
         relay.Stop();
         view.SetMode(config.RelayMode);
         // What could not start, and will not heal by itself, is for the service manager to see.
