@@ -22,6 +22,8 @@ public:
     void Seek() override;
     void Stop() override;
     bool IsOpen() const override { return Line.IsOpen(); }
+    SourceKind Kind() const override { return SourceKind::Line; }
+    const SerialLine* InputLine() const override { return &Line; }
     QString Name() const override { return Line.Name; }
     QString Where() const override { return Line.Device; }
     PlaceReport Report() const override;

@@ -49,6 +49,7 @@ public:
     void Seek() override { }
     void Stop() override { Tick.stop(); }
     bool IsOpen() const override { return Tick.isActive(); }
+    SourceKind Kind() const override { return SourceKind::Clock; }
     QString Name() const override { return QStringLiteral("this computer's clock"); }
     PlaceReport Report() const override;
     std::optional<ClockReport> Sync() const override { return Synced; }

@@ -170,22 +170,20 @@ void RelayController::OnLinkConnectFailed(CLinkSocket* socket, const QString& wh
 namespace {
 
 // Relayed all the same, as displays always had them; a line at the wrong speed is the usual cause.
-void CountRelayed(RelayHealth& health, const SourceChoice& choice, int mode, const QString& text)
+void CountRelayed(RelayHealth& health, const SourceChoice& choice, SourceKind kind, const QString& text)
 {
     if (health.Relayed(text))
         return;
     qCWarning(lcRelay).noquote() << QStringLiteral("%1 sends values that are no time of day (e.g. %2): %3")
                                         .arg(choice.NameOf(choice.InUse()), text,
-                                             mode == 1 ? QStringLiteral("check its speed")
-                                                       : QStringLiteral("check the speed of its line"));
+                                             kind == SourceKind::Server ? QStringLiteral("check the speed of its line")
+                                                                        : QStringLiteral("check its speed"));
 }
 
 } // namespace
 
 bool RelayController::SetListening(bool listen)
 {
-    // Only the mode is needed here; a box about a port entry would stop a shutdown.
-    Config.RelayMode = View->ExchangeMode();
     Clients.SetListening(listen, Config.ServerPort, Config.Allowed, RestartAtLaunch);
     // A server's values go to its clients, and to chrony where it is fed.
     if (listen) {
@@ -202,7 +200,7 @@ void RelayController::FeedNtp(bool on)
     const FeedReport before = Feed && RunFlag != 0 ? Feed->Report() : FeedReport();
     Outputs.erase(std::remove(Outputs.begin(), Outputs.end(), Feed.get()), Outputs.end());
     Feed.reset();
-    if (!on || !Config.Ntp.Present || Config.RelayMode != 1)
+    if (!on || !Recipe.Feeds)
         return;
     Feed = std::make_unique<ChronyFeed>(
         Config.Ntp, std::array<int, 2> {Config.InComSpeed.toInt(), Config.Standby.InComSpeed.toInt()}, before);
@@ -213,7 +211,7 @@ void RelayController::RelayValue(const Sample& sample)
 {
     ClockValue = sample;
     const QByteArray& value = sample.Text;
-    if (Config.RelayMode == 1) {
+    if (Recipe.ToClients) {
         TimeCode code {};
         std::copy_n(value.constData(), std::min<qsizetype>(value.size(), qsizetype(code.size())), code.begin());
         StoreTimeCode(ClockBuffer, code);
@@ -221,7 +219,7 @@ void RelayController::RelayValue(const Sample& sample)
         return;
     }
     StoreReceivedText(ClockBuffer, value);
-    CountRelayed(Health, Choice, Config.RelayMode, QString::fromLatin1(value));
+    CountRelayed(Health, Choice, sample.Kind, QString::fromLatin1(value));
     // The display line before the views: a view can wait a moment, the clock on the wall cannot.
     DistributeClock();
     SetClock(ControlText(ClockBuffer.data(), ClockBuffer.size()));
@@ -231,7 +229,7 @@ void RelayController::OnClockFrame()
 {
     ReplaceSpaces(ClockBuffer);
     const QByteArray text = FormatClockText(ClockBuffer);
-    CountRelayed(Health, Choice, Config.RelayMode, QString::fromLatin1(text));
+    CountRelayed(Health, Choice, ClockValue.Kind, QString::fromLatin1(text));
     // The clients before the views: a view can wait a moment, the clocks on the wall cannot.
     DistributeClock();
     SetClock(ControlText(text.constData(), size_t(text.size())));
@@ -239,7 +237,6 @@ void RelayController::OnClockFrame()
 
 void RelayController::DistributeClock()
 {
-    Config.RelayMode = View->ExchangeMode();
     // While a spare is in use the status line says so, whatever else each value would say.
     const QString spare = Choice.SpareInUse();
     for (ClockOutput* output : Outputs) {
@@ -253,7 +250,7 @@ void RelayController::DistributeClock()
 
 RelayReport RelayController::StatusReport() const
 {
-    const bool server = Config.RelayMode == 1;
+    const bool server = Recipe.ToClients;
     const bool running = RunFlag != 0;
     const TimeSource* primary = Sources[size_t(Source::Primary)].get();
     const TimeSource* standby = Sources[size_t(Source::Standby)].get();

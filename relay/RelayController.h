@@ -9,6 +9,7 @@
 #include "relay/LogGate.h"
 #include "relay/RelayHealth.h"
 #include "relay/RelayHost.h"
+#include "relay/RelayRecipe.h"
 #include "relay/SilenceWatch.h"
 #include "relay/SourceChoice.h"
 #include "relay/TimeSource.h"
@@ -104,8 +105,10 @@ private:
     void OnSourceAway(TimeSource& source, const SourceFault& fault) override;
     void OnSourceSought(TimeSource& source) override;
     void OnSourceBack(TimeSource& source) override;
-    // The sources of this mode and configuration, started; the primary is opened by the start itself.
+    // The sources of the recipe, started; the primary is opened by the start itself.
     void StartSources();
+    // A source of this plan, at its place: 0 the primary's, 1 the standby's, 2 the last resort's.
+    std::unique_ptr<TimeSource> MakeSource(const SourcePlan& plan, int place);
     // The primary of the mode started: this computer's clock, the input line with its reader, or the
     // server; 0 where the line failed and the operator was told.
     int StartPrimary();
@@ -123,6 +126,8 @@ private:
     bool RestartAtLaunch = false;
     QString StatusText;
     StandingReport Standing;
+    // What the configuration's mode makes of this run, read at its start and at each reload.
+    RelayRecipe Recipe;
     LineReading Reading;
     // By Source: the primary, the standby, this computer's clock; none where the run has none.
     std::array<std::unique_ptr<TimeSource>, 3> Sources;

@@ -17,29 +17,23 @@
 
 namespace {
 
-// A client's first attempt comes two seconds after the start, and a server's first value up to a
-// second after it answers: its silence counts from then.
-constexpr qint64 ClientGraceMs = 3000;
-
 // What it runs, in a line: "server: COM3 = /dev/ttyUSB0 at 9600, listening on 6530"; a line or a server
 // that this computer's clock stands in for is never opened, and not named.
-QString RunDescription(const RelayConfig& config)
+QString RunDescription(const RelayConfig& config, const RelayRecipe& recipe)
 {
     const auto line = [&config](const QString& name, const QString& speed) {
         const QString device = ComDeviceIn(name, config.Ports);
         return QStringLiteral("%1 = %2 at %3")
             .arg(name, device.isEmpty() ? QStringLiteral("no device") : device, speed);
     };
-    const QString clock = QStringLiteral("this computer's clock");
-    if (config.RelayMode == 1)
-        return QStringLiteral("server: %1, listening on %2")
-            .arg(config.Source.PrimaryClock ? clock : line(config.InComName, config.InComSpeed))
-            .arg(config.ServerPort);
-    return QStringLiteral("client: %1, %2")
-        .arg(config.Source.PrimaryClock
-                 ? clock
-                 : QStringLiteral("server %1 port %2").arg(config.ServerName).arg(config.ClientPort),
-             line(config.OutComName, config.OutComSpeed));
+    const SourcePlan& primary = recipe.Primary;
+    const QString source = primary.Kind == SourceKind::Clock ? QStringLiteral("this computer's clock")
+        : primary.Kind == SourceKind::Line
+        ? line(primary.Name, primary.Speed)
+        : QStringLiteral("server %1 port %2").arg(primary.Name, QString::number(primary.Port));
+    if (recipe.ToClients)
+        return QStringLiteral("server: %1, listening on %2").arg(source, QString::number(config.ServerPort));
+    return QStringLiteral("client: %1, %2").arg(source, line(config.OutComName, config.OutComSpeed));
 }
 
 } // namespace
@@ -47,19 +41,20 @@ QString RunDescription(const RelayConfig& config)
 int RelayController::Start(const RelayConfig& config, bool restartAtLaunch)
 {
     Config = config;
+    Recipe = RecipeOf(config);
     RestartAtLaunch = restartAtLaunch;
     Health.Restart();
     // A named file (a service's) has no running state to restore: its relay just starts.
     qCInfo(lcRelay).noquote() << (!RestartAtLaunch      ? "START -"
                                       : SettingsNamed() ? "starts -"
                                                         : "restart at launch -")
-                              << RunDescription(Config);
+                              << RunDescription(Config, Recipe);
     if (const std::optional<QString> fault
         = !config.FileFaults.isEmpty() ? std::optional<QString>(config.FileFaults.first()) : StandbyClash(config)) {
         MessageBox(*fault, QStringLiteral("Please ..."), MB_OK | MB_ICONEXCLAMATION);
         return RunFlag = 0;
     }
-    RunFlag = Config.RelayMode == 1 ? StartServer() : StartClient();
+    RunFlag = Recipe.ToClients ? StartServer() : StartClient();
     RestartAtLaunch = false;
     if (RunFlag == 0)
         qCWarning(lcRelay) << "the start failed";
@@ -78,37 +73,38 @@ void RelayController::Stop()
     RunFlag = 0;
 }
 
+std::unique_ptr<TimeSource> RelayController::MakeSource(const SourcePlan& plan, int place)
+{
+    switch (plan.Kind) {
+    case SourceKind::Line: {
+        auto line = std::make_unique<LineSource>(*this, Reading, place);
+        line->Configure(plan.Name, plan.Speed, Config.Ports);
+        return line;
+    }
+    case SourceKind::Server: {
+        auto link = std::make_unique<ServerSource>(*this, *this);
+        link->Configure(plan.Name, plan.Port);
+        return link;
+    }
+    case SourceKind::Clock:
+        break;
+    }
+    return std::make_unique<OwnClockSource>(*this, *this, Recipe.ClockFormat, Config.Source.MaxErrorS);
+}
+
 void RelayController::StartSources()
 {
-    const bool server = Config.RelayMode == 1;
     const StandbyConfig& spare = Config.Standby;
-    const auto source = [this, server](int place, const QString& name, const QString& speed,
-                                       int port) -> std::unique_ptr<TimeSource> {
-        if (server) {
-            auto line = std::make_unique<LineSource>(*this, Reading, place);
-            line->Configure(name, speed, Config.Ports);
-            return line;
-        }
-        auto link = std::make_unique<ServerSource>(*this, *this);
-        link->Configure(name, port);
-        return link;
-    };
-    const auto ownClock = [this, server] {
-        return std::make_unique<OwnClockSource>(
-            *this, *this, server ? QStringLiteral("hhmmss") : QStringLiteral("hh:mm:ss"), Config.Source.MaxErrorS);
-    };
     // At a reload the primary runs on and only the spares start afresh.
     const bool reload = Sources[size_t(Source::Primary)] != nullptr;
     if (!reload)
-        Sources[size_t(Source::Primary)] = Config.Source.PrimaryClock ? ownClock()
-            : server ? source(0, Config.InComName, Config.InComSpeed, 0)
-                     : source(0, Config.ServerName, QString(), Config.ClientPort);
-    const QString standbyName = server ? spare.InComName : spare.ServerName;
-    if (spare.Present && !standbyName.isEmpty())
-        Sources[size_t(Source::Standby)] = source(1, standbyName, spare.InComSpeed, spare.ServerPort);
-    if (spare.Present && spare.OwnClock)
-        Sources[size_t(Source::OwnClock)] = ownClock();
-    Choice.Restart(spare, Sources[size_t(Source::Primary)]->Name(), standbyName, server ? 0 : ClientGraceMs);
+        Sources[size_t(Source::Primary)] = MakeSource(Recipe.Primary, 0);
+    const QString standbyName = Recipe.Standby ? Recipe.Standby->Name : QString();
+    if (Recipe.Standby)
+        Sources[size_t(Source::Standby)] = MakeSource(*Recipe.Standby, 1);
+    if (Recipe.OwnClock)
+        Sources[size_t(Source::OwnClock)] = MakeSource({}, 2);
+    Choice.Restart(spare, Sources[size_t(Source::Primary)]->Name(), standbyName, Recipe.GraceMs);
     // A primary that is away at a reload is not waited for as if it had just started.
     if (reload && !Sources[size_t(Source::Primary)]->IsOpen())
         Choice.Lost(Source::Primary);
@@ -154,23 +150,23 @@ int RelayController::StartServer()
 int RelayController::StartPrimary()
 {
     TimeSource& primary = *Sources[size_t(Source::Primary)];
-    const bool server = Config.RelayMode == 1;
-    if (Config.Source.PrimaryClock) {
-        // Said first: the clock's start may have something to say after it.
-        if (server)
-            SetStatus(QLatin1String(StartedServerText));
-        primary.Start();
+    switch (primary.Kind()) {
+    case SourceKind::Line:
+        if (OpenInputPort() == 0)
+            return 0;
+        Reading.StartReader();
         return 1;
-    }
-    if (!server) {
+    case SourceKind::Server:
         if (Display.Line.IsOpen())
             SetStatus(QLatin1String(ConnectingText));
-        primary.Start();
-        return 1;
+        break;
+    case SourceKind::Clock:
+        // Said first: the clock's start may have something to say after it.
+        if (Recipe.ToClients)
+            SetStatus(QLatin1String(StartedServerText));
+        break;
     }
-    if (OpenInputPort() == 0)
-        return 0;
-    Reading.StartReader();
+    primary.Start();
     return 1;
 }
 
@@ -265,11 +261,10 @@ struct LineWay
 
 // What differs from the configuration it runs (see SettingsChanges), and where its line's name leads;
 // the line's way now is nothing while it is not open.
-QStringList ChangesTo(const RelayConfig& now, const RelayConfig& next, const QString& allowedNow, const LineWay& way,
-                      const std::optional<LineWay>& wayNext)
+QStringList ChangesTo(const RelayConfig& now, const RelayConfig& next, bool server, const QString& allowedNow,
+                      const LineWay& way, const LineWay* wayNext)
 {
     QStringList changes = SettingsChanges(now, next, allowedNow);
-    const bool server = now.RelayMode == 1;
     const QString& name = server ? now.InComName : now.OutComName;
     if (name != (server ? next.InComName : next.OutComName) || !wayNext)
         return changes;
@@ -286,17 +281,17 @@ QStringList ChangesTo(const RelayConfig& now, const RelayConfig& next, const QSt
 
 void RelayController::Reload(const RelayConfig& config, const QStringList& changedElsewhere)
 {
-    const bool server = Config.RelayMode == 1;
+    // A reload keeps the mode: the recipe's outputs are the run's.
+    const bool server = Recipe.ToClients;
     LineSource* input = server ? Reading.LineAt(0) : nullptr;
     SerialLine* line = server ? (input != nullptr ? &input->Line : nullptr) : &Display.Line;
     // The same name may stand for another device now: an adapter moved to another socket, say.
     const QString pathNext = line != nullptr ? ComDeviceIn(line->Name, config.Ports) : QString();
-    const std::optional<LineWay> wayNow = line != nullptr && line->IsOpen()
-        ? std::optional<LineWay>({pathNext, QFileInfo(pathNext).canonicalFilePath()})
-        : std::nullopt;
-    const std::optional<QString> deviceNow = wayNow ? std::optional<QString>(wayNow->device) : std::nullopt;
-    const QStringList changes = ChangesTo(Config, config, Clients.Allowed().Text(),
-                                          line != nullptr ? LineWay {line->Written, line->Device} : LineWay(), wayNow)
+    const bool lineOpen = line != nullptr && line->IsOpen();
+    const LineWay wayNow = lineOpen ? LineWay {pathNext, QFileInfo(pathNext).canonicalFilePath()} : LineWay();
+    const QStringList changes
+        = ChangesTo(Config, config, server, Clients.Allowed().Text(),
+                    line != nullptr ? LineWay {line->Written, line->Device} : LineWay(), lineOpen ? &wayNow : nullptr)
         + changedElsewhere;
     qCInfo(lcRelay).noquote() << "settings read again:"
                               << (changes.isEmpty() ? QStringLiteral("nothing changed")
@@ -304,7 +299,7 @@ void RelayController::Reload(const RelayConfig& config, const QStringList& chang
     const bool lineChanged = server
         ? config.InComName != Config.InComName || config.InComSpeed != Config.InComSpeed
         : config.OutComName != Config.OutComName || config.OutComSpeed != Config.OutComSpeed;
-    const bool deviceMoved = deviceNow && line != nullptr && *deviceNow != line->Device;
+    const bool deviceMoved = lineOpen && wayNow.device != line->Device;
     const bool portChanged = config.ServerPort != Config.ServerPort;
     const bool serverChanged = config.ServerName != Config.ServerName || config.ClientPort != Config.ClientPort;
     const bool standbyChanged = config.Standby != Config.Standby;
@@ -316,6 +311,7 @@ void RelayController::Reload(const RelayConfig& config, const QStringList& chang
     const bool primaryChanged
         = config.Source.PrimaryClock != Config.Source.PrimaryClock || (config.Source.PrimaryClock && maxErrorChanged);
     Config = config;
+    Recipe = RecipeOf(config);
     if (RunFlag == 0)
         return;
     if (server && feedChanged)

@@ -9,8 +9,7 @@ public:
     // One box; the answer. The window shows it modally; unattended it is logged and answered with its
     // default button.
     virtual int MessageBox(const QString& text, const QString& title, unsigned type) = 0;
-    // The mode as the operator's controls hold it now, read where a relay operation refreshes it from
-    // the window (a listener started or stopped, each distribution, a stop).
+    // The mode as the operator's controls hold it now, which decides at a stop which sequence stops.
     virtual int ExchangeMode() = 0;
 
 protected:

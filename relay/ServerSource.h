@@ -19,6 +19,7 @@ public:
     void Seek() override;
     void Stop() override;
     bool IsOpen() const override { return Socket.IsConnected() && !Retry.IsActive(); }
+    SourceKind Kind() const override { return SourceKind::Server; }
     QString Name() const override { return Host; }
     QString Where() const override { return Socket.PeerText(); }
     PlaceReport Report() const override;

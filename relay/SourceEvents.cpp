@@ -11,10 +11,15 @@
 
 namespace {
 
-QString SilenceText(int mode, const QString& source)
+// A line is read, a server heard from.
+const char* SilencePreposition(const TimeSource& source)
 {
-    return mode == 1 ? QStringLiteral("No time code on %1 !").arg(source)
-                     : QStringLiteral("No time code from %1 !").arg(source);
+    return source.Kind() == SourceKind::Line ? "on" : "from";
+}
+
+QString SilenceText(const TimeSource& source)
+{
+    return QStringLiteral("No time code %1 %2 !").arg(QLatin1String(SilencePreposition(source)), source.Name());
 }
 
 } // namespace
@@ -30,7 +35,7 @@ void RelayController::OnSourceValue(TimeSource& source, const Sample& value)
     // Only a source that really speaks ends a silence: this computer's clock never does.
     if (role != Source::OwnClock && Silence.Fed()) {
         qCInfo(lcRelay) << "time codes come again";
-        if (StatusText == SilenceText(Config.RelayMode, Choice.NameOf(Source::Primary)))
+        if (StatusText == SilenceText(*Sources[size_t(Source::Primary)]))
             SetStatus(Silence.StatusBefore);
     }
     Sample given = value;
@@ -40,21 +45,19 @@ void RelayController::OnSourceValue(TimeSource& source, const Sample& value)
 
 void RelayController::OnSourceLost(TimeSource& source, const SourceFault& fault)
 {
-    const bool server = Config.RelayMode == 1;
-    Count(server ? Counter::LineLosses : Counter::ServerLosses);
+    const SerialLine* line = source.InputLine();
+    Count(line != nullptr ? Counter::LineLosses : Counter::ServerLosses);
     if (&source != Sources[size_t(Source::Primary)].get()) {
         Choice.Lost(Source::Standby);
-        Choice.StandbyAway(server               ? PortFaultLogText(QStringLiteral("lost"), QString(), fault.error)
+        Choice.StandbyAway(line != nullptr      ? PortFaultLogText(QStringLiteral("lost"), QString(), fault.error)
                                : fault.rejected ? QStringLiteral("rejected this relay")
                                                 : QStringLiteral("lost"));
         return;
     }
     Silence.Stop();
     // Told first, so that a spare taking over has the status line after it.
-    // Only a primary that is an input line has a line to tell of.
-    if (server) {
-        if (const LineSource* line = Reading.LineAt(0))
-            TellLineAway(*this, line->Line, fault.text, fault.error, true);
+    if (line != nullptr) {
+        TellLineAway(*this, *line, fault.text, fault.error, true);
         return Choice.Lost(Source::Primary);
     }
     if (!fault.word.isEmpty()) {
@@ -76,11 +79,8 @@ void RelayController::OnSourceAway(TimeSource& source, const SourceFault& fault)
 {
     if (&source != Sources[size_t(Source::Primary)].get())
         return Choice.StandbyAway(QStringLiteral("cannot be reached: %1").arg(fault.text.trimmed()));
-    if (Config.RelayMode == 1) {
-        if (const LineSource* line = Reading.LineAt(0))
-            TellLineAway(*this, line->Line, fault.text, fault.error, false);
-        return;
-    }
+    if (const SerialLine* line = source.InputLine())
+        return TellLineAway(*this, *line, fault.text, fault.error, false);
     RecordFault(fault.text);
     qCWarning(lcNet).noquote() << fault.text;
 }
@@ -93,17 +93,16 @@ void RelayController::OnSourceSought(TimeSource& source)
 
 void RelayController::OnSourceBack(TimeSource& source)
 {
-    const bool server = Config.RelayMode == 1;
+    const SerialLine* line = source.InputLine();
     if (&source != Sources[size_t(Source::Primary)].get()) {
-        if (server)
+        if (line != nullptr)
             qCInfo(lcRelay).noquote() << "standby" << source.Name() << "open, on" << source.Where();
         else
             qCInfo(lcNet).noquote() << "connected to the standby server" << source.Where();
         return Choice.StandbyBack();
     }
-    if (server) {
-        if (const LineSource* line = Reading.LineAt(0))
-            TellLineBack(line->Line);
+    if (line != nullptr) {
+        TellLineBack(*line);
         SetStatus(QLatin1String(StartedServerText));
     } else {
         SetStatus(QLatin1String(ConnectedText));
@@ -116,10 +115,11 @@ void RelayController::OnSourceBack(TimeSource& source)
 void RelayController::OnSilence()
 {
     Silence.StatusBefore = StatusText;
-    const QString text = SilenceText(Config.RelayMode, Choice.NameOf(Source::Primary));
+    const TimeSource& primary = *Sources[size_t(Source::Primary)];
+    const QString text = SilenceText(primary);
     RecordFault(text);
-    qCWarning(lcRelay).noquote() << "no time code" << (Config.RelayMode == 1 ? "on" : "from")
-                                 << Choice.NameOf(Source::Primary) << "for" << Silence.Limit() / 1000 << "s";
+    qCWarning(lcRelay).noquote() << "no time code" << SilencePreposition(primary) << primary.Name() << "for"
+                                 << Silence.Limit() / 1000 << "s";
     // A spare in use has the status line to itself.
     if (Choice.SpareInUse().isEmpty())
         SetStatus(text);

@@ -10,6 +10,7 @@
 
 class CLinkSocket;
 class LinkOwner;
+class SerialLine;
 class TimeSource;
 
 // Why a source is away, as the status line and the log say it: the text, the system's errno where there
@@ -62,6 +63,9 @@ public:
     virtual void Stop() = 0;
     // Open and able to deliver: a line open, a server connected.
     virtual bool IsOpen() const = 0;
+    virtual SourceKind Kind() const = 0;
+    // The input line it reads, for a source that is one; none otherwise.
+    virtual const SerialLine* InputLine() const { return nullptr; }
     // "COM3", "clock2", "this computer's clock".
     virtual QString Name() const = 0;
     // Where it was reached: the device a line opened, the server's address; empty for none.

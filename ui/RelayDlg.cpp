@@ -33,7 +33,12 @@ CRelayDlg::CRelayDlg(QWidget* parent)
         Ui.Status->setToolTip(
             (QStringList(QStringLiteral("Status messages")) + Controller.StandingNow().Faults).join('\n'));
     });
-    connect(&Controller, &RelayController::ClockChanged, this, [this](const QString& text) { Clock->SetClock(text); });
+    // Each value shown refreshes the window's mode from its buttons, its own affair: the relay runs on the
+    // mode it started with.
+    connect(&Controller, &RelayController::ClockChanged, this, [this](const QString& text) {
+        RelayMode = ReadModeButtons(Ui);
+        Clock->SetClock(text);
+    });
 
     connect(Ui.Exit, &QPushButton::clicked, this, [this] { OnCommand(2); });
     connect(Ui.About, &QPushButton::clicked, this, [this] { OnCommand(3); });
