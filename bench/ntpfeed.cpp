@@ -163,7 +163,7 @@ int main(int argc, char* argv[])
     const QMetaObject::Connection feeding = QObject::connect(&relay, &RelayController::ClockChanged, &relay, [&] {
         Sample value = relay.ClockValue;
         value.WallAt = system_clock::now();
-        mainThread.Put(value, relay.ClockBuffer, QString(), true);
+        mainThread.Put({value, relay.ClockBuffer});
     });
 
     std::atomic<bool> writing {true};

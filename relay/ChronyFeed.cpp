@@ -53,13 +53,14 @@ ChronyFeed::~ChronyFeed()
         ::close(Descriptor);
 }
 
-std::optional<QString> ChronyFeed::Put(const Sample& value, const ClockChars&, const QString&, bool running)
+void ChronyFeed::Put(const OutputValue& output)
 {
-    if (!running || value.Kind != SourceKind::Line || value.Role == Source::OwnClock)
-        return std::nullopt;
+    const Sample& value = output.Admitted;
+    if (!output.Running || value.Kind != SourceKind::Line || value.Role == Source::OwnClock)
+        return;
     if (!value.Last) {
         Withhold(Withheld::Backlog);
-        return std::nullopt;
+        return;
     }
     // Spaces a display shows as zeros are no time to set a clock by.
     const bool digits = value.Text.size() == TimeCodeSize
@@ -74,7 +75,7 @@ std::optional<QString> ChronyFeed::Put(const Sample& value, const ClockChars&, c
         = digits && value.Second ? std::optional<CodeInstant>(InstantOfCode(*value.Second, Zone, at)) : std::nullopt;
     if (!instant || instant->Result != CodeInstant::Kind::Found) {
         Withhold(Withheld::NoTime);
-        return std::nullopt;
+        return;
     }
     const double offsetS
         = std::chrono::duration<double>(instant->At - at).count() + (speed > 0 ? FrameSeconds(speed) : 0);
@@ -88,17 +89,16 @@ std::optional<QString> ChronyFeed::Put(const Sample& value, const ClockChars&, c
                                                 .arg(FarOffsetText(offsetS))
                                                 .arg(Figures.Withheld[size_t(Withheld::Far)]);
         }
-        return std::nullopt;
+        return;
     }
     const bool wasFar = FeedsFar(Figures);
     if (!Send(at, offsetS))
-        return std::nullopt;
+        return;
     if (far && !wasFar)
         qCWarning(lcRelay).noquote() << FarFedText(offsetS);
     else if (!far && wasFar)
         qCInfo(lcRelay).noquote() << "chrony is fed time codes within" << LargestOffsetS
                                   << "s of this computer's clock again";
-    return std::nullopt;
 }
 
 bool ChronyFeed::Send(WallTime at, double offsetS)

@@ -23,8 +23,7 @@ public:
     ChronyFeed(const ChronyFeed&) = delete;
     ChronyFeed& operator=(const ChronyFeed&) = delete;
 
-    std::optional<QString> Put(const Sample& value, const ClockChars& clock, const QString& spare,
-                               bool running) override;
+    void Put(const OutputValue& value) override;
     const FeedReport& Report() const { return Figures; }
 
     // How long a far code's reason stays unsaid after it was said.

@@ -3,19 +3,22 @@
 #include "relay/ClockFormat.h"
 #include "relay/Sample.h"
 
-#include <QString>
-#include <optional>
+// One value on its way out: the sample as the switch admitted it, the clock buffer as it then stands,
+// and whether the relay runs; a stopped relay's outputs keep the value of now and send nothing.
+struct OutputValue
+{
+    Sample Admitted;
+    ClockChars Clock {};
+    bool Running = true;
+};
 
-// Where relayed values go: the clients of a server, the display line of a client, and whatever a start
-// builds beside them. Each is handed every value the switch admits, with the clock buffer as it then
-// stands, and answers what the status line says after it, if anything.
+// Where relayed values go: the clients of a server, the display line of a client, chrony's feed, and
+// whatever a start builds beside them. Each is handed every value the switch admits and says nothing
+// of it to the status line: the relay tells what it shows from how its outputs stand.
 class ClockOutput
 {
 public:
-    // `spare` names the spare source in use, empty while the primary serves; while the relay is
-    // stopped (`running` false) an output keeps the value of now and sends nothing.
-    virtual std::optional<QString> Put(const Sample& value, const ClockChars& clock, const QString& spare, bool running)
-        = 0;
+    virtual void Put(const OutputValue& value) = 0;
 
 protected:
     ~ClockOutput() = default;

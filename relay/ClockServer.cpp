@@ -197,13 +197,19 @@ void ClockServer::TellClientCount()
     }
 }
 
-std::optional<QString> ClockServer::Put(const Sample&, const ClockChars& clock, const QString& spare, bool running)
+void ClockServer::Put(const OutputValue& value)
 {
-    BroadcastClock(FormatNetMessage(clock), !running || !spare.isEmpty());
-    return running && !spare.isEmpty() ? std::optional<QString>(spare) : std::nullopt;
+    BroadcastClock(FormatNetMessage(value.Clock));
 }
 
-void ClockServer::BroadcastClock(const QByteArray& message, bool quiet)
+std::optional<QString> ClockServer::NobodyText() const
+{
+    if (ClientsFlag != 0)
+        return std::nullopt;
+    return QLatin1String(LoadString(ListeningFlag != 0 ? IDS_CLIENTS_DISCONNECTED : IDS_NO_LISTENING));
+}
+
+void ClockServer::BroadcastClock(const QByteArray& message)
 {
     if (ClientsFlag != 0) {
         for (CLinkSocket* client : std::as_const(ClientList))
@@ -214,8 +220,5 @@ void ClockServer::BroadcastClock(const QByteArray& message, bool quiet)
             if (client->Stalled(ClientStallLimitMs))
                 DropClient(client, QStringLiteral("closed: it took nothing for %1 s").arg(ClientStallLimitMs / 1000));
         }
-        return;
     }
-    if (!quiet)
-        Host.SetStatus(QLatin1String(LoadString(ListeningFlag != 0 ? IDS_CLIENTS_DISCONNECTED : IDS_NO_LISTENING)));
 }

@@ -31,11 +31,12 @@ public:
     // Clients this list no longer admits are told "Rejected" and closed; later ones meet it too.
     void ApplyAllowList(const ClientsAllowed& allowed);
     const AllowList& Allowed() const { return Allow; }
-    // One message to every client. Without clients, the status line says so unless quiet.
-    void BroadcastClock(const QByteArray& message, bool quiet);
-    // The network message of the value to every client; the spare in use has the status line.
-    std::optional<QString> Put(const Sample& value, const ClockChars& clock, const QString& spare,
-                               bool running) override;
+    // One message to every client.
+    void BroadcastClock(const QByteArray& message);
+    // The network message of the value to every client.
+    void Put(const OutputValue& value) override;
+    // What the status line says after a value where nobody is there to take it; none while there is.
+    std::optional<QString> NobodyText() const;
     int Port() const { return ListenPort; }
 
     void OnLinkAccept() override;

@@ -12,18 +12,22 @@ constexpr int SerialWriteTimeoutMs = 1000;
 
 } // namespace
 
-std::optional<QString> DisplayLine::Put(const Sample&, const ClockChars& clock, const QString& spare, bool running)
+void DisplayLine::Put(const OutputValue& value)
 {
-    Frame = FormatOutputFrame(clock);
-    if (!running)
-        return std::nullopt;
-    if (!Line.IsOpen())
-        return LineFault;
-    const int error = Write(Frame);
-    if (error == 0)
+    Frame = FormatOutputFrame(value.Clock);
+    Written.reset();
+    if (value.Running && Line.IsOpen())
+        Written = Write(Frame);
+}
+
+std::optional<QString> DisplayLine::StatusText(const QString& spare) const
+{
+    if (!Written)
+        return Line.IsOpen() ? std::nullopt : std::optional<QString>(LineFault);
+    if (*Written == 0)
         return spare.isEmpty() ? QStringLiteral("%1 is transmitting").arg(Line.Name) : spare;
-    if (error == ETIMEDOUT)
-        return QStringLiteral("Error %1 writing to %2 !").arg(error).arg(Line.Name);
+    if (*Written == ETIMEDOUT)
+        return QStringLiteral("Error %1 writing to %2 !").arg(*Written).arg(Line.Name);
     return std::nullopt;
 }
 

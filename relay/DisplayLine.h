@@ -21,10 +21,11 @@ public:
         , Frame(frame)
     { }
 
-    // The frame of the received text, written while the relay runs: "COM2 is transmitting", or the
-    // spare in use, or why the line is away.
-    std::optional<QString> Put(const Sample& value, const ClockChars& clock, const QString& spare,
-                               bool running) override;
+    // The frame of the received text, written while the relay runs and the line is open.
+    void Put(const OutputValue& value) override;
+    // What the status line says after a value of a running relay: "COM2 is transmitting" (or, with a
+    // spare in use, that spare), why the line is away, or that flow control held the frame back.
+    std::optional<QString> StatusText(const QString& spare) const;
 
     // Opens it without a word; the fault for the caller to say.
     std::optional<PortFault> Open();
@@ -47,4 +48,6 @@ private:
     OutputBytes& Frame;
     FrameWriter Writer;
     QString LineFault;
+    // The last value's write: 0, an errno, or none written.
+    std::optional<int> Written;
 };

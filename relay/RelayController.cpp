@@ -237,10 +237,16 @@ void RelayController::OnClockFrame()
 
 void RelayController::DistributeClock()
 {
-    // While a spare is in use the status line says so, whatever else each value would say.
-    const QString spare = Choice.SpareInUse();
-    for (ClockOutput* output : Outputs) {
-        if (const std::optional<QString> status = output->Put(ClockValue, ClockBuffer, spare, RunFlag != 0))
+    const OutputValue value {ClockValue, ClockBuffer, RunFlag != 0};
+    for (ClockOutput* output : Outputs)
+        output->Put(value);
+    if (value.Running) {
+        // While a spare is in use the status line says so, whatever else each value would say.
+        const QString spare = Choice.SpareInUse();
+        const std::optional<QString> status = Recipe.ToClients
+            ? (spare.isEmpty() ? Clients.NobodyText() : std::optional<QString>(spare))
+            : Display.StatusText(spare);
+        if (status)
             SetStatus(*status);
     }
     // What chrony took of it may have changed how the relay stands.

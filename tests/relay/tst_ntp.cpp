@@ -223,7 +223,7 @@ private slots:
         RefclockSocket chrony(path);
         ChronyFeed feed({true, path, QStringLiteral("UTC"), false}, {9600, 0});
         const auto put = [&feed](const QByteArray& code, const char* readAt, bool last = true, int trailing = 0) {
-            feed.Put(SampleOf(code, SourceKind::Line, 0, Utc(readAt), last, trailing), ClockChars {}, QString(), true);
+            feed.Put({SampleOf(code, SourceKind::Line, 0, Utc(readAt), last, trailing)});
         };
         put("120000", "2026-03-10T12:00:00.250Z", true, 2);
         const SockSample sample = Decoded(chrony.Next());
