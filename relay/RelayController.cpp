@@ -32,7 +32,7 @@ RelayController::RelayController(RelayView* view, QObject* parent)
                   SetStatus(QLatin1String(ConnectTimerId() == 0 ? ConnectedText : ConnectingText));
           },
           OutputFrame)
-    , Silence([this] { OnSilence(); })
+    , Silence([this] { Events.OnSilence(); })
 { }
 
 RelayController::~RelayController()

@@ -12,6 +12,7 @@
 #include "relay/RelayRecipe.h"
 #include "relay/SilenceWatch.h"
 #include "relay/SourceChoice.h"
+#include "relay/SourceEvents.h"
 #include "relay/TimeSource.h"
 
 #include <QObject>
@@ -25,7 +26,7 @@ class RelayView;
 // clock values (primary, standby, this computer's clock), the choice between them, and what is fed (the
 // clients in server mode, the display line in client mode). It shows nothing itself: its views hear
 // what to show through its signals and answer its boxes.
-class RelayController final : public QObject, public LinkOwner, public SourceListener, public RelayHost
+class RelayController final : public QObject, public LinkOwner, public RelayHost
 {
     Q_OBJECT
 
@@ -100,11 +101,9 @@ signals:
     void ClockChanged(const QString& text);
 
 private:
-    void OnSourceValue(TimeSource& source, const Sample& value) override;
-    void OnSourceLost(TimeSource& source, const SourceFault& fault) override;
-    void OnSourceAway(TimeSource& source, const SourceFault& fault) override;
-    void OnSourceSought(TimeSource& source) override;
-    void OnSourceBack(TimeSource& source) override;
+    // Its sources' events are told on its status line and in its choice.
+    friend class SourceEvents;
+
     // The sources of the recipe, started; the primary is opened by the start itself.
     void StartSources();
     // A source of this plan, at its place: 0 the primary's, 1 the standby's, 2 the last resort's.
@@ -115,7 +114,6 @@ private:
     void StopSources();
     // One value goes out: six digits in server mode, a received text in client mode.
     void RelayValue(const Sample& sample);
-    void OnSilence();
     // chrony fed with the time codes of a server's lines, where [NTP] asks for it; or no longer.
     void FeedNtp(bool on);
     void TellHeadline();
@@ -128,6 +126,7 @@ private:
     StandingReport Standing;
     // What the configuration's mode makes of this run, read at its start and at each reload.
     RelayRecipe Recipe;
+    SourceEvents Events {*this};
     LineReading Reading;
     // By Source: the primary, the standby, this computer's clock; none where the run has none.
     std::array<std::unique_ptr<TimeSource>, 3> Sources;

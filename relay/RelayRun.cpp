@@ -77,19 +77,19 @@ std::unique_ptr<TimeSource> RelayController::MakeSource(const SourcePlan& plan, 
 {
     switch (plan.Kind) {
     case SourceKind::Line: {
-        auto line = std::make_unique<LineSource>(*this, Reading, place);
+        auto line = std::make_unique<LineSource>(Events, Reading, place);
         line->Configure(plan.Name, plan.Speed, Config.Ports);
         return line;
     }
     case SourceKind::Server: {
-        auto link = std::make_unique<ServerSource>(*this, *this);
+        auto link = std::make_unique<ServerSource>(Events, *this);
         link->Configure(plan.Name, plan.Port);
         return link;
     }
     case SourceKind::Clock:
         break;
     }
-    return std::make_unique<OwnClockSource>(*this, *this, Recipe.ClockFormat, Config.Source.MaxErrorS);
+    return std::make_unique<OwnClockSource>(Events, *this, Recipe.ClockFormat, Config.Source.MaxErrorS);
 }
 
 void RelayController::StartSources()
@@ -343,9 +343,7 @@ void RelayController::Reload(const RelayConfig& config, const QStringList& chang
         // A server of another name or port is another source, sought afresh.
         Silence.Stop();
         primary->Stop();
-        auto link = std::make_unique<ServerSource>(*this, *this);
-        link->Configure(config.ServerName, config.ClientPort);
-        primary = std::move(link);
+        primary = MakeSource(Recipe.Primary, 0);
         primary->Open();
     }
     if (line == nullptr)

@@ -1,3 +1,5 @@
+#include "relay/SourceEvents.h"
+
 #include "net/NetLog.h"
 #include "relay/LineNotes.h"
 #include "relay/LineSource.h"
@@ -24,103 +26,108 @@ QString SilenceText(const TimeSource& source)
 
 } // namespace
 
-// What each source says is told as its part in the relay asks: the primary's on the status line, the
-// standby's in the log and the status report; every value goes to the choice between them.
-
-void RelayController::OnSourceValue(TimeSource& source, const Sample& value)
+bool SourceEvents::IsPrimary(const TimeSource& source) const
 {
-    const auto role = Source(
-        std::find_if(Sources.begin(), Sources.end(), [&source](const auto& each) { return each.get() == &source; })
-        - Sources.begin());
+    return &source == Relay.Sources[size_t(Source::Primary)].get();
+}
+
+void SourceEvents::OnSourceValue(TimeSource& source, const Sample& value)
+{
+    const auto role = Source(std::find_if(Relay.Sources.begin(), Relay.Sources.end(),
+                                          [&source](const auto& each) { return each.get() == &source; })
+                             - Relay.Sources.begin());
     // Only a source that really speaks ends a silence: this computer's clock never does.
-    if (role != Source::OwnClock && Silence.Fed()) {
+    if (role != Source::OwnClock && Relay.Silence.Fed()) {
         qCInfo(lcRelay) << "time codes come again";
-        if (StatusText == SilenceText(*Sources[size_t(Source::Primary)]))
-            SetStatus(Silence.StatusBefore);
+        if (Relay.StatusText == SilenceText(*Relay.Sources[size_t(Source::Primary)]))
+            Relay.SetStatus(Relay.Silence.StatusBefore);
     }
     Sample given = value;
     given.Role = role;
-    Choice.Offer(given);
+    Relay.Choice.Offer(given);
 }
 
-void RelayController::OnSourceLost(TimeSource& source, const SourceFault& fault)
+void SourceEvents::OnSourceLost(TimeSource& source, const SourceFault& fault)
 {
     const SerialLine* line = source.InputLine();
-    Count(line != nullptr ? Counter::LineLosses : Counter::ServerLosses);
-    if (&source != Sources[size_t(Source::Primary)].get()) {
-        Choice.Lost(Source::Standby);
-        Choice.StandbyAway(line != nullptr      ? PortFaultLogText(QStringLiteral("lost"), QString(), fault.error)
-                               : fault.rejected ? QStringLiteral("rejected this relay")
-                                                : QStringLiteral("lost"));
+    Relay.Count(line != nullptr ? Counter::LineLosses : Counter::ServerLosses);
+    if (!IsPrimary(source)) {
+        Relay.Choice.Lost(Source::Standby);
+        Relay.Choice.StandbyAway(line != nullptr      ? PortFaultLogText(QStringLiteral("lost"), QString(), fault.error)
+                                     : fault.rejected ? QStringLiteral("rejected this relay")
+                                                      : QStringLiteral("lost"));
         return;
     }
-    Silence.Stop();
+    Relay.Silence.Stop();
     // Told first, so that a spare taking over has the status line after it.
     if (line != nullptr) {
-        TellLineAway(*this, *line, fault.text, fault.error, true);
-        return Choice.Lost(Source::Primary);
+        TellLineAway(Relay, *line, fault.text, fault.error, true);
+        return Relay.Choice.Lost(Source::Primary);
     }
     if (!fault.word.isEmpty()) {
         // A control word is no time: shown as it came, never written to the display.
-        StoreReceivedText(ClockBuffer, fault.word);
-        SetClock(ControlText(ClockBuffer.data(), ClockBuffer.size()));
+        StoreReceivedText(Relay.ClockBuffer, fault.word);
+        Relay.SetClock(ControlText(Relay.ClockBuffer.data(), Relay.ClockBuffer.size()));
     }
-    SetStatus(fault.text);
-    RecordFault(fault.text);
+    Relay.SetStatus(fault.text);
+    Relay.RecordFault(fault.text);
     const int retryMs = fault.rejected ? ServerSource::RejectedRetryMs : ServerSource::RetryMs;
-    if (LogAllows(lcNet(),
-                  fault.rejected ? QStringLiteral("rejections by the server") : QStringLiteral("losses of the server")))
+    if (Relay.LogAllows(lcNet(),
+                        fault.rejected ? QStringLiteral("rejections by the server")
+                                       : QStringLiteral("losses of the server")))
         qCWarning(lcNet).noquote() << (fault.rejected ? "rejected by" : "lost") << "the server" << source.Name()
-                                   << "port" << Config.ClientPort << "- asking again every" << retryMs / 1000 << "s";
-    Choice.Lost(Source::Primary);
+                                   << "port" << Relay.Config.ClientPort << "- asking again every" << retryMs / 1000
+                                   << "s";
+    Relay.Choice.Lost(Source::Primary);
 }
 
-void RelayController::OnSourceAway(TimeSource& source, const SourceFault& fault)
+void SourceEvents::OnSourceAway(TimeSource& source, const SourceFault& fault)
 {
-    if (&source != Sources[size_t(Source::Primary)].get())
-        return Choice.StandbyAway(QStringLiteral("cannot be reached: %1").arg(fault.text.trimmed()));
+    if (!IsPrimary(source))
+        return Relay.Choice.StandbyAway(QStringLiteral("cannot be reached: %1").arg(fault.text.trimmed()));
     if (const SerialLine* line = source.InputLine())
-        return TellLineAway(*this, *line, fault.text, fault.error, false);
-    RecordFault(fault.text);
+        return TellLineAway(Relay, *line, fault.text, fault.error, false);
+    Relay.RecordFault(fault.text);
     qCWarning(lcNet).noquote() << fault.text;
 }
 
-void RelayController::OnSourceSought(TimeSource& source)
+void SourceEvents::OnSourceSought(TimeSource& source)
 {
-    if (&source == Sources[size_t(Source::Primary)].get())
-        SetStatus(QStringLiteral("waiting Server %1 on port %2").arg(source.Name()).arg(Config.ClientPort));
+    if (IsPrimary(source))
+        Relay.SetStatus(QStringLiteral("waiting Server %1 on port %2")
+                            .arg(source.Name(), QString::number(Relay.Config.ClientPort)));
 }
 
-void RelayController::OnSourceBack(TimeSource& source)
+void SourceEvents::OnSourceBack(TimeSource& source)
 {
     const SerialLine* line = source.InputLine();
-    if (&source != Sources[size_t(Source::Primary)].get()) {
+    if (!IsPrimary(source)) {
         if (line != nullptr)
             qCInfo(lcRelay).noquote() << "standby" << source.Name() << "open, on" << source.Where();
         else
             qCInfo(lcNet).noquote() << "connected to the standby server" << source.Where();
-        return Choice.StandbyBack();
+        return Relay.Choice.StandbyBack();
     }
     if (line != nullptr) {
         TellLineBack(*line);
-        SetStatus(QLatin1String(StartedServerText));
+        Relay.SetStatus(QLatin1String(StartedServerText));
     } else {
-        SetStatus(QLatin1String(ConnectedText));
-        if (LogAllows(lcNet(), QStringLiteral("connections to the server")))
+        Relay.SetStatus(QLatin1String(ConnectedText));
+        if (Relay.LogAllows(lcNet(), QStringLiteral("connections to the server")))
             qCInfo(lcNet).noquote() << "connected to the server" << source.Where();
     }
-    Silence.Watch();
+    Relay.Silence.Watch();
 }
 
-void RelayController::OnSilence()
+void SourceEvents::OnSilence()
 {
-    Silence.StatusBefore = StatusText;
-    const TimeSource& primary = *Sources[size_t(Source::Primary)];
+    Relay.Silence.StatusBefore = Relay.StatusText;
+    const TimeSource& primary = *Relay.Sources[size_t(Source::Primary)];
     const QString text = SilenceText(primary);
-    RecordFault(text);
+    Relay.RecordFault(text);
     qCWarning(lcRelay).noquote() << "no time code" << SilencePreposition(primary) << primary.Name() << "for"
-                                 << Silence.Limit() / 1000 << "s";
+                                 << Relay.Silence.Limit() / 1000 << "s";
     // A spare in use has the status line to itself.
-    if (Choice.SpareInUse().isEmpty())
-        SetStatus(text);
+    if (Relay.Choice.SpareInUse().isEmpty())
+        Relay.SetStatus(text);
 }

@@ -1,0 +1,28 @@
+#pragma once
+
+#include "relay/TimeSource.h"
+
+class RelayController;
+
+// What each source of a relay says, told as its part in the relay asks: the primary's on the status
+// line, the standby's in the log and the status report; every value goes to the choice between them.
+class SourceEvents final : public SourceListener
+{
+public:
+    explicit SourceEvents(RelayController& relay)
+        : Relay(relay)
+    { }
+
+    void OnSourceValue(TimeSource& source, const Sample& value) override;
+    void OnSourceLost(TimeSource& source, const SourceFault& fault) override;
+    void OnSourceAway(TimeSource& source, const SourceFault& fault) override;
+    void OnSourceSought(TimeSource& source) override;
+    void OnSourceBack(TimeSource& source) override;
+    // The primary said nothing for longer than a value may take.
+    void OnSilence();
+
+private:
+    bool IsPrimary(const TimeSource& source) const;
+
+    RelayController& Relay;
+};
