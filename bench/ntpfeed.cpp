@@ -12,7 +12,7 @@
 #include "config/RelaySettings.h"
 #include "relay/ChronyFeed.h"
 #include "relay/RelayController.h"
-#include "relay/UnattendedView.h"
+#include "relay/RelayView.h"
 #include "settings/SettingsFile.h"
 
 #include <QCoreApplication>

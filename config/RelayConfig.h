@@ -4,7 +4,7 @@
 #include "config/SettingKeys.h"
 #include "config/SettingsLists.h"
 #include "config/SourceSettings.h"
-#include "config/StandbyConfig.h"
+#include "config/StandbySettings.h"
 
 #include <QString>
 #include <QStringList>

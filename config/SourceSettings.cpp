@@ -3,7 +3,7 @@
 #include "config/NtpSettings.h"
 #include "config/SettingFaults.h"
 #include "config/SettingKeys.h"
-#include "config/StandbyConfig.h"
+#include "config/StandbySettings.h"
 #include "settings/SettingsFile.h"
 
 StoredSource LoadSourceSettings(int relayMode)

@@ -1,7 +1,7 @@
 #include "relay/DisplayLine.h"
 
-#include "relay/LineNotes.h"
 #include "relay/RelayHost.h"
+#include "relay/SerialLine.h"
 
 #include <cerrno>
 

@@ -1,5 +1,7 @@
 #include "relay/LogThrottle.h"
 
+#include <QLoggingCategory>
+
 bool LogThrottle::Admit(const QLoggingCategory& category, const QString& kind, const QString& source, qint64 nowMs)
 {
     auto window = Kinds.find(kind);
@@ -37,4 +39,24 @@ QList<LogThrottle::Summary> LogThrottle::TakeSummaries(qint64 nowMs)
         window = Kinds.erase(window);
     }
     return summaries;
+}
+
+LogGate::LogGate()
+{
+    Clock.start();
+    Summaries.setInterval(10000);
+    QObject::connect(&Summaries, &QTimer::timeout, &Summaries, [this] {
+        for (const LogThrottle::Summary& summary : Throttle.TakeSummaries(Clock.elapsed()))
+            qCWarning((*summary.category)).noquote() << summary.line;
+        if (Throttle.Idle())
+            Summaries.stop();
+    });
+}
+
+bool LogGate::Allows(const QLoggingCategory& category, const QString& kind, const QString& source)
+{
+    // Running while anything is counted, so that a summary is told and the counts never pile up.
+    if (!Summaries.isActive())
+        Summaries.start();
+    return Throttle.Admit(category, kind, source, Clock.elapsed());
 }

@@ -1,11 +1,11 @@
 #include "relay/OwnClockSource.h"
 
-#include "relay/ClockSync.h"
 #include "relay/RelayHost.h"
 #include "relay/RelayLog.h"
 #include "relay/SourceSwitch.h"
 
 #include <QDateTime>
+#include <sys/timex.h>
 
 ClockSeconds::ClockSeconds(std::chrono::seconds longestWait)
     : LongestWait(longestWait)
@@ -98,4 +98,32 @@ void OwnClockSource::Send()
     Listener.OnSourceValue(*this, SampleOf(local.toString(Format).toLatin1(), SourceKind::Clock, SourceClockMs()));
     // After the value, so that what the status line says of the clock is not undone by it.
     AskKernel();
+}
+
+namespace {
+
+std::function<ClockSync()>& Reader()
+{
+    static std::function<ClockSync()> reader;
+    return reader;
+}
+
+} // namespace
+
+ClockSync KernelClockSync()
+{
+    timex asked {};
+    if (::ntp_adjtime(&asked) == -1)
+        return {};
+    return {double(asked.maxerror) / 1e6};
+}
+
+void ReadClockSyncWith(std::function<ClockSync()> reader)
+{
+    Reader() = std::move(reader);
+}
+
+ClockSync ReadClockSync()
+{
+    return Reader() ? Reader()() : KernelClockSync();
 }

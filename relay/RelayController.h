@@ -6,7 +6,7 @@
 #include "relay/ClockServer.h"
 #include "relay/DisplayLine.h"
 #include "relay/LineReading.h"
-#include "relay/LogGate.h"
+#include "relay/LogThrottle.h"
 #include "relay/RelayHealth.h"
 #include "relay/RelayHost.h"
 #include "relay/RelayRecipe.h"

@@ -80,3 +80,12 @@ void RelayHealth::Fill(RelayReport& report, bool running) const
     report.LastFaultAt = LastFaultAt;
     report.Counts = Counters.Counts();
 }
+
+QString CounterName(Counter which)
+{
+    static const std::array<const char*, CounterCount> names {
+        "valuesRelayed",  "valuesNotATime",  "lineLosses",     "serverLosses",
+        "sourceSwitches", "clientsAdmitted", "clientsRefused", "reloadsRefused",
+    };
+    return QLatin1String(names[size_t(which)]);
+}

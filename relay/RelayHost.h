@@ -1,6 +1,6 @@
 #pragma once
 
-#include "relay/RelayCounters.h"
+#include "relay/RelayHealth.h"
 
 #include <QString>
 

@@ -1,6 +1,5 @@
 #pragma once
 
-#include "relay/RelayCounters.h"
 #include "relay/RelayHealth.h"
 #include "relay/Sample.h"
 

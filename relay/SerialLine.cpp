@@ -1,7 +1,10 @@
 #include "relay/SerialLine.h"
 
 #include "config/SettingsLists.h"
+#include "relay/RelayHost.h"
+#include "serial/PortMessages.h"
 #include "serial/SerialDevice.h"
+#include "serial/SerialLog.h"
 
 #include <QFileInfo>
 #include <cerrno>
@@ -68,4 +71,21 @@ void SerialLine::Reopen(std::function<void(const PortFault&)> failed, std::funct
         back();
         return true;
     });
+}
+
+void TellLineAway(RelayHost& host, const SerialLine& line, const QString& why, int error, bool first)
+{
+    host.SetStatus(why);
+    host.RecordFault(why);
+    const QString text = PortFaultLogText(why, line.DeviceNow(), error);
+    if (first)
+        qCWarning(lcSerial).noquote() << text << "- trying" << line.Name << "again every" << SerialLine::ReopenMs / 1000
+                                      << "s";
+    else
+        qCWarning(lcSerial).noquote() << text;
+}
+
+void TellLineBack(const SerialLine& line)
+{
+    qCInfo(lcSerial).noquote() << line.Name << "is back, on" << line.Device;
 }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "config/StandbyConfig.h"
+#include "config/StandbySettings.h"
 #include "relay/MonotonicClock.h"
 #include "relay/RelayReport.h"
 #include "relay/SourceSwitch.h"

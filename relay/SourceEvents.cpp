@@ -1,10 +1,10 @@
 #include "relay/SourceEvents.h"
 
 #include "net/NetLog.h"
-#include "relay/LineNotes.h"
 #include "relay/LineSource.h"
 #include "relay/RelayController.h"
 #include "relay/RelayLog.h"
+#include "relay/SerialLine.h"
 #include "relay/ServerSource.h"
 #include "relay/Strings.h"
 #include "serial/PortMessages.h"

@@ -3,7 +3,7 @@
 #include "config/SettingsLists.h"
 #include "config/SettingsLoad.h"
 #include "net/PortHolder.h"
-#include "relay/ClockSync.h"
+#include "relay/OwnClockSource.h"
 #include "serial/DeviceHolder.h"
 #include "service/ServiceUser.h"
 #include "settings/SettingsPath.h"

@@ -4,7 +4,7 @@
 #include "config/SettingKeys.h"
 #include "relay/RelayController.h"
 #include "relay/RelayLog.h"
-#include "relay/UnattendedView.h"
+#include "relay/RelayView.h"
 #include "service/ServiceNotifier.h"
 #include "service/SingleInstance.h"
 #include "service/StatusService.h"

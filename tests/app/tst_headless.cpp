@@ -1,6 +1,6 @@
 #include "relay/RelayLog.h"
 #include "relay/RelayReport.h"
-#include "relay/UnattendedView.h"
+#include "relay/RelayView.h"
 #include "service/LogWriter.h"
 #include "support/ProgramRun.h"
 #include "support/RelayFixture.h"

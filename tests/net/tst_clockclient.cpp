@@ -1,4 +1,4 @@
-#include "relay/ClockSync.h"
+#include "relay/OwnClockSource.h"
 #include "support/RelayFixture.h"
 #include "support/TestMain.h"
 

@@ -1,5 +1,4 @@
 #include "relay/ChronyFeed.h"
-#include "relay/ClockSync.h"
 #include "relay/LogThrottle.h"
 #include "relay/OwnClockSource.h"
 #include "relay/TimeCodeInstant.h"
