@@ -11,7 +11,6 @@
 #include "service/StatusQuery.h"
 #include "service/StatusService.h"
 #include "service/WebService.h"
-#include "settings/InterruptedWrites.h"
 #include "settings/SettingsPath.h"
 #include "ui/CRelayDlg.h"
 

@@ -14,7 +14,6 @@
 #include "service/SingleInstance.h"
 #include "service/StatusService.h"
 #include "service/WebService.h"
-#include "settings/InterruptedWrites.h"
 #include "settings/SettingsLog.h"
 #include "settings/SettingsPath.h"
 

@@ -1,7 +1,6 @@
 #include "app/StartUp.h"
 
 #include "service/Log.h"
-#include "service/LogWriter.h"
 #include "service/SettingsCheck.h"
 #include "service/StatusQuery.h"
 #include "settings/SettingsPath.h"

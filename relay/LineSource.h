@@ -2,7 +2,7 @@
 
 #include "relay/SerialLine.h"
 #include "relay/TimeSource.h"
-#include "serial/ReadFrame.h"
+#include "serial/FrameBacklog.h"
 
 class LineReading;
 

@@ -1,6 +1,6 @@
 #include "config/SettingsLists.h"
 #include "ui/CRelayDlg.h"
-#include "ui/HeavyFont.h"
+#include "ui/ClockField.h"
 #include "ui/Icons.h"
 
 #include <QComboBox>

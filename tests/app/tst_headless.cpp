@@ -1,7 +1,7 @@
 #include "relay/RelayLog.h"
 #include "relay/RelayReport.h"
 #include "relay/RelayView.h"
-#include "service/LogWriter.h"
+#include "service/Log.h"
 #include "support/ProgramRun.h"
 #include "support/RelayFixture.h"
 #include "support/TestMain.h"

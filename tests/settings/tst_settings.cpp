@@ -1,4 +1,3 @@
-#include "settings/InterruptedWrites.h"
 #include "settings/SettingsFile.h"
 #include "settings/SettingsPath.h"
 #include "support/BoxRecorder.h"
