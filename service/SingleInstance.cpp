@@ -12,6 +12,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 namespace {
@@ -32,13 +33,23 @@ QString SettingsIdentity()
     return canonical.isEmpty() ? SettingsPath() : canonical;
 }
 
-// The file a path leads to, as its device and inode: "2049:1081927"; empty for none.
+// The file a path leads to, as its device and inode and, where the file system keeps it, the moment it
+// was made: "2049:1081927:1796850818.123456789"; empty for none. A file system gives a freed inode to the
+// next file at once: without its birth, a new file would take the name of one a running relay still holds
+// after an editor replaced it, and a second path to the new file would not be seen as the same.
 QString FileOf(const QString& path)
 {
-    struct stat file = {};
-    if (::stat(QFile::encodeName(path).constData(), &file) != 0)
+    struct statx file = {};
+    if (::statx(AT_FDCWD, QFile::encodeName(path).constData(), 0, STATX_INO | STATX_BTIME, &file) != 0)
         return QString();
-    return QStringLiteral("%1:%2").arg(file.st_dev).arg(file.st_ino);
+    const QString node
+        = QStringLiteral("%1:%2").arg(::makedev(file.stx_dev_major, file.stx_dev_minor)).arg(file.stx_ino);
+    if ((file.stx_mask & STATX_BTIME) == 0)
+        return node;
+    return QStringLiteral("%1:%2.%3")
+        .arg(node)
+        .arg(file.stx_btime.tv_sec)
+        .arg(file.stx_btime.tv_nsec, 9, 10, QLatin1Char('0'));
 }
 
 // The settings under their path (a symbolic link or a relative name leads to the same), and the file

@@ -8,6 +8,7 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <csignal>
+#include <fcntl.h>
 #include <grp.h>
 #include <pwd.h>
 #include <sys/socket.h>
@@ -109,6 +110,24 @@ QByteArray RelayedByHeadless(QProcess& relay, QTcpSocket& display, const QString
     if (!line.Write(QByteArray("\x02") + digits))
         return QByteArray();
     return ReadUntil(display, 8);
+}
+
+// Empty where a second relay on these settings is refused and the status is asked of the one that runs;
+// otherwise what each said.
+QByteArray RunsOnce(const QString& settings, const QList<QPair<QString, QString>>& changes)
+{
+    const auto [second, refused] = Ask({QStringLiteral("--headless"), QStringLiteral("--settings"), settings}, changes);
+    const auto [status, said] = Ask({QStringLiteral("--status"), QStringLiteral("--settings"), settings}, changes);
+    if (second == 1 && refused.contains("already runs") && status == 0 && said.startsWith("OK - "))
+        return QByteArray();
+    return "second relay: " + QByteArray::number(second) + ' ' + refused + "\n--status: " + QByteArray::number(status)
+        + ' ' + said;
+}
+
+ino_t InodeOf(const QString& path)
+{
+    struct stat file = {};
+    return ::stat(QFile::encodeName(path).constData(), &file) == 0 ? file.st_ino : 0;
 }
 
 } // namespace
@@ -436,18 +455,7 @@ private slots:
         QProcess relay;
         QTcpSocket display;
         QCOMPARE(RelayedByHeadless(relay, display, path, port, line, "010203", service), QByteArray("01:02:03"));
-        // Empty where a second relay is refused and the status is asked of the first; otherwise what each said.
-        const auto runsOnce = [&service](const QString& settings) {
-            const auto [second, refused]
-                = Ask({QStringLiteral("--headless"), QStringLiteral("--settings"), settings}, service);
-            const auto [status, said]
-                = Ask({QStringLiteral("--status"), QStringLiteral("--settings"), settings}, service);
-            if (second == 1 && refused.contains("already runs") && status == 0 && said.startsWith("OK - "))
-                return QByteArray();
-            return "second relay: " + QByteArray::number(second) + ' ' + refused
-                + "\n--status: " + QByteArray::number(status) + ' ' + said;
-        };
-        const QByteArray linkedRun = runsOnce(linked);
+        const QByteArray linkedRun = RunsOnce(linked, service);
         QVERIFY2(linkedRun.isEmpty(), (linkedRun + "\nrelay's log: " + relay.readAllStandardError()).constData());
         // The path's file replaced, as an editor saves: the one left under the link is no longer the relay's.
         QVERIFY(WriteAll(path + QStringLiteral(".new"), ServerSettings(port, line).toUtf8())
@@ -466,7 +474,7 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT((log += QString::fromLocal8Bit(relay.readAllStandardError()))
                                      .contains(QStringLiteral("settings read again")),
                                  10000);
-        const QByteArray otherRun = runsOnce(other);
+        const QByteArray otherRun = RunsOnce(other, service);
         QVERIFY2(otherRun.isEmpty(), (otherRun + "\nrelay's log: " + log.toLocal8Bit()).constData());
         ::kill(pid_t(relay.processId()), SIGTERM);
         QVERIFY(relay.waitForFinished(10000));
@@ -487,6 +495,50 @@ private slots:
                 && !json.contains(QStringLiteral("running")));
         ::kill(pid_t(relay.processId()), SIGTERM);
         QVERIFY(relay.waitForFinished(10000));
+    }
+
+    // A file system gives a freed inode to the next file made: the file a relay still holds after an
+    // editor replaced it is no claim on the new file, which a second path still shows to run once.
+    void aFreedInodeIsNoClaimOnTheNextFile()
+    {
+        QTemporaryDir etc;
+        QTemporaryDir run;
+        PtyPair oldLine;
+        PtyPair line;
+        const quint16 port = FreePort();
+        const QString replaced = etc.filePath(QStringLiteral("replaced.ini"));
+        const QString path = etc.filePath(QStringLiteral("studio.ini"));
+        const QString linked = etc.filePath(QStringLiteral("linked.ini"));
+        const QList<QPair<QString, QString>> service {{QStringLiteral("RUNTIME_DIRECTORY"), run.path()}};
+        QVERIFY(WriteAll(replaced, ServerSettings(FreePort(), oldLine).toUtf8()));
+        QProcess holder;
+        StartWithoutDisplay(holder, {QStringLiteral("--headless"), QStringLiteral("--settings"), replaced}, service);
+        QByteArray held;
+        QTRY_VERIFY_WITH_TIMEOUT((held += holder.readAllStandardError()).contains("listening on port"), 10000);
+        const ino_t inode = InodeOf(replaced);
+        QVERIFY(WriteAll(replaced + QStringLiteral(".new"), ServerSettings(FreePort(), oldLine).toUtf8())
+                && ::rename(QFile::encodeName(replaced + QStringLiteral(".new")).constData(),
+                            QFile::encodeName(replaced).constData())
+                    == 0);
+        QVERIFY(WriteAll(path, ServerSettings(port, line).toUtf8()));
+        struct statx made = {};
+        const bool born = ::statx(AT_FDCWD, QFile::encodeName(path).constData(), 0, STATX_BTIME, &made) == 0
+            && (made.stx_mask & STATX_BTIME) != 0;
+        if (InodeOf(path) != inode || !born) {
+            ::kill(pid_t(holder.processId()), SIGTERM);
+            QVERIFY(holder.waitForFinished(10000));
+            QSKIP("this file system gave the freed inode to no new file, or keeps no file's birth");
+        }
+        QCOMPARE(::link(QFile::encodeName(path).constData(), QFile::encodeName(linked).constData()), 0);
+        QProcess relay;
+        QTcpSocket display;
+        QCOMPARE(RelayedByHeadless(relay, display, path, port, line, "010203", service), QByteArray("01:02:03"));
+        const QByteArray linkedRun = RunsOnce(linked, service);
+        QVERIFY2(linkedRun.isEmpty(), (linkedRun + "\nrelay's log: " + relay.readAllStandardError()).constData());
+        for (QProcess* running : {&relay, &holder}) {
+            ::kill(pid_t(running->processId()), SIGTERM);
+            QVERIFY(running->waitForFinished(10000));
+        }
     }
 
     // chrony's drop-in runs as root whatever user chrony.service runs as, and never fails chrony's start:
