@@ -21,9 +21,10 @@ StoredNtp LoadNtpSettings(int relayMode)
     const QString authoritative = file.ReadText(Key::Authoritative.Name).trimmed();
     ntp.Authoritative = authoritative == QLatin1String("1");
     if (relayMode != 1)
-        stored.faults << QStringLiteral("[NTP] in a client (ProgMode=0): its values come over the network, perhaps "
-                                        "from a relay on this computer's clock, and NTP would be fed its own time; "
-                                        "feed chrony from the relay that reads the time-code line");
+        stored.faults << QStringLiteral("[%1] in a client (%2=0): its values come over the network, perhaps from a "
+                                        "relay on this computer's clock, and NTP would be fed its own time; feed "
+                                        "chrony from the relay that reads the time-code line")
+                             .arg(Key::Socket.Group, Key::ProgMode.Name);
     if (!ntp.Socket.startsWith(QLatin1Char('/')))
         stored.faults << Said(file, Key::Socket);
     else if (size_t(QFile::encodeName(ntp.Socket).size()) >= sizeof(sockaddr_un::sun_path))

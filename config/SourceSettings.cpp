@@ -35,9 +35,11 @@ QStringList PrimaryClockClashes(const SourceConfig& source, const StandbyConfig&
     if (!source.PrimaryClock)
         return clashes;
     if (standby.Present)
-        clashes << QStringLiteral("[Standby] beside [Source] Primary=clock: this computer's clock is never lost, "
-                                  "and a standby would stand in for nothing; remove one of them");
+        clashes << QStringLiteral("[%1] beside %2=clock: this computer's clock is never lost, and a standby would "
+                                  "stand in for nothing; remove one of them")
+                       .arg(Key::After.Group, Key::Primary.Title());
     if (ntp.Present)
-        clashes << QStringLiteral("[NTP] beside [Source] Primary=clock: NTP would be fed its own time; remove [NTP]");
+        clashes << QStringLiteral("[%1] beside %2=clock: NTP would be fed its own time; remove [%1]")
+                       .arg(Key::Socket.Group, Key::Primary.Title());
     return clashes;
 }

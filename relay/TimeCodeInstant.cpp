@@ -1,5 +1,7 @@
 #include "relay/TimeCodeInstant.h"
 
+#include "config/SettingKeys.h"
+
 #include <QDateTime>
 #include <algorithm>
 #include <cmath>
@@ -95,8 +97,8 @@ QString FarOffsetText(double offsetS)
 
 QString FarFedText(double offsetS)
 {
-    return QStringLiteral("chrony is fed time codes %1 this computer's clock, as [NTP] Authoritative=1 asks")
-        .arg(HowFar(offsetS));
+    return QStringLiteral("chrony is fed time codes %1 this computer's clock, as %2=1 asks")
+        .arg(HowFar(offsetS), Key::Authoritative.Title());
 }
 
 int AgreementRun::Add(double offsetS)

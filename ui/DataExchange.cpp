@@ -1,5 +1,6 @@
 #include "config/PortEntry.h"
 #include "config/RelaySettings.h"
+#include "config/SettingKeys.h"
 #include "ui/CRelayDlg.h"
 
 #include <QComboBox>
@@ -117,8 +118,8 @@ void CRelayDlg::OnStartStop()
                                               server ? static_cast<QWidget*>(Ui.InComSpeed) : Ui.ServerPort};
         if (Controller.Config.Source.PrimaryClock) {
             for (QWidget* unused : source)
-                unused->setToolTip(
-                    QStringLiteral("Not used: this computer's clock is the source ([Source] Primary=clock)"));
+                unused->setToolTip(QStringLiteral("Not used: this computer's clock is the source (%1=clock)")
+                                       .arg(Key::Primary.Title()));
         }
     } else {
         LockConfiguration(0);
