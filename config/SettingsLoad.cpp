@@ -94,7 +94,7 @@ void JudgeFile(const SettingsFile& file, FileSettings& read)
     if (const std::optional<QString> web = WebListenFault())
         problems.append(*web);
     else if (const std::optional<ListenAddress>& web = config.Web; web && mode == 1 && web->port == config.ClientPort)
-        problems.append(ShownSetting(Key::Listen) + QLatin1Char(' ') + Key::Listen.Faults.at(2).arg(config.ClientPort));
+        problems.append(Said(Key::Listen, 2, {QString::number(config.ClientPort)}));
     if (config.FileFaults.isEmpty()) {
         if (const std::optional<QString> clash = StandbyClash(config))
             problems.append(*clash);
@@ -119,10 +119,6 @@ FileSettings ReadFileSettings()
     read.readable = true;
     JudgeFile(SettingsFile(), read);
     read.check.warnings = UnknownSettings();
-    for (QStringList* said : {&read.check.problems, &read.check.warnings}) {
-        for (QString& line : *said)
-            line = QStringLiteral("%1: %2").arg(SettingsPath(), line);
-    }
     return read;
 }
 
@@ -149,9 +145,9 @@ QStringList SettingsChanges(const RelayConfig& now, const RelayConfig& next, con
     return changes;
 }
 
-QString ShownSetting(const SettingKey& key)
+QString Said(const SettingKey& key, int fault, const QStringList& values)
 {
-    return ShownSetting(SettingsFile(key.Group), key.Name);
+    return Said(SettingsFile(key.Group), key, fault, values);
 }
 
 QString SettingText(const SettingKey& key)

@@ -19,9 +19,9 @@ struct SettingsCheck
 };
 
 // The file as a relay without a window reads it before it runs: the configuration it describes and
-// what in the file itself stands in the way, each said with the file's path. How the machine stands with
-// it (its devices, ports and users) is the caller's to judge, on `config`, where `judged` says the file
-// was read in a mode at all; one that is not `readable` is no settings to judge.
+// what in the file itself stands in the way; where it cannot be read at all, that alone, with its path. How the machine
+// stands with it (its devices, ports and users) is the caller's to judge, on `config`, where `judged` says the file was
+// read in a mode at all; one that is not `readable` is no settings to judge.
 struct FileSettings
 {
     RelayConfig config;
@@ -37,8 +37,9 @@ FileSettings ReadFileSettings();
 // "[Standby]"; `allowedNow` is the list its clients are admitted by.
 QStringList SettingsChanges(const RelayConfig& now, const RelayConfig& next, const QString& allowedNow);
 
-// "[Source] MaxError=0.5", or "[Source] MaxError (not set)": a key as an operator finds it in the file.
-QString ShownSetting(const SettingKey& key);
+// The key as the file holds it now, then the words of one of its faults with these values in them (see
+// the same for a file open on the key's group).
+QString Said(const SettingKey& key, int fault = 0, const QStringList& values = {});
 // The value as the file spells it.
 QString SettingText(const SettingKey& key);
 // The socket another relay's settings feed chrony at; empty for none.

@@ -11,6 +11,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLocale>
 #include <QMap>
 #include <QNetworkInterface>
 #include <QTextStream>
@@ -87,19 +88,14 @@ void NoteNtpSocket(const NtpConfig& ntp, const RelayUser& user, QStringList& war
 {
     if (!ntp.Present)
         return;
-    const QString socket = QStringLiteral("%1=%2").arg(Key::Socket.Title(), ntp.Socket);
-    const auto said = [&socket](int fault, const QString& value = QString()) {
-        const QString& words = Key::Socket.Faults.at(fault);
-        return QStringLiteral("%1 %2").arg(socket, value.isNull() ? words : words.arg(value));
-    };
     const QByteArray path = QFile::encodeName(ntp.Socket);
     struct stat node = {};
     if (::stat(path.constData(), &node) != 0)
-        warnings.append(said(2, ntp.Socket));
+        warnings.append(Said(Key::Socket, 2, {ntp.Socket}));
     else if (!S_ISSOCK(node.st_mode))
-        warnings.append(said(3));
+        warnings.append(Said(Key::Socket, 3));
     else if (!MayOpen(ntp.Socket, W_OK, user.Account))
-        warnings.append(said(4, user.Said));
+        warnings.append(Said(Key::Socket, 4, {user.Said}));
     // chrony takes one clock's samples at a socket: another's between them would make a clock of neither.
     const QString here = QFileInfo(ntp.Socket).absoluteFilePath();
     for (const qint64 pid : HoralineProcesses()) {
@@ -108,7 +104,7 @@ void NoteNtpSocket(const NtpConfig& ntp, const RelayUser& user, QStringList& war
             continue;
         const QString feeds = FeedSocketIn(settings);
         if (!feeds.isEmpty() && QFileInfo(feeds).absoluteFilePath() == here)
-            warnings.append(said(5, DescribeProcess(pid)));
+            warnings.append(Said(Key::Socket, 5, {DescribeProcess(pid)}));
     }
 }
 
@@ -118,11 +114,11 @@ void NoteMaxError(const RelayConfig& config, QStringList& warnings)
     // Written and faulty, it keeps the relay from running, and is told as such.
     if (SettingText(Key::MaxError).isEmpty())
         return;
-    const QString shown = ShownSetting(Key::MaxError);
     if (!config.Source.PrimaryClock && !(config.Standby.Present && config.Standby.OwnClock))
-        warnings.append(QStringLiteral("%1 %2").arg(shown, Key::MaxError.Faults.at(1)));
+        warnings.append(Said(Key::MaxError, 1));
     if (config.Source.MaxErrorS >= ClockSync().MaxErrorS)
-        warnings.append(QStringLiteral("%1 %2").arg(shown, Key::MaxError.Faults.at(2).arg(ClockSync().MaxErrorS)));
+        warnings.append(
+            Said(Key::MaxError, 2, {QString::number(ClockSync().MaxErrorS, 'g', QLocale::FloatingPointShortest)}));
 }
 
 // How the machine stands with the file's configuration, for whom will run it: its lines, its clock
@@ -168,7 +164,7 @@ std::optional<QString> WebAddressAbsent()
         if (own.isEqual(web->address, QHostAddress::TolerantConversion))
             return std::nullopt;
     }
-    return QStringLiteral("%1 %2").arg(ShownSetting(Key::Listen), Key::Listen.Faults.at(1));
+    return Said(Key::Listen, 1);
 }
 
 } // namespace
@@ -178,10 +174,11 @@ SettingsCheck CheckSettings()
     const FileSettings read = ReadFileSettings();
     if (!read.readable)
         return read.check;
-    QStringList problems;
+    QStringList problems = read.check.problems;
     QStringList warnings;
     if (read.judged)
         JudgeMachine(read, problems, warnings);
+    warnings += read.check.warnings;
     if (const std::optional<QString> absent = WebAddressAbsent())
         warnings.append(*absent);
     const auto withPath = [](const QStringList& said) {
@@ -190,7 +187,7 @@ SettingsCheck CheckSettings()
             lines.append(QStringLiteral("%1: %2").arg(SettingsPath(), line));
         return lines;
     };
-    return {read.check.problems + withPath(problems), withPath(warnings) + read.check.warnings};
+    return {withPath(problems), withPath(warnings)};
 }
 
 LoadedSettings LoadSettings()
