@@ -1,5 +1,7 @@
 #pragma once
 
+#include "config/SettingKeys.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -21,11 +23,6 @@ struct NtpConfig
     bool operator!=(const NtpConfig& other) const { return !(*this == other); }
 };
 
-// [NTP] as the file holds it, or what is wrong with it: the key, its value and what to write instead.
-struct StoredNtp
-{
-    NtpConfig config;
-    QStringList faults;
-};
+using StoredNtp = StoredGroup<NtpConfig>;
 
 StoredNtp LoadNtpSettings(int relayMode);

@@ -47,6 +47,14 @@ extern const SettingKey TimeZone;
 extern const SettingKey Authoritative;
 } // namespace Key
 
+// A group as the settings file holds it, or everything that is wrong with it: the key, its value and what
+// to write instead, e.g. "[Standby] After=0 is no number of seconds from 1 to 60: write e.g. After=3".
+template<typename Config> struct StoredGroup
+{
+    Config config;
+    QStringList faults;
+};
+
 // The group of free entries, a COM name each: COM3=/dev/ttyUSB0.
 extern const QString PortsGroup;
 

@@ -22,12 +22,7 @@ struct SourceConfig
     bool operator!=(const SourceConfig& other) const { return !(*this == other); }
 };
 
-// [Source] as the file holds it, or what is wrong with it: the key, its value and what to write instead.
-struct StoredSource
-{
-    SourceConfig config;
-    QStringList faults;
-};
+using StoredSource = StoredGroup<SourceConfig>;
 
 StoredSource LoadSourceSettings(int relayMode);
 

@@ -28,15 +28,9 @@ struct StandbyConfig
     bool operator!=(const StandbyConfig& other) const { return !(*this == other); }
 };
 
-// [Standby] as the settings file holds it, or everything that is wrong with it: the key, its value and what to
-// write instead, e.g. "[Standby] After=0 is no number of seconds from 1 to 60: write e.g. After=3". The
-// line of the standby is checked in server mode, its server in client mode.
-struct StoredStandby
-{
-    StandbyConfig config;
-    QStringList faults;
-};
+using StoredStandby = StoredGroup<StandbyConfig>;
 
+// The line of the standby is checked in server mode, its server in client mode.
 StoredStandby LoadStandbySettings(int relayMode);
 
 struct RelayConfig;
