@@ -53,10 +53,10 @@ ChronyFeed::~ChronyFeed()
         ::close(Descriptor);
 }
 
-void ChronyFeed::Put(const OutputValue& output)
+void ChronyFeed::Put(const OutputValue& relayed)
 {
-    const Sample& value = output.Admitted;
-    if (!output.Running || value.Kind != SourceKind::Line || value.Role == Source::OwnClock)
+    const Sample& value = relayed.Admitted;
+    if (!relayed.Running || value.Kind != SourceKind::Line || value.Role == Source::OwnClock)
         return;
     if (!value.Last) {
         Withhold(Withheld::Backlog);
