@@ -6,7 +6,7 @@
 #include "config/SettingsLists.h"
 #include "net/CLinkSocket.h"
 #include "relay/RelayLog.h"
-#include "relay/Strings.h"
+#include "serial/Strings.h"
 #include "service/SingleInstance.h"
 #include "service/StatusQuery.h"
 #include "service/StatusService.h"

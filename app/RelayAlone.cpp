@@ -7,7 +7,7 @@
 #include "relay/RelayController.h"
 #include "relay/RelayLog.h"
 #include "relay/RelayView.h"
-#include "relay/Strings.h"
+#include "serial/Strings.h"
 #include "service/ServiceNotifier.h"
 #include "service/SettingsCheck.h"
 #include "service/SettingsReload.h"

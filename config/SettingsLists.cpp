@@ -26,12 +26,6 @@ QString ComDeviceNow(const QString& name)
     return ComDeviceIn(name, LoadComDeviceMap());
 }
 
-QString ComDeviceIn(const QString& name, const ComDeviceMap& ports)
-{
-    const std::optional<int> number = ParseComName(name);
-    return number ? ComDevice(*number, ports) : QString();
-}
-
 namespace {
 
 // The settings file ends a value at ';' but keeps a '#' and what follows: both are comments here. A

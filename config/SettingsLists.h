@@ -9,8 +9,6 @@
 ComDeviceMap LoadComDeviceMap();
 // The device a COM name stands for with [Ports] as it stands now; empty for a name that is no COM name.
 QString ComDeviceNow(const QString& name);
-// The same, in a [Ports] map read before.
-QString ComDeviceIn(const QString& name, const ComDeviceMap& ports);
 // [Clients] as read: whom it admits, and what of it was left out, to be said where it is put to use.
 struct ClientsAllowed
 {

@@ -3,9 +3,9 @@
 #include "config/SettingKeys.h"
 #include "config/SettingsLists.h"
 #include "net/NetLog.h"
-#include "relay/Boxes.h"
 #include "relay/RelayHost.h"
-#include "relay/Strings.h"
+#include "serial/Boxes.h"
+#include "serial/Strings.h"
 
 namespace {
 

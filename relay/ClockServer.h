@@ -3,7 +3,7 @@
 #include "config/SettingsLists.h"
 #include "net/CLinkSocket.h"
 #include "relay/ClockOutput.h"
-#include "relay/RetryTimer.h"
+#include "serial/RetryTimer.h"
 
 #include <QList>
 #include <functional>

@@ -1,7 +1,7 @@
 #include "relay/DisplayLine.h"
 
 #include "relay/RelayHost.h"
-#include "relay/SerialLine.h"
+#include "serial/SerialLine.h"
 
 #include <cerrno>
 
@@ -49,7 +49,9 @@ void DisplayLine::Await(const QString& why, int error)
     Line.Close();
     Writer.Forget();
     LineFault = why;
-    TellLineAway(Host, Line, why, error, true);
+    Host.SetStatus(why);
+    Host.RecordFault(why);
+    TellLineAway(Line, why, error, true);
     Line.Reopen(
         [this](const PortFault& fault) {
             // Said once, and again only when the reason changes: the retry meets it every two seconds.
@@ -57,7 +59,9 @@ void DisplayLine::Await(const QString& why, int error)
             if (now == LineFault)
                 return;
             LineFault = now;
-            TellLineAway(Host, Line, now, fault.error, false);
+            Host.SetStatus(now);
+            Host.RecordFault(now);
+            TellLineAway(Line, now, fault.error, false);
         },
         [this] {
             LineFault.clear();

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "relay/ClockOutput.h"
-#include "relay/SerialLine.h"
 #include "serial/FrameWriter.h"
+#include "serial/SerialLine.h"
 
 #include <functional>
 

@@ -1,7 +1,7 @@
 #include "relay/LineSource.h"
 
-#include "relay/Boxes.h"
 #include "relay/LineReading.h"
+#include "serial/Boxes.h"
 
 LineSource::LineSource(SourceListener& listener, LineReading& reading, int place)
     : Listener(listener)

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "relay/SerialLine.h"
 #include "relay/TimeSource.h"
 #include "serial/FrameBacklog.h"
+#include "serial/SerialLine.h"
 
 class LineReading;
 

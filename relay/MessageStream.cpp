@@ -1,7 +1,7 @@
 #include "relay/MessageStream.h"
 
-#include "relay/ClockFormat.h"
-#include "relay/Strings.h"
+#include "serial/ClockFormat.h"
+#include "serial/Strings.h"
 
 #include <QByteArrayView>
 #include <algorithm>

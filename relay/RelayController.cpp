@@ -1,12 +1,12 @@
 #include "relay/RelayController.h"
 
 #include "config/SettingsLists.h"
-#include "relay/Boxes.h"
 #include "relay/LineSource.h"
 #include "relay/RelayLog.h"
 #include "relay/RelayView.h"
 #include "relay/ServerSource.h"
-#include "relay/Strings.h"
+#include "serial/Boxes.h"
+#include "serial/Strings.h"
 #include "settings/SettingsPath.h"
 
 #include <QCoreApplication>

@@ -2,7 +2,6 @@
 
 #include "config/RelayConfig.h"
 #include "relay/ChronyFeed.h"
-#include "relay/ClockFormat.h"
 #include "relay/ClockServer.h"
 #include "relay/DisplayLine.h"
 #include "relay/LineReading.h"
@@ -14,6 +13,7 @@
 #include "relay/SourceChoice.h"
 #include "relay/SourceEvents.h"
 #include "relay/TimeSource.h"
+#include "serial/ClockFormat.h"
 
 #include <QObject>
 #include <QString>

@@ -1,16 +1,16 @@
 #include "config/SettingsLists.h"
 #include "config/SettingsLoad.h"
 #include "config/StandbySettings.h"
-#include "relay/Boxes.h"
 #include "relay/LineSource.h"
 #include "relay/OwnClockSource.h"
 #include "relay/RelayController.h"
 #include "relay/RelayLog.h"
 #include "relay/RelayView.h"
-#include "relay/SerialLine.h"
 #include "relay/ServerSource.h"
-#include "relay/Strings.h"
+#include "serial/Boxes.h"
+#include "serial/SerialLine.h"
 #include "serial/SerialLog.h"
+#include "serial/Strings.h"
 #include "settings/SettingsPath.h"
 
 #include <QFileInfo>
@@ -220,7 +220,7 @@ int RelayController::OpenInputPort()
         return 1;
     }
     if ((RestartAtLaunch && fault->heals) || RunFlag != 0) {
-        TellLineAway(*this, primary.Line, fault->text, fault->error, true);
+        Events.LineAway(primary.Line, *fault, true);
         primary.Seek();
         Choice.Lost(Source::Primary);
         return 1;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "relay/Boxes.h"
+#include "serial/Boxes.h"
 
 #include <QString>
 

@@ -1,6 +1,6 @@
 #include "relay/Sample.h"
 
-#include "relay/ClockFormat.h"
+#include "serial/ClockFormat.h"
 
 QString RoleName(Source role)
 {

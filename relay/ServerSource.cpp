@@ -1,7 +1,7 @@
 #include "relay/ServerSource.h"
 
-#include "relay/Boxes.h"
-#include "relay/ClockFormat.h"
+#include "serial/Boxes.h"
+#include "serial/ClockFormat.h"
 
 ServerSource::ServerSource(SourceListener& listener, LinkOwner& router)
     : Listener(listener)

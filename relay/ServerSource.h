@@ -2,8 +2,8 @@
 
 #include "net/CLinkSocket.h"
 #include "relay/MessageStream.h"
-#include "relay/RetryTimer.h"
 #include "relay/TimeSource.h"
+#include "serial/RetryTimer.h"
 
 // A server of a client relay: an attempt each second until it answers (the first tick only arms, so
 // the first attempt comes two seconds after the start), its clock texts as values, its last words or

@@ -4,10 +4,10 @@
 #include "relay/LineSource.h"
 #include "relay/RelayController.h"
 #include "relay/RelayLog.h"
-#include "relay/SerialLine.h"
 #include "relay/ServerSource.h"
-#include "relay/Strings.h"
 #include "serial/PortMessages.h"
+#include "serial/SerialLine.h"
+#include "serial/Strings.h"
 
 #include <algorithm>
 
@@ -61,7 +61,7 @@ void SourceEvents::OnSourceLost(TimeSource& source, const SourceFault& fault)
     Relay.Silence.Stop();
     // Told first, so that a spare taking over has the status line after it.
     if (line != nullptr) {
-        TellLineAway(Relay, *line, fault.text, fault.error, true);
+        LineAway(*line, fault, true);
         return Relay.Choice.Lost(Source::Primary);
     }
     if (!fault.word.isEmpty()) {
@@ -86,7 +86,7 @@ void SourceEvents::OnSourceAway(TimeSource& source, const SourceFault& fault)
     if (!IsPrimary(source))
         return Relay.Choice.StandbyAway(QStringLiteral("cannot be reached: %1").arg(fault.text.trimmed()));
     if (const SerialLine* line = source.InputLine())
-        return TellLineAway(Relay, *line, fault.text, fault.error, false);
+        return LineAway(*line, fault, false);
     Relay.RecordFault(fault.text);
     qCWarning(lcNet).noquote() << fault.text;
 }
@@ -130,4 +130,11 @@ void SourceEvents::OnSilence()
     // A spare in use has the status line to itself.
     if (Relay.Choice.SpareInUse().isEmpty())
         Relay.SetStatus(text);
+}
+
+void SourceEvents::LineAway(const SerialLine& line, const SourceFault& fault, bool first)
+{
+    Relay.SetStatus(fault.text);
+    Relay.RecordFault(fault.text);
+    TellLineAway(line, fault.text, fault.error, first);
 }

@@ -20,6 +20,8 @@ public:
     void OnSourceBack(TimeSource& source) override;
     // The primary said nothing for longer than a value may take.
     void OnSilence();
+    // The primary's line is away: said on the status line, in the health and in the log.
+    void LineAway(const SerialLine& line, const SourceFault& fault, bool first);
 
 private:
     bool IsPrimary(const TimeSource& source) const;

@@ -38,6 +38,12 @@ QString ComDevice(int number, const ComDeviceMap& explicitDevices)
     return explicitDevices.value(number, DefaultComDevice(number));
 }
 
+QString ComDeviceIn(const QString& name, const ComDeviceMap& ports)
+{
+    const std::optional<int> number = ParseComName(name);
+    return number ? ComDevice(*number, ports) : QString();
+}
+
 bool IsComDevicePresent(const QString& device)
 {
     struct stat info

@@ -19,6 +19,8 @@ using ComDeviceMap = QMap<int, QString>;
 
 // The device a COM name stands for: an explicit entry first, then the default; empty when none.
 QString ComDevice(int number, const ComDeviceMap& explicitDevices);
+// The same by COM name; empty for a name that is no COM name.
+QString ComDeviceIn(const QString& name, const ComDeviceMap& ports);
 
 // Present: the node is a character device, and a ttyS node has a real UART behind it (Linux keeps
 // nodes for absent ones). Nothing is opened.

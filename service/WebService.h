@@ -4,7 +4,7 @@
 #include "net/AllowList.h"
 #include "net/ListenAddress.h"
 #include "relay/RelayReport.h"
-#include "relay/RetryTimer.h"
+#include "serial/RetryTimer.h"
 
 #include <QObject>
 #include <functional>

@@ -7,7 +7,7 @@
 // --rate frames a second; pty does the same on a new pseudo-terminal whose path it prints first;
 // read prints every frame it sees on a line, input frames and display frames alike; display plays a
 // clock display on a new pseudo-terminal: it prints the path, then every frame written to it.
-#include "relay/ClockFormat.h"
+#include "serial/ClockFormat.h"
 #include "serial/SerialDevice.h"
 
 #include <QCommandLineParser>

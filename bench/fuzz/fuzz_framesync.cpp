@@ -1,6 +1,6 @@
 // Frame synchronisation on arbitrary serial byte streams, checked against a plain reading of the rule:
 // skip to an STX, take the six bytes after it whole, start hunting again after them.
-#include "relay/ClockFormat.h"
+#include "serial/ClockFormat.h"
 
 #include <cstdint>
 #include <cstdlib>

@@ -1,4 +1,4 @@
-#include "relay/ClockFormat.h"
+#include "serial/ClockFormat.h"
 
 #include <QTest>
 

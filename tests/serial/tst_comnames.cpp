@@ -1,4 +1,4 @@
-#include "relay/Boxes.h"
+#include "serial/Boxes.h"
 #include "serial/ComNames.h"
 #include "serial/PortMessages.h"
 #include "serial/SerialDevice.h"

@@ -1,4 +1,4 @@
-#include "relay/Strings.h"
+#include "serial/Strings.h"
 
 const char* LoadString(StringId id)
 {

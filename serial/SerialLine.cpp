@@ -1,7 +1,5 @@
-#include "relay/SerialLine.h"
+#include "serial/SerialLine.h"
 
-#include "config/SettingsLists.h"
-#include "relay/RelayHost.h"
 #include "serial/PortMessages.h"
 #include "serial/SerialDevice.h"
 #include "serial/SerialLog.h"
@@ -73,10 +71,8 @@ void SerialLine::Reopen(std::function<void(const PortFault&)> failed, std::funct
     });
 }
 
-void TellLineAway(RelayHost& host, const SerialLine& line, const QString& why, int error, bool first)
+void TellLineAway(const SerialLine& line, const QString& why, int error, bool first)
 {
-    host.SetStatus(why);
-    host.RecordFault(why);
     const QString text = PortFaultLogText(why, line.DeviceNow(), error);
     if (first)
         qCWarning(lcSerial).noquote() << text << "- trying" << line.Name << "again every" << SerialLine::ReopenMs / 1000

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "relay/RetryTimer.h"
 #include "serial/ComNames.h"
 #include "serial/PortMessages.h"
+#include "serial/RetryTimer.h"
 
 #include <QString>
 #include <functional>
@@ -50,10 +50,7 @@ private:
     RetryTimer Retry;
 };
 
-class RelayHost;
-class SerialLine;
-
-// What the operator is told of a line the relay runs on (the primary input line, the display line):
-// away, with the device and the system's words, the first time and again only for a new reason; back.
-void TellLineAway(RelayHost& host, const SerialLine& line, const QString& why, int error, bool first);
+// What the log says of a line the relay runs on (the primary input line, the display line): away, with
+// the device and the system's words, the first time and again only for a new reason; back.
+void TellLineAway(const SerialLine& line, const QString& why, int error, bool first);
 void TellLineBack(const SerialLine& line);

@@ -1,6 +1,6 @@
-#include "relay/ClockFormat.h"
+#include "serial/ClockFormat.h"
 
-#include "relay/Strings.h"
+#include "serial/Strings.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,4 +1,4 @@
-#include "relay/RetryTimer.h"
+#include "serial/RetryTimer.h"
 
 RetryTimer::RetryTimer()
 {
