@@ -1,7 +1,7 @@
 #pragma once
 
-#include "relay/Sample.h"
 #include "serial/ClockFormat.h"
+#include "sources/Sample.h"
 
 // One value on its way out: the sample as the switch admitted it, the clock buffer as it then stands,
 // and whether the relay runs; a stopped relay's outputs keep the value of now and send nothing.

@@ -1,13 +1,13 @@
 #include "relay/RelayController.h"
 
 #include "config/SettingsLists.h"
-#include "relay/LineSource.h"
 #include "relay/RelayLog.h"
 #include "relay/RelayView.h"
-#include "relay/ServerSource.h"
 #include "serial/Boxes.h"
 #include "serial/Strings.h"
 #include "settings/SettingsPath.h"
+#include "sources/LineSource.h"
+#include "sources/ServerSource.h"
 
 #include <QCoreApplication>
 #include <algorithm>

@@ -4,7 +4,6 @@
 #include "relay/ChronyFeed.h"
 #include "relay/ClockServer.h"
 #include "relay/DisplayLine.h"
-#include "relay/LineReading.h"
 #include "relay/LogThrottle.h"
 #include "relay/RelayHealth.h"
 #include "relay/RelayHost.h"
@@ -12,8 +11,9 @@
 #include "relay/SilenceWatch.h"
 #include "relay/SourceChoice.h"
 #include "relay/SourceEvents.h"
-#include "relay/TimeSource.h"
 #include "serial/ClockFormat.h"
+#include "sources/LineReading.h"
+#include "sources/TimeSource.h"
 
 #include <QObject>
 #include <QString>

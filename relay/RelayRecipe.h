@@ -1,7 +1,7 @@
 #pragma once
 
 #include "config/RelayConfig.h"
-#include "relay/Sample.h"
+#include "sources/Sample.h"
 
 #include <QString>
 #include <optional>

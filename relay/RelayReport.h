@@ -1,7 +1,7 @@
 #pragma once
 
 #include "relay/RelayHealth.h"
-#include "relay/Sample.h"
+#include "sources/PlaceReport.h"
 
 #include <QDateTime>
 #include <QJsonObject>
@@ -10,44 +10,6 @@
 #include <array>
 #include <optional>
 #include <vector>
-
-// Where a source or a line is: a line's device and speed, a server's port and address, its state and
-// what is wrong with it.
-struct PlaceReport
-{
-    SourceKind Kind = SourceKind::Clock;
-    QString Name;
-    QString Device;
-    QString Speed;
-    int Port = 0;
-    QString Address;
-    QString State;
-    QString Fault;
-
-    static PlaceReport OfLine(const QString& name, const QString& device, const QString& speed)
-    {
-        PlaceReport place;
-        place.Kind = SourceKind::Line;
-        place.Name = name;
-        place.Device = device;
-        place.Speed = speed;
-        return place;
-    }
-    static PlaceReport OfServer(const QString& name, int port)
-    {
-        PlaceReport place;
-        place.Kind = SourceKind::Server;
-        place.Name = name;
-        place.Port = port;
-        return place;
-    }
-    static PlaceReport OfClock(const QString& name)
-    {
-        PlaceReport place;
-        place.Name = name;
-        return place;
-    }
-};
 
 // Why a time code of the line in use gave chrony no sample.
 enum class Withheld
@@ -83,14 +45,6 @@ struct FeedReport
 
 // So many codes in a row that chrony did not take make a feed that feeds nothing.
 constexpr quint64 StarvedRun = 10;
-
-// This computer's clock where a source sends it: whether the kernel counts it as synchronised, and
-// its maximum error.
-struct ClockReport
-{
-    bool Synchronised = false;
-    double MaxErrorS = 0;
-};
 
 struct ClientReport
 {

@@ -1,17 +1,17 @@
 #include "config/SettingsLists.h"
 #include "config/SettingsLoad.h"
 #include "config/StandbySettings.h"
-#include "relay/LineSource.h"
-#include "relay/OwnClockSource.h"
 #include "relay/RelayController.h"
 #include "relay/RelayLog.h"
 #include "relay/RelayView.h"
-#include "relay/ServerSource.h"
 #include "serial/Boxes.h"
 #include "serial/SerialLine.h"
 #include "serial/SerialLog.h"
 #include "serial/Strings.h"
 #include "settings/SettingsPath.h"
+#include "sources/LineSource.h"
+#include "sources/OwnClockSource.h"
+#include "sources/ServerSource.h"
 
 #include <QFileInfo>
 
@@ -89,7 +89,8 @@ std::unique_ptr<TimeSource> RelayController::MakeSource(const SourcePlan& plan, 
     case SourceKind::Clock:
         break;
     }
-    return std::make_unique<OwnClockSource>(Events, *this, Recipe.ClockFormat, Config.Source.MaxErrorS);
+    return std::make_unique<OwnClockSource>(Events, Recipe.ClockFormat, Config.Source.MaxErrorS,
+                                            std::chrono::seconds(SwitchTimings().StepBackMs / 1000));
 }
 
 void RelayController::StartSources()

@@ -2,7 +2,7 @@
 
 #include "relay/RelayHost.h"
 #include "relay/RelayLog.h"
-#include "relay/TimeSource.h"
+#include "sources/TimeSource.h"
 
 #include <algorithm>
 

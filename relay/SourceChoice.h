@@ -1,9 +1,9 @@
 #pragma once
 
 #include "config/StandbySettings.h"
-#include "relay/MonotonicClock.h"
 #include "relay/RelayReport.h"
 #include "relay/SourceSwitch.h"
+#include "sources/MonotonicClock.h"
 
 #include <QTimer>
 #include <functional>

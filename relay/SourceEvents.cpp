@@ -1,13 +1,13 @@
 #include "relay/SourceEvents.h"
 
 #include "net/NetLog.h"
-#include "relay/LineSource.h"
 #include "relay/RelayController.h"
 #include "relay/RelayLog.h"
-#include "relay/ServerSource.h"
 #include "serial/PortMessages.h"
 #include "serial/SerialLine.h"
 #include "serial/Strings.h"
+#include "sources/LineSource.h"
+#include "sources/ServerSource.h"
 
 #include <algorithm>
 
@@ -130,6 +130,28 @@ void SourceEvents::OnSilence()
     // A spare in use has the status line to itself.
     if (Relay.Choice.SpareInUse().isEmpty())
         Relay.SetStatus(text);
+}
+
+void SourceEvents::OnSourceSync(TimeSource&, const ClockReport& sync)
+{
+    const QString text = ClockText(sync);
+    // A clock whose error wavers about the limit would fill the log; the status line still tells each change.
+    if (Relay.LogAllows(lcRelay(), QStringLiteral("changes of this computer's clock's synchronisation"))) {
+        if (sync.Synchronised)
+            qCInfo(lcRelay).noquote() << text;
+        else
+            qCWarning(lcRelay).noquote() << text;
+    }
+    if (!sync.Synchronised)
+        Relay.RecordFault(text);
+    Relay.SetStatus(text);
+}
+
+void SourceEvents::OnSourceSteppedBack(TimeSource&, std::chrono::seconds back)
+{
+    qCWarning(lcRelay).noquote()
+        << QStringLiteral("this computer's clock went back %1 s, too far to wait for: its time is sent from here on")
+               .arg(back.count());
 }
 
 void SourceEvents::LineAway(const SerialLine& line, const SourceFault& fault, bool first)

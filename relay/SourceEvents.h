@@ -1,6 +1,6 @@
 #pragma once
 
-#include "relay/TimeSource.h"
+#include "sources/TimeSource.h"
 
 class RelayController;
 
@@ -18,6 +18,8 @@ public:
     void OnSourceAway(TimeSource& source, const SourceFault& fault) override;
     void OnSourceSought(TimeSource& source) override;
     void OnSourceBack(TimeSource& source) override;
+    void OnSourceSync(TimeSource& source, const ClockReport& sync) override;
+    void OnSourceSteppedBack(TimeSource& source, std::chrono::seconds back) override;
     // The primary said nothing for longer than a value may take.
     void OnSilence();
     // The primary's line is away: said on the status line, in the health and in the log.

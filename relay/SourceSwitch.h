@@ -1,6 +1,6 @@
 #pragma once
 
-#include "relay/Sample.h"
+#include "sources/Sample.h"
 
 #include <QDateTime>
 #include <QTimeZone>

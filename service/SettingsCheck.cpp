@@ -3,9 +3,9 @@
 #include "config/SettingsLists.h"
 #include "config/SettingsLoad.h"
 #include "net/PortHolder.h"
-#include "relay/OwnClockSource.h"
 #include "serial/DeviceHolder.h"
 #include "settings/SettingsPath.h"
+#include "sources/OwnClockSource.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -1,7 +1,7 @@
 // The client's received-text path: any bytes, arriving in any chunking, found as 8-byte messages,
 // classified, shown and made into an output frame.
-#include "relay/MessageStream.h"
 #include "serial/ClockFormat.h"
+#include "sources/MessageStream.h"
 
 #include <cstdint>
 #include <cstdlib>

@@ -1,4 +1,4 @@
-#include "relay/OwnClockSource.h"
+#include "sources/OwnClockSource.h"
 #include "support/RelayFixture.h"
 #include "support/TestMain.h"
 

@@ -1,8 +1,8 @@
 #include "relay/ChronyFeed.h"
 #include "relay/LogThrottle.h"
-#include "relay/OwnClockSource.h"
 #include "relay/TimeCodeInstant.h"
 #include "service/WebMetrics.h"
+#include "sources/OwnClockSource.h"
 #include "support/RelayFixture.h"
 #include "support/TestMain.h"
 

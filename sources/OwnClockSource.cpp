@@ -1,8 +1,4 @@
-#include "relay/OwnClockSource.h"
-
-#include "relay/RelayHost.h"
-#include "relay/RelayLog.h"
-#include "relay/SourceSwitch.h"
+#include "sources/OwnClockSource.h"
 
 #include <QDateTime>
 #include <sys/timex.h>
@@ -26,12 +22,12 @@ ClockSeconds::Turn ClockSeconds::Take(std::chrono::system_clock::time_point now)
     return turn;
 }
 
-OwnClockSource::OwnClockSource(SourceListener& listener, RelayHost& host, const QString& format, double largestErrorS)
+OwnClockSource::OwnClockSource(SourceListener& listener, const QString& format, double largestErrorS,
+                               std::chrono::seconds longestWait)
     : Listener(listener)
-    , Host(host)
     , Format(format)
     , LargestErrorS(largestErrorS)
-    , Seconds(std::chrono::seconds(SwitchTimings().StepBackMs / 1000))
+    , Seconds(longestWait)
 {
     Tick.setSingleShot(true);
     Tick.setTimerType(Qt::PreciseTimer);
@@ -60,19 +56,8 @@ void OwnClockSource::AskKernel()
     const bool synchronised = sync.Within(LargestErrorS);
     const bool changed = Synced ? Synced->Synchronised != synchronised : !synchronised;
     Synced = ClockReport {synchronised, sync.MaxErrorS};
-    if (!changed)
-        return;
-    const QString text = ClockText(*Synced);
-    // A clock whose error wavers about the limit would fill the log; the status line still tells each change.
-    if (Host.LogAllows(lcRelay(), QStringLiteral("changes of this computer's clock's synchronisation"))) {
-        if (synchronised)
-            qCInfo(lcRelay).noquote() << text;
-        else
-            qCWarning(lcRelay).noquote() << text;
-    }
-    if (!synchronised)
-        Host.RecordFault(text);
-    Host.SetStatus(text);
+    if (changed)
+        Listener.OnSourceSync(*this, *Synced);
 }
 
 void OwnClockSource::Aim(std::chrono::system_clock::time_point now)
@@ -91,9 +76,7 @@ void OwnClockSource::Send()
     if (!turn.Send)
         return;
     if (turn.SteppedBack.count() > 0)
-        qCWarning(lcRelay).noquote() << QStringLiteral("this computer's clock went back %1 s, too far to wait for: "
-                                                       "its time is sent from here on")
-                                            .arg(turn.SteppedBack.count());
+        Listener.OnSourceSteppedBack(*this, turn.SteppedBack);
     const QDateTime local = QDateTime::fromSecsSinceEpoch(turn.Send->time_since_epoch().count());
     Listener.OnSourceValue(*this, SampleOf(local.toString(Format).toLatin1(), SourceKind::Clock, SourceClockMs()));
     // After the value, so that what the status line says of the clock is not undone by it.

@@ -1,4 +1,4 @@
-#include "relay/MessageStream.h"
+#include "sources/MessageStream.h"
 
 #include "serial/ClockFormat.h"
 #include "serial/Strings.h"

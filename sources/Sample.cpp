@@ -1,4 +1,4 @@
-#include "relay/Sample.h"
+#include "sources/Sample.h"
 
 #include "serial/ClockFormat.h"
 

@@ -1,11 +1,12 @@
 #pragma once
 
-#include "relay/MonotonicClock.h"
-#include "relay/RelayReport.h"
-#include "relay/Sample.h"
+#include "sources/MonotonicClock.h"
+#include "sources/PlaceReport.h"
+#include "sources/Sample.h"
 
 #include <QByteArray>
 #include <QString>
+#include <chrono>
 #include <optional>
 
 class CLinkSocket;
@@ -44,6 +45,10 @@ public:
     virtual void OnSourceAway(TimeSource& source, const SourceFault& fault) = 0;
     virtual void OnSourceSought(TimeSource& source) = 0;
     virtual void OnSourceBack(TimeSource& source) = 0;
+    // The clock behind the source turned synchronised, or ceased to be.
+    virtual void OnSourceSync(TimeSource& source, const ClockReport& sync) = 0;
+    // The clock behind it went back further than is ever waited for: its time goes out from here on.
+    virtual void OnSourceSteppedBack(TimeSource& source, std::chrono::seconds back) = 0;
 
 protected:
     ~SourceListener() = default;

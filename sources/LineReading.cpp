@@ -1,7 +1,7 @@
-#include "relay/LineReading.h"
+#include "sources/LineReading.h"
 
-#include "relay/LineSource.h"
 #include "serial/ReaderEvents.h"
+#include "sources/LineSource.h"
 
 void LineReading::StartReader()
 {

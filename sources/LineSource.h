@@ -1,8 +1,8 @@
 #pragma once
 
-#include "relay/TimeSource.h"
 #include "serial/FrameBacklog.h"
 #include "serial/SerialLine.h"
+#include "sources/TimeSource.h"
 
 class LineReading;
 

@@ -1,7 +1,7 @@
-#include "relay/LineSource.h"
+#include "sources/LineSource.h"
 
-#include "relay/LineReading.h"
 #include "serial/Boxes.h"
+#include "sources/LineReading.h"
 
 LineSource::LineSource(SourceListener& listener, LineReading& reading, int place)
     : Listener(listener)

@@ -1,4 +1,4 @@
-#include "relay/ServerSource.h"
+#include "sources/ServerSource.h"
 
 #include "serial/Boxes.h"
 #include "serial/ClockFormat.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "relay/TimeSource.h"
+#include "sources/TimeSource.h"
 
 #include <QTimer>
 #include <chrono>
@@ -22,8 +22,6 @@ ClockSync KernelClockSync();
 // Where the relay asks: the kernel, unless a test gives a reader of its own; an empty one gives the kernel back.
 void ReadClockSyncWith(std::function<ClockSync()> reader);
 ClockSync ReadClockSync();
-
-class RelayHost;
 
 // Which second of this computer's clock goes out as it turns: each once, and never one behind the last
 // sent. A clock stepped back (as chronyd steps it at boot) is waited out until it passes the last second
@@ -60,8 +58,9 @@ class OwnClockSource final : public TimeSource
 {
 public:
     // The format of a value as a source of the mode sends it: "hhmmss" or "hh:mm:ss"; the largest maximum
-    // error at which the clock is still synchronised.
-    OwnClockSource(SourceListener& listener, RelayHost& host, const QString& format, double largestErrorS);
+    // error at which the clock is still synchronised; the longest step back that is waited out.
+    OwnClockSource(SourceListener& listener, const QString& format, double largestErrorS,
+                   std::chrono::seconds longestWait);
 
     std::optional<SourceFault> Open() override;
     void Seek() override { }
@@ -82,7 +81,6 @@ private:
     void AskKernel();
 
     SourceListener& Listener;
-    RelayHost& Host;
     QString Format;
     double LargestErrorS;
     std::optional<ClockReport> Synced;

@@ -1,9 +1,9 @@
 #pragma once
 
 #include "net/CLinkSocket.h"
-#include "relay/MessageStream.h"
-#include "relay/TimeSource.h"
 #include "serial/RetryTimer.h"
+#include "sources/MessageStream.h"
+#include "sources/TimeSource.h"
 
 // A server of a client relay: an attempt each second until it answers (the first tick only arms, so
 // the first attempt comes two seconds after the start), its clock texts as values, its last words or
