@@ -10,7 +10,7 @@
 
 #include "Harness.h"
 #include "config/RelaySettings.h"
-#include "relay/ChronyFeed.h"
+#include "outputs/ChronyFeed.h"
 #include "relay/RelayController.h"
 #include "relay/RelayView.h"
 #include "settings/SettingsFile.h"
@@ -155,11 +155,18 @@ int main(int argc, char* argv[])
         std::fprintf(stderr, "the relay did not start\n");
         return 1;
     }
-    NtpConfig late;
-    late.Present = true;
-    late.Socket = main;
-    late.TimeZone = QStringLiteral("UTC");
-    ChronyFeed mainThread(late, {9600, 9600});
+    // The second feed's words go to stderr; it has no status line, box or counters.
+    struct StderrListener final : OutputListener
+    {
+        void OnOutputStatus(const QString&) override { }
+        void OnOutputFault(const QString&) override { }
+        void OnOutputEvent(OutputEvent) override { }
+        int OnOutputBox(const QString&, const QString&, unsigned) override { return 0; }
+        bool OnOutputLogAllows(const QLoggingCategory&, const QString&, const QString&) override { return true; }
+        void OnOutputSaid(QtMsgType, const QString& text) override { std::fprintf(stderr, "%s\n", qPrintable(text)); }
+        void OnClientsAllowed(const ClientsAllowed&) override { }
+    } said;
+    ChronyFeed mainThread(said, FeedPlan {main, QStringLiteral("UTC"), false, QString(), {9600, 9600}});
     const QMetaObject::Connection feeding = QObject::connect(&relay, &RelayController::ClockChanged, &relay, [&] {
         Sample value = relay.ClockValue;
         value.WallAt = system_clock::now();

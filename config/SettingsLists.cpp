@@ -69,6 +69,7 @@ ClientsAllowed ReadClientsAllowed()
 {
     ClientsAllowed allowed;
     allowed.list = ParsedAllowList(&allowed.leftOut);
+    allowed.key = Key::Allow.Title();
     return allowed;
 }
 

@@ -9,12 +9,7 @@
 ComDeviceMap LoadComDeviceMap();
 // The device a COM name stands for with [Ports] as it stands now; empty for a name that is no COM name.
 QString ComDeviceNow(const QString& name);
-// [Clients] as read: whom it admits, and what of it was left out, to be said where it is put to use.
-struct ClientsAllowed
-{
-    AllowList list;
-    QStringList leftOut;
-};
+// [Clients] as read.
 ClientsAllowed ReadClientsAllowed();
 // Says in the log what of the list is left out, and whom it admits when that is not everyone.
 void TellClientsAllowed(const ClientsAllowed& allowed);

@@ -24,6 +24,15 @@ private:
     QList<QPair<QHostAddress, int>> Ranges;
 };
 
+// An allow-list as the settings give it: whom it admits, what of it was left out (to be said where it is
+// put to use), and the setting it comes from, as the words that cite it name it.
+struct ClientsAllowed
+{
+    AllowList list;
+    QStringList leftOut;
+    QString key;
+};
+
 // An IPv4 peer as it reached a dual-stack socket (::ffff:a.b.c.d) made plain IPv4 again; any other
 // address as it is.
 QHostAddress PlainAddress(const QHostAddress& address);

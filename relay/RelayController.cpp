@@ -15,7 +15,7 @@
 
 RelayController::RelayController(RelayView* view, QObject* parent)
     : QObject(parent)
-    , Clients(*this, *this,
+    , Clients(Told, *this,
               [this] {
                   // A value from before the source fell silent is no time to give anyone: the client waits
                   // for the next.
@@ -25,7 +25,7 @@ RelayController::RelayController(RelayView* view, QObject* parent)
     , View(view)
     , Choice(*this, [this](const Sample& value) { RelayValue(value); })
     , Display(
-          *this,
+          Told,
           [this] {
               // On this computer's clock no server is asked: the next value says the line transmits.
               if (!Config.Source.PrimaryClock)
@@ -200,10 +200,9 @@ void RelayController::FeedNtp(bool on)
     const FeedReport before = Feed && RunFlag != 0 ? Feed->Report() : FeedReport();
     Outputs.erase(std::remove(Outputs.begin(), Outputs.end(), Feed.get()), Outputs.end());
     Feed.reset();
-    if (!on || !Recipe.Feeds)
+    if (!on || !Recipe.Feed)
         return;
-    Feed = std::make_unique<ChronyFeed>(
-        Config.Ntp, std::array<int, 2> {Config.InComSpeed.toInt(), Config.Standby.InComSpeed.toInt()}, before);
+    Feed = std::make_unique<ChronyFeed>(Told, *Recipe.Feed, before);
     Outputs.push_back(Feed.get());
 }
 

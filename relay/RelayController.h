@@ -1,16 +1,16 @@
 #pragma once
 
 #include "config/RelayConfig.h"
-#include "relay/ChronyFeed.h"
-#include "relay/ClockServer.h"
-#include "relay/DisplayLine.h"
+#include "outputs/ChronyFeed.h"
+#include "outputs/ClockServer.h"
+#include "outputs/DisplayLine.h"
 #include "relay/LogThrottle.h"
+#include "relay/RelayEvents.h"
 #include "relay/RelayHealth.h"
 #include "relay/RelayHost.h"
 #include "relay/RelayRecipe.h"
 #include "relay/SilenceWatch.h"
 #include "relay/SourceChoice.h"
-#include "relay/SourceEvents.h"
 #include "serial/ClockFormat.h"
 #include "sources/LineReading.h"
 #include "sources/TimeSource.h"
@@ -101,8 +101,9 @@ signals:
     void ClockChanged(const QString& text);
 
 private:
-    // Its sources' events are told on its status line and in its choice.
+    // Its sources' events are told on its status line and in its choice, its outputs' as they ask.
     friend class SourceEvents;
+    friend class OutputEvents;
 
     // The sources of the recipe, started; the primary is opened by the start itself.
     void StartSources();
@@ -127,6 +128,7 @@ private:
     // What the configuration's mode makes of this run, read at its start and at each reload.
     RelayRecipe Recipe;
     SourceEvents Events {*this};
+    OutputEvents Told {*this};
     LineReading Reading;
     // By Source: the primary, the standby, this computer's clock; none where the run has none.
     std::array<std::unique_ptr<TimeSource>, 3> Sources;

@@ -1,5 +1,7 @@
 #include "relay/RelayRecipe.h"
 
+#include "config/SettingKeys.h"
+
 namespace {
 
 // A client's first attempt comes two seconds after the start, and a server's first value up to a
@@ -18,7 +20,12 @@ RelayRecipe RecipeOf(const RelayConfig& config)
             recipe.Standby = SourcePlan {SourceKind::Line, spare.InComName, spare.InComSpeed, 0};
         recipe.ClockFormat = QStringLiteral("hhmmss");
         recipe.ToClients = true;
-        recipe.Feeds = config.Ntp.Present;
+        if (config.Ntp.Present)
+            recipe.Feed = FeedPlan {config.Ntp.Socket,
+                                    config.Ntp.TimeZone,
+                                    config.Ntp.Authoritative,
+                                    Key::Authoritative.Title(),
+                                    {config.InComSpeed.toInt(), config.Standby.InComSpeed.toInt()}};
     } else {
         recipe.Primary = {SourceKind::Server, config.ServerName, QString(), config.ClientPort};
         if (spare.Present && !spare.ServerName.isEmpty())

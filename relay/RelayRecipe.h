@@ -1,6 +1,7 @@
 #pragma once
 
 #include "config/RelayConfig.h"
+#include "outputs/ChronyFeed.h"
 #include "sources/Sample.h"
 
 #include <QString>
@@ -29,7 +30,8 @@ struct RelayRecipe
     // Values are time codes, sent as HH:MM:SS to the clients of the clock port (and fed to chrony where
     // it is asked); otherwise received texts, written to the display line.
     bool ToClients = false;
-    bool Feeds = false;
+    // chrony's feed, where [NTP] asks for one and values are time codes.
+    std::optional<FeedPlan> Feed;
     // How long after the start the primary's silence counts: a server's first value comes a while after.
     qint64 GraceMs = 0;
 };

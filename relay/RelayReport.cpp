@@ -1,6 +1,7 @@
 #include "relay/RelayReport.h"
 
-#include "relay/TimeCodeInstant.h"
+#include "config/SettingKeys.h"
+#include "outputs/TimeCodeInstant.h"
 
 #include <QJsonArray>
 #include <cmath>
@@ -105,13 +106,6 @@ std::optional<FeedReport> FeedFrom(const QJsonValue& json)
 
 } // namespace
 
-QString WithheldName(Withheld why)
-{
-    static const char* const names[] = {"backlog", "no_time", "far", "unsent"};
-    static_assert(std::size(names) == WithheldCount, "one word for each reason");
-    return QLatin1String(names[size_t(why)]);
-}
-
 QString ModeName(bool server)
 {
     return server ? QStringLiteral("server") : QStringLiteral("client");
@@ -173,16 +167,6 @@ QString ClockText(const ClockReport& clock)
         .arg(clock.MaxErrorS, 0, 'g', 3);
 }
 
-bool FeedsFar(const FeedReport& feed)
-{
-    return feed.LastOffsetS && std::fabs(*feed.LastOffsetS) > LargestOffsetS;
-}
-
-bool Starved(const FeedReport& feed)
-{
-    return feed.NotTaken >= StarvedRun;
-}
-
 QString OffsetWords(double offsetS)
 {
     const qint64 chronycUs = qRound64(-offsetS * 1e6);
@@ -207,7 +191,7 @@ StandingReport StandingOf(const RelayReport& report)
         else if (!feed->LastError.isEmpty())
             faults.append(QStringLiteral("chrony is not fed at %1: %2").arg(feed->Socket, feed->LastError));
         else if (FeedsFar(*feed))
-            faults.append(FarFedText(*feed->LastOffsetS));
+            faults.append(FarFedText(*feed->LastOffsetS, Key::Authoritative.Title()));
     }
     for (const QString& fault : std::as_const(faults)) {
         // The status line may just have said it.

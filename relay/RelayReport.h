@@ -1,5 +1,6 @@
 #pragma once
 
+#include "outputs/ChronyFeed.h"
 #include "relay/RelayHealth.h"
 #include "sources/PlaceReport.h"
 
@@ -10,41 +11,6 @@
 #include <array>
 #include <optional>
 #include <vector>
-
-// Why a time code of the line in use gave chrony no sample.
-enum class Withheld
-{
-    // It waited behind others, so the moment it was read is not when it came.
-    Backlog,
-    // No time of day, or none in the zone on its date (the hour skipped in spring).
-    NoTime,
-    // More than two seconds from this computer's clock.
-    Far,
-    // The socket took none: chrony not there, no permission, its queue full.
-    Unsent,
-};
-constexpr size_t WithheldCount = size_t(Withheld::Unsent) + 1;
-
-// "backlog", "no_time", "far", "unsent": the report's words for each, written here alone.
-QString WithheldName(Withheld why);
-
-// The reference-clock feed of chrony: where it sends, what it sent and withheld, the last offset sent
-// and what the socket last said when it took nothing.
-struct FeedReport
-{
-    QString Socket;
-    quint64 Sent = 0;
-    std::array<quint64, WithheldCount> Withheld {};
-    std::optional<double> LastOffsetS;
-    QString LastError;
-    // The codes of the line in use that gave chrony no sample since the last that did, and why the last
-    // of them gave none.
-    quint64 NotTaken = 0;
-    std::optional<::Withheld> LastWithheld;
-};
-
-// So many codes in a row that chrony did not take make a feed that feeds nothing.
-constexpr quint64 StarvedRun = 10;
 
 struct ClientReport
 {
@@ -100,10 +66,6 @@ QString ModeName(bool server);
 // "this computer's clock is not synchronised (maximum error 16 s)", or synchronised again.
 QString ClockText(const ClockReport& clock);
 
-// The last sample chrony took lies more than 2 s from this computer's clock, as [NTP] Authoritative=1 allows.
-bool FeedsFar(const FeedReport& feed);
-// chrony has taken none of the last StarvedRun codes or more.
-bool Starved(const FeedReport& feed);
 // A sample's offset (the time code less this computer's clock) as an administrator reads it: "this
 // computer's clock is 1.946 ms ahead of the time code (chronyc: +1946us)".
 QString OffsetWords(double offsetS);

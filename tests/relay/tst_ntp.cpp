@@ -1,6 +1,6 @@
-#include "relay/ChronyFeed.h"
+#include "outputs/ChronyFeed.h"
+#include "outputs/TimeCodeInstant.h"
 #include "relay/LogThrottle.h"
-#include "relay/TimeCodeInstant.h"
 #include "service/WebMetrics.h"
 #include "sources/OwnClockSource.h"
 #include "support/RelayFixture.h"
@@ -220,7 +220,17 @@ private slots:
         QTemporaryDir folder;
         const QString path = folder.filePath(QStringLiteral("refclock.sock"));
         RefclockSocket chrony(path);
-        ChronyFeed feed({true, path, QStringLiteral("UTC"), false}, {9600, 0});
+        struct Unheard final : OutputListener
+        {
+            void OnOutputStatus(const QString&) override { }
+            void OnOutputFault(const QString&) override { }
+            void OnOutputEvent(OutputEvent) override { }
+            int OnOutputBox(const QString&, const QString&, unsigned) override { return 0; }
+            bool OnOutputLogAllows(const QLoggingCategory&, const QString&, const QString&) override { return true; }
+            void OnOutputSaid(QtMsgType, const QString&) override { }
+            void OnClientsAllowed(const ClientsAllowed&) override { }
+        } unheard;
+        ChronyFeed feed(unheard, FeedPlan {path, QStringLiteral("UTC"), false, QString(), {9600, 0}});
         const auto put = [&feed](const QByteArray& code, const char* readAt, bool last = true, int trailing = 0) {
             feed.Put({SampleOf(code, SourceKind::Line, 0, Utc(readAt), last, trailing)});
         };

@@ -40,8 +40,8 @@ constexpr double LargestOffsetS = 2.0;
 // hour, that the zones or summer times differ.
 QString FarOffsetText(double offsetS);
 
-// What a feed that sends codes that far says of itself, as [NTP] Authoritative=1 asks it to.
-QString FarFedText(double offsetS);
+// What a feed that sends codes that far says of itself, as the setting that asks it to (by its name).
+QString FarFedText(double offsetS, const QString& askedBy);
 
 // How many codes in a row have agreed with each other: a code whose offset stays within a quarter
 // second of the one before adds one, any other starts the run anew.

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "outputs/ClockOutput.h"
 #include "sources/TimeSource.h"
 
 class RelayController;
@@ -28,5 +29,25 @@ public:
 private:
     bool IsPrimary(const TimeSource& source) const;
 
+    RelayController& Relay;
+};
+
+// What the outputs say: on the status line, in the health and the counters, in a box, in the relay's log.
+class OutputEvents final : public OutputListener
+{
+public:
+    explicit OutputEvents(RelayController& relay)
+        : Relay(relay)
+    { }
+
+    void OnOutputStatus(const QString& text) override;
+    void OnOutputFault(const QString& text) override;
+    void OnOutputEvent(OutputEvent event) override;
+    int OnOutputBox(const QString& text, const QString& title, unsigned type) override;
+    bool OnOutputLogAllows(const QLoggingCategory& category, const QString& kind, const QString& source) override;
+    void OnOutputSaid(QtMsgType level, const QString& text) override;
+    void OnClientsAllowed(const ClientsAllowed& allowed) override;
+
+private:
     RelayController& Relay;
 };

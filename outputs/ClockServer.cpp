@@ -1,9 +1,6 @@
-#include "relay/ClockServer.h"
+#include "outputs/ClockServer.h"
 
-#include "config/SettingKeys.h"
-#include "config/SettingsLists.h"
 #include "net/NetLog.h"
-#include "relay/RelayHost.h"
 #include "serial/Boxes.h"
 #include "serial/Strings.h"
 
@@ -24,8 +21,8 @@ QString ClientsText(qsizetype count, bool atAdmission)
 
 } // namespace
 
-ClockServer::ClockServer(RelayHost& host, LinkOwner& router, std::function<void()> admitted)
-    : Host(host)
+ClockServer::ClockServer(OutputListener& listener, LinkOwner& router, std::function<void()> admitted)
+    : Listener(listener)
     , Admitted(std::move(admitted))
 {
     ListenSocket.SetOwner(&router);
@@ -48,27 +45,27 @@ void ClockServer::SetListening(bool listen, int port, const ClientsAllowed& allo
         return;
     }
     if (ListeningFlag != 0) {
-        Host.SetStatus(QLatin1String(LoadString(IDS_READY)));
+        Listener.OnOutputStatus(QLatin1String(LoadString(IDS_READY)));
         return;
     }
     ListenPort = port;
-    Allow = allowed.list;
-    AllowLeftOut = allowed.leftOut;
+    Allow = allowed;
     if (const int error = OpenListener(); error != 0) {
         qCWarning(lcNet).noquote() << "cannot listen on port" << ListenPort << "-" << SocketFailureText(error);
-        Host.RecordFault(QStringLiteral("cannot listen on port %1: %2").arg(ListenPort).arg(SocketFailureText(error)));
-        Host.SetStatus(QLatin1String(LoadString(IDS_NO_LISTENING)));
+        Listener.OnOutputFault(
+            QStringLiteral("cannot listen on port %1: %2").arg(ListenPort).arg(SocketFailureText(error)));
+        Listener.OnOutputStatus(QLatin1String(LoadString(IDS_NO_LISTENING)));
         // At the restart at launch the port may still be held by a program that is ending: it is tried
         // again while the server runs, and nobody is asked.
         if (!restartAtLaunch)
-            Host.MessageBox(QStringLiteral("Error <%1> listening on port %2:\n%3")
-                                .arg(error)
-                                .arg(ListenPort)
-                                .arg(SocketFailureText(error)),
-                            QStringLiteral("Horaline error:"), MB_OK | MB_ICONSTOP);
+            Listener.OnOutputBox(QStringLiteral("Error <%1> listening on port %2:\n%3")
+                                     .arg(error)
+                                     .arg(ListenPort)
+                                     .arg(SocketFailureText(error)),
+                                 QStringLiteral("Horaline error:"), MB_OK | MB_ICONSTOP);
         return;
     }
-    Host.SetStatus(QLatin1String(LoadString(IDS_WAITING_CLIENTS)));
+    Listener.OnOutputStatus(QLatin1String(LoadString(IDS_WAITING_CLIENTS)));
 }
 
 int ClockServer::OpenListener()
@@ -82,7 +79,7 @@ int ClockServer::OpenListener()
     }
     qCInfo(lcNet) << "listening on port" << ListenPort;
     // Said when there is someone to admit, not at every attempt of a retry.
-    TellClientsAllowed({Allow, AllowLeftOut});
+    Listener.OnClientsAllowed(Allow);
     return 0;
 }
 
@@ -93,7 +90,7 @@ void ClockServer::KeepListening()
     qCWarning(lcNet) << "not listening on port" << ListenPort << "- trying again every" << ListenRetryMs / 1000 << "s";
     ListenRetry.Start(ListenRetryMs, [this] {
         const bool listening = OpenListener() == 0;
-        Host.SetStatus(QLatin1String(LoadString(listening ? IDS_WAITING_CLIENTS : IDS_NO_LISTENING)));
+        Listener.OnOutputStatus(QLatin1String(LoadString(listening ? IDS_WAITING_CLIENTS : IDS_NO_LISTENING)));
         return listening;
     });
 }
@@ -131,25 +128,24 @@ void ClockServer::OnLinkAccept()
         return;
     const QString address = client->PeerAddress().toString();
     const auto refuse = [this, client, &address](const QString& kind, const QString& why) {
-        if (Host.LogAllows(lcNet(), kind, address))
+        if (Listener.OnOutputLogAllows(lcNet(), kind, address))
             qCWarning(lcNet).noquote() << "client" << client->PeerText() << "rejected:" << why;
         client->SendAndClose(QByteArray(LoadString(IDS_REJECTED)));
         client->deleteLater();
-        Host.Count(Counter::ClientsRefused);
+        Listener.OnOutputEvent(OutputEvent::ClientRefused);
     };
     // A stranger is turned away before it is counted, so that it can never take a display's place.
-    if (!Allow.Admits(client->PeerAddress()))
-        return refuse(QStringLiteral("connections turned away by ") + Key::Allow.Title(),
-                      QStringLiteral("not in ") + Key::Allow.Title());
+    if (!Allow.list.Admits(client->PeerAddress()))
+        return refuse(QStringLiteral("connections turned away by ") + Allow.key, QStringLiteral("not in ") + Allow.key);
     if (ClientList.size() >= MaxClients)
         return refuse(QStringLiteral("connections refused"), QStringLiteral("all %1 places taken").arg(MaxClients));
-    if (Host.LogAllows(lcNet(), QStringLiteral("clients admitted"), address))
+    if (Listener.OnOutputLogAllows(lcNet(), QStringLiteral("clients admitted"), address))
         qCInfo(lcNet).noquote() << "client" << client->PeerText() << "admitted";
     client->setParent(&ListenSocket);
     ClientList.append(client);
     ClientsFlag = 1;
-    Host.SetStatus(ClientsText(ClientList.size(), true));
-    Host.Count(Counter::ClientsAdmitted);
+    Listener.OnOutputStatus(ClientsText(ClientList.size(), true));
+    Listener.OnOutputEvent(OutputEvent::ClientAdmitted);
     Admitted();
 }
 
@@ -161,7 +157,7 @@ void ClockServer::OnLinkClose(CLinkSocket* socket)
 
 void ClockServer::DropClient(CLinkSocket* client, const QString& why)
 {
-    if (Host.LogAllows(lcNet(), QStringLiteral("clients closed"), client->PeerAddress().toString()))
+    if (Listener.OnOutputLogAllows(lcNet(), QStringLiteral("clients closed"), client->PeerAddress().toString()))
         qCInfo(lcNet).noquote() << "client" << client->PeerText() << why;
     ClientList.removeOne(client);
     client->Close();
@@ -171,14 +167,13 @@ void ClockServer::DropClient(CLinkSocket* client, const QString& why)
 
 void ClockServer::ApplyAllowList(const ClientsAllowed& allowed)
 {
-    TellClientsAllowed(allowed);
-    Allow = allowed.list;
-    AllowLeftOut = allowed.leftOut;
+    Listener.OnClientsAllowed(allowed);
+    Allow = allowed;
     const QList<CLinkSocket*> clients = ClientList;
     for (CLinkSocket* client : clients) {
-        if (Allow.Admits(client->PeerAddress()))
+        if (Allow.list.Admits(client->PeerAddress()))
             continue;
-        qCWarning(lcNet).noquote() << "client" << client->PeerText() << "rejected: no longer in" << Key::Allow.Title();
+        qCWarning(lcNet).noquote() << "client" << client->PeerText() << "rejected: no longer in" << Allow.key;
         ClientList.removeOne(client);
         client->SendAndClose(QByteArray(LoadString(IDS_REJECTED)));
         client->deleteLater();
@@ -191,9 +186,9 @@ void ClockServer::TellClientCount()
 {
     if (ClientList.isEmpty()) {
         ClientsFlag = 0;
-        Host.SetStatus(QLatin1String(LoadString(IDS_CLIENTS_DISCONNECTED)));
+        Listener.OnOutputStatus(QLatin1String(LoadString(IDS_CLIENTS_DISCONNECTED)));
     } else {
-        Host.SetStatus(ClientsText(ClientList.size(), false));
+        Listener.OnOutputStatus(ClientsText(ClientList.size(), false));
     }
 }
 

@@ -1,6 +1,4 @@
-#include "relay/TimeCodeInstant.h"
-
-#include "config/SettingKeys.h"
+#include "outputs/TimeCodeInstant.h"
 
 #include <QDateTime>
 #include <algorithm>
@@ -95,10 +93,10 @@ QString FarOffsetText(double offsetS)
     return difference;
 }
 
-QString FarFedText(double offsetS)
+QString FarFedText(double offsetS, const QString& askedBy)
 {
     return QStringLiteral("chrony is fed time codes %1 this computer's clock, as %2=1 asks")
-        .arg(HowFar(offsetS), Key::Authoritative.Title());
+        .arg(HowFar(offsetS), askedBy);
 }
 
 int AgreementRun::Add(double offsetS)

@@ -1,6 +1,4 @@
-#include "relay/ChronyFeed.h"
-
-#include "relay/RelayLog.h"
+#include "outputs/ChronyFeed.h"
 
 #include <QFile>
 #include <algorithm>
@@ -31,20 +29,39 @@ constexpr int AuthoritativeRun = 10;
 
 } // namespace
 
-ChronyFeed::ChronyFeed(const NtpConfig& config, std::array<int, 2> speeds, const FeedReport& before)
-    : Zone(config.TimeZone.isEmpty() ? QTimeZone::systemTimeZone() : QTimeZone(config.TimeZone.toUtf8()))
-    , Authoritative(config.Authoritative)
-    , Speeds(speeds)
+QString WithheldName(Withheld why)
+{
+    static const char* const names[] = {"backlog", "no_time", "far", "unsent"};
+    static_assert(std::size(names) == WithheldCount, "one word for each reason");
+    return QLatin1String(names[size_t(why)]);
+}
+
+bool FeedsFar(const FeedReport& feed)
+{
+    return feed.LastOffsetS && std::fabs(*feed.LastOffsetS) > LargestOffsetS;
+}
+
+bool Starved(const FeedReport& feed)
+{
+    return feed.NotTaken >= StarvedRun;
+}
+
+ChronyFeed::ChronyFeed(OutputListener& listener, const FeedPlan& plan, const FeedReport& before)
+    : Listener(listener)
+    , Zone(plan.TimeZone.isEmpty() ? QTimeZone::systemTimeZone() : QTimeZone(plan.TimeZone.toUtf8()))
+    , Authoritative(plan.Authoritative)
+    , AuthoritativeKey(plan.AuthoritativeKey)
+    , Speeds(plan.Speeds)
     , Figures(before)
 {
     // The counts go on; the socket, and what it last said, are this feed's own.
-    Figures.Socket = config.Socket;
+    Figures.Socket = plan.Socket;
     Figures.LastError.clear();
     Address.sun_family = AF_UNIX;
-    const QByteArray path = QFile::encodeName(config.Socket);
+    const QByteArray path = QFile::encodeName(plan.Socket);
     std::memcpy(Address.sun_path, path.constData(), std::min(size_t(path.size()), sizeof(Address.sun_path) - 1));
     Descriptor = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-    qCInfo(lcRelay).noquote() << "time codes of the line in use feed chrony at" << config.Socket;
+    Listener.OnOutputSaid(QtInfoMsg, QStringLiteral("time codes of the line in use feed chrony at ") + plan.Socket);
 }
 
 ChronyFeed::~ChronyFeed()
@@ -85,9 +102,10 @@ void ChronyFeed::Put(const OutputValue& relayed)
         Withhold(Withheld::Far);
         if (!FarSaidAtMs || value.AtMs - *FarSaidAtMs >= FarSaidMs) {
             FarSaidAtMs = value.AtMs;
-            qCWarning(lcRelay).noquote() << QStringLiteral("chrony is not fed: %1 (%2 code(s) withheld so far)")
-                                                .arg(FarOffsetText(offsetS))
-                                                .arg(Figures.Withheld[size_t(Withheld::Far)]);
+            Listener.OnOutputSaid(QtWarningMsg,
+                                  QStringLiteral("chrony is not fed: %1 (%2 code(s) withheld so far)")
+                                      .arg(FarOffsetText(offsetS))
+                                      .arg(Figures.Withheld[size_t(Withheld::Far)]));
         }
         return;
     }
@@ -95,10 +113,11 @@ void ChronyFeed::Put(const OutputValue& relayed)
     if (!Send(at, offsetS))
         return;
     if (far && !wasFar)
-        qCWarning(lcRelay).noquote() << FarFedText(offsetS);
+        Listener.OnOutputSaid(QtWarningMsg, FarFedText(offsetS, AuthoritativeKey));
     else if (!far && wasFar)
-        qCInfo(lcRelay).noquote() << "chrony is fed time codes within" << LargestOffsetS
-                                  << "s of this computer's clock again";
+        Listener.OnOutputSaid(
+            QtInfoMsg,
+            QStringLiteral("chrony is fed time codes within %1 s of this computer's clock again").arg(LargestOffsetS));
 }
 
 bool ChronyFeed::Send(WallTime at, double offsetS)
@@ -117,12 +136,13 @@ bool ChronyFeed::Send(WallTime at, double offsetS)
         Withhold(Withheld::Unsent);
         // Once until it changes: chrony may be away for hours.
         if (error != Figures.LastError)
-            qCWarning(lcRelay).noquote() << QStringLiteral("chrony is not fed at %1: %2").arg(Figures.Socket, error);
+            Listener.OnOutputSaid(QtWarningMsg,
+                                  QStringLiteral("chrony is not fed at %1: %2").arg(Figures.Socket, error));
         Figures.LastError = error;
         return false;
     }
     if (!Figures.LastError.isEmpty())
-        qCInfo(lcRelay).noquote() << "chrony is fed again at" << Figures.Socket;
+        Listener.OnOutputSaid(QtInfoMsg, QStringLiteral("chrony is fed again at ") + Figures.Socket);
     Figures.LastError.clear();
     ++Figures.Sent;
     Figures.NotTaken = 0;

@@ -1,14 +1,14 @@
 #pragma once
 
-#include "config/SettingsLists.h"
+#include "net/AllowList.h"
 #include "net/CLinkSocket.h"
-#include "relay/ClockOutput.h"
+#include "outputs/ClockOutput.h"
 #include "serial/RetryTimer.h"
 
 #include <QList>
 #include <functional>
 
-class RelayHost;
+class OutputListener;
 
 // The server side of a relay: the listener on every local address, at most five clients, each value
 // sent to all of them, strangers and a sixth turned away with "Rejected", "Srv lost" to each at the end.
@@ -18,7 +18,7 @@ class ClockServer final : public LinkOwner, public ClockOutput
 public:
     // What its sockets report goes to the router, which hands it back here. A client admitted is owed
     // the value of now: `admitted` gives it.
-    ClockServer(RelayHost& host, LinkOwner& router, std::function<void()> admitted);
+    ClockServer(OutputListener& listener, LinkOwner& router, std::function<void()> admitted);
     ~ClockServer();
 
     // Opens the listener unless it is open, admitting whom the list allows (at the restart at launch a
@@ -30,7 +30,7 @@ public:
     void MoveTo(int port);
     // Clients this list no longer admits are told "Rejected" and closed; later ones meet it too.
     void ApplyAllowList(const ClientsAllowed& allowed);
-    const AllowList& Allowed() const { return Allow; }
+    const AllowList& Allowed() const { return Allow.list; }
     // One message to every client.
     void BroadcastClock(const QByteArray& message);
     // The network message of the value to every client.
@@ -59,11 +59,10 @@ private:
     // After clients went: the status line says how many are left.
     void TellClientCount();
 
-    RelayHost& Host;
+    OutputListener& Listener;
     int ListenPort = 0;
-    AllowList Allow;
-    // What of the list was left out, said each time the listener opens.
-    QStringList AllowLeftOut;
+    // Whom it admits, and what of the list was left out, said each time the listener opens.
+    ClientsAllowed Allow;
     RetryTimer ListenRetry;
     std::function<void()> Admitted;
 };

@@ -1,12 +1,12 @@
 #pragma once
 
-#include "relay/ClockOutput.h"
+#include "outputs/ClockOutput.h"
 #include "serial/FrameWriter.h"
 #include "serial/SerialLine.h"
 
 #include <functional>
 
-class RelayHost;
+class OutputListener;
 
 // The display line of a client relay: each frame written whole or not at all, and once the line is
 // lost, reopened every 2 s by its COM name. While it is away frames are dropped, never queued: a
@@ -15,8 +15,8 @@ class DisplayLine final : public ClockOutput
 {
 public:
     // `back` runs each time the line is open again after it was away; each value is built into `frame`.
-    DisplayLine(RelayHost& host, std::function<void()> back, OutputBytes& frame)
-        : Host(host)
+    DisplayLine(OutputListener& listener, std::function<void()> back, OutputBytes& frame)
+        : Listener(listener)
         , Back(std::move(back))
         , Frame(frame)
     { }
@@ -43,7 +43,7 @@ public:
     SerialLine Line;
 
 private:
-    RelayHost& Host;
+    OutputListener& Listener;
     std::function<void()> Back;
     OutputBytes& Frame;
     FrameWriter Writer;

@@ -1,5 +1,6 @@
-#include "relay/SourceEvents.h"
+#include "relay/RelayEvents.h"
 
+#include "config/SettingsLists.h"
 #include "net/NetLog.h"
 #include "relay/RelayController.h"
 #include "relay/RelayLog.h"
@@ -159,4 +160,49 @@ void SourceEvents::LineAway(const SerialLine& line, const SourceFault& fault, bo
     Relay.SetStatus(fault.text);
     Relay.RecordFault(fault.text);
     TellLineAway(line, fault.text, fault.error, first);
+}
+
+void OutputEvents::OnOutputStatus(const QString& text)
+{
+    Relay.SetStatus(text);
+}
+
+void OutputEvents::OnOutputFault(const QString& text)
+{
+    Relay.RecordFault(text);
+}
+
+void OutputEvents::OnOutputEvent(OutputEvent event)
+{
+    switch (event) {
+    case OutputEvent::ClientAdmitted:
+        return Relay.Count(Counter::ClientsAdmitted);
+    case OutputEvent::ClientRefused:
+        return Relay.Count(Counter::ClientsRefused);
+    case OutputEvent::LineLost:
+        return Relay.Count(Counter::LineLosses);
+    }
+}
+
+int OutputEvents::OnOutputBox(const QString& text, const QString& title, unsigned type)
+{
+    return Relay.MessageBox(text, title, type);
+}
+
+bool OutputEvents::OnOutputLogAllows(const QLoggingCategory& category, const QString& kind, const QString& source)
+{
+    return Relay.LogAllows(category, kind, source);
+}
+
+void OutputEvents::OnOutputSaid(QtMsgType level, const QString& text)
+{
+    if (level == QtInfoMsg)
+        qCInfo(lcRelay).noquote() << text;
+    else
+        qCWarning(lcRelay).noquote() << text;
+}
+
+void OutputEvents::OnClientsAllowed(const ClientsAllowed& allowed)
+{
+    TellClientsAllowed(allowed);
 }

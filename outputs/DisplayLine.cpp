@@ -1,6 +1,5 @@
-#include "relay/DisplayLine.h"
+#include "outputs/DisplayLine.h"
 
-#include "relay/RelayHost.h"
 #include "serial/SerialLine.h"
 
 #include <cerrno>
@@ -49,8 +48,8 @@ void DisplayLine::Await(const QString& why, int error)
     Line.Close();
     Writer.Forget();
     LineFault = why;
-    Host.SetStatus(why);
-    Host.RecordFault(why);
+    Listener.OnOutputStatus(why);
+    Listener.OnOutputFault(why);
     TellLineAway(Line, why, error, true);
     Line.Reopen(
         [this](const PortFault& fault) {
@@ -59,8 +58,8 @@ void DisplayLine::Await(const QString& why, int error)
             if (now == LineFault)
                 return;
             LineFault = now;
-            Host.SetStatus(now);
-            Host.RecordFault(now);
+            Listener.OnOutputStatus(now);
+            Listener.OnOutputFault(now);
             TellLineAway(Line, now, fault.error, false);
         },
         [this] {
@@ -83,7 +82,7 @@ int DisplayLine::Write(const OutputBytes& frame)
     const int error = Writer.Write(Line.SerialHandle, frame.data(), frame.size(), SerialWriteTimeoutMs);
     // A line held back by flow control is still there; any other failure is a line gone.
     if (error != 0 && error != ETIMEDOUT) {
-        Host.Count(Counter::LineLosses);
+        Listener.OnOutputEvent(OutputEvent::LineLost);
         Await(QStringLiteral("Error %1 writing to %2 !").arg(error).arg(Line.Name), error);
     }
     return error;
