@@ -60,7 +60,7 @@ int RunRelay(const StoredRelay& stored, SingleInstance& instance)
     const int status = QCoreApplication::exec();
     manager.Stopping();
     // The running state stays as stored: nobody pressed STOP.
-    relay.SetEnding();
+    relay.Ending = true;
     relay.Stop();
     relay.SetListening(false);
     return status;

@@ -15,7 +15,7 @@
 
 RelayController::RelayController(RelayView* view, QObject* parent)
     : QObject(parent)
-    , Clients(Told, *this,
+    , Clients(Events, *this,
               [this] {
                   // A value from before the source fell silent is no time to give anyone: the client waits
                   // for the next.
@@ -23,9 +23,9 @@ RelayController::RelayController(RelayView* view, QObject* parent)
                       DistributeClock();
               })
     , View(view)
-    , Choice(*this, [this](const Sample& value) { RelayValue(value); })
+    , Choice(Events, [this](const Sample& value) { RelayValue(value); })
     , Display(
-          Told,
+          Events,
           [this] {
               // On this computer's clock no server is asked: the next value says the line transmits.
               if (!Config.Source.PrimaryClock)
@@ -50,21 +50,6 @@ int RelayController::MessageBox(const QString& text, const QString& title, unsig
     return Ending ? DefaultAnswer(type) : View->MessageBox(text, title, type);
 }
 
-namespace {
-
-// This computer's clock as the source that sends it says it stands; none where no source sends it.
-std::optional<ClockReport> ClockOf(const std::array<std::unique_ptr<TimeSource>, 3>& sources)
-{
-    std::optional<ClockReport> clock;
-    for (const std::unique_ptr<TimeSource>& source : sources) {
-        if (source && source->Sync())
-            clock = source->Sync();
-    }
-    return clock;
-}
-
-} // namespace
-
 void RelayController::SetStatus(const QString& text)
 {
     // Each text once as it changes: the same text set again, at every value, is no event.
@@ -72,7 +57,7 @@ void RelayController::SetStatus(const QString& text)
         return;
     StatusText = text;
     emit StatusChanged(text);
-    if (LogAllows(lcRelay(), QStringLiteral("status changes to \"%1\"").arg(text.trimmed())))
+    if (Log.Allows(lcRelay(), QStringLiteral("status changes to \"%1\"").arg(text.trimmed()), QString()))
         qCInfo(lcRelay).noquote() << "status:" << text.trimmed();
     TellHeadline();
 }
@@ -82,7 +67,7 @@ void RelayController::TellHeadline()
     RelayReport standing;
     standing.Running = RunFlag != 0;
     standing.Status = StatusText;
-    standing.Clock = ClockOf(Sources);
+    standing.Clock = Run.ClockSync();
     if (Feed)
         standing.Feed = Feed->Report();
     const QString before = Standing.Headline;
@@ -94,11 +79,6 @@ void RelayController::TellHeadline()
 void RelayController::SetClock(const QString& text)
 {
     emit ClockChanged(text);
-}
-
-bool RelayController::LogAllows(const QLoggingCategory& category, const QString& kind, const QString& source)
-{
-    return Log.Allows(category, kind, source);
 }
 
 void RelayController::RecordFault(const QString& text)
@@ -115,27 +95,23 @@ int RelayController::SerialHandle() const
 {
     if (Display.Line.IsOpen())
         return Display.Line.SerialHandle;
-    const LineSource* line = Reading.LineAt(0);
+    const LineSource* line = Run.Reading.LineAt(0);
     return line != nullptr ? line->Line.SerialHandle : -1;
 }
 
 int RelayController::ConnectTimerId() const
 {
-    const TimeSource* primary = Sources[size_t(Source::Primary)].get();
+    const TimeSource* primary = Run.At(Source::Primary);
     return primary != nullptr ? primary->RetryTimerId() : 0;
 }
 
 namespace {
 
 // The part whose socket this is: a source, or else the clock server.
-LinkOwner& OwnerOf(const std::array<std::unique_ptr<TimeSource>, 3>& sources, ClockServer& clients,
-                   const CLinkSocket* socket)
+LinkOwner& OwnerOf(const RunSources& run, ClockServer& clients, const CLinkSocket* socket)
 {
-    for (const std::unique_ptr<TimeSource>& source : sources) {
-        if (LinkOwner* owner = source ? source->LinkOf(socket) : nullptr)
-            return *owner;
-    }
-    return clients;
+    LinkOwner* source = run.LinkOf(socket);
+    return source != nullptr ? *source : clients;
 }
 
 } // namespace
@@ -147,24 +123,24 @@ void RelayController::OnLinkAccept()
 
 void RelayController::OnLinkConnect(CLinkSocket* socket)
 {
-    OwnerOf(Sources, Clients, socket).OnLinkConnect(socket);
+    OwnerOf(Run, Clients, socket).OnLinkConnect(socket);
 }
 
 void RelayController::OnLinkReceive(CLinkSocket* socket)
 {
     // Clients of this protocol send nothing; what a stray one sends is left to the system, which holds
     // the sender back once its buffer is full.
-    OwnerOf(Sources, Clients, socket).OnLinkReceive(socket);
+    OwnerOf(Run, Clients, socket).OnLinkReceive(socket);
 }
 
 void RelayController::OnLinkClose(CLinkSocket* socket)
 {
-    OwnerOf(Sources, Clients, socket).OnLinkClose(socket);
+    OwnerOf(Run, Clients, socket).OnLinkClose(socket);
 }
 
 void RelayController::OnLinkConnectFailed(CLinkSocket* socket, const QString& why, bool nameUnknown)
 {
-    OwnerOf(Sources, Clients, socket).OnLinkConnectFailed(socket, why, nameUnknown);
+    OwnerOf(Run, Clients, socket).OnLinkConnectFailed(socket, why, nameUnknown);
 }
 
 namespace {
@@ -202,7 +178,7 @@ void RelayController::FeedNtp(bool on)
     Feed.reset();
     if (!on || !Recipe.Feed)
         return;
-    Feed = std::make_unique<ChronyFeed>(Told, *Recipe.Feed, before);
+    Feed = std::make_unique<ChronyFeed>(Events, *Recipe.Feed, before);
     Outputs.push_back(Feed.get());
 }
 
@@ -257,8 +233,8 @@ RelayReport RelayController::StatusReport() const
 {
     const bool server = Recipe.ToClients;
     const bool running = RunFlag != 0;
-    const TimeSource* primary = Sources[size_t(Source::Primary)].get();
-    const TimeSource* standby = Sources[size_t(Source::Standby)].get();
+    const TimeSource* primary = Run.At(Source::Primary);
+    const TimeSource* standby = Run.At(Source::Standby);
 
     RelayReport report;
     report.Pid = QCoreApplication::applicationPid();
@@ -297,7 +273,7 @@ RelayReport RelayController::StatusReport() const
 
     const bool lineAway = server ? primary == nullptr || !primary->IsOpen() : !Display.Line.IsOpen();
     const bool networkAway = server ? Clients.ListeningFlag == 0 : primary == nullptr || !primary->IsOpen();
-    report.Clock = ClockOf(Sources);
+    report.Clock = Run.ClockSync();
     // An unsynchronised clock still sends, chrony is fed far codes where it is asked to, and a feed chrony
     // takes nothing of hurts no display: told, as a spare in use is.
     const bool clockOff = running && report.Clock && !report.Clock->Synchronised;

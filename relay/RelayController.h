@@ -7,7 +7,6 @@
 #include "relay/LogThrottle.h"
 #include "relay/RelayEvents.h"
 #include "relay/RelayHealth.h"
-#include "relay/RelayHost.h"
 #include "relay/RelayRecipe.h"
 #include "relay/SilenceWatch.h"
 #include "relay/SourceChoice.h"
@@ -26,7 +25,7 @@ class RelayView;
 // clock values (primary, standby, this computer's clock), the choice between them, and what is fed (the
 // clients in server mode, the display line in client mode). It shows nothing itself: its views hear
 // what to show through its signals and answer its boxes.
-class RelayController final : public QObject, public LinkOwner, public RelayHost
+class RelayController final : public QObject, public LinkOwner
 {
     Q_OBJECT
 
@@ -34,10 +33,7 @@ public:
     explicit RelayController(RelayView* view, QObject* parent = nullptr);
     ~RelayController() override;
 
-    int MessageBox(const QString& text, const QString& title, unsigned type) override;
-    // While the program ends nobody is asked anything more, and nothing starts.
-    void SetEnding() { Ending = true; }
-    bool IsEnding() const { return Ending; }
+    int MessageBox(const QString& text, const QString& title, unsigned type);
 
     // START on this configuration; at the restart at launch what heals by itself is waited for without
     // a box. Returns the run flag.
@@ -70,23 +66,24 @@ public:
     void OnLinkConnectFailed(CLinkSocket* socket, const QString& why, bool nameUnknown) override;
 
     // The status line and the clock field, each a whole text with no history.
-    void SetStatus(const QString& text) override;
+    void SetStatus(const QString& text);
     const QString& Status() const { return StatusText; }
     // What stays wrong, and the status line with it beside (see StandingOf).
     const StandingReport& StandingNow() const { return Standing; }
     void SetClock(const QString& text);
     // What the relay is doing, as a status query, the web page and the metrics tell it.
     RelayReport StatusReport() const;
-    bool LogAllows(const QLoggingCategory& category, const QString& kind, const QString& source = QString()) override;
     // A fault the relay heals from, counted for the status query.
-    void RecordFault(const QString& text) override;
-    void Count(Counter which) override;
+    void RecordFault(const QString& text);
+    void Count(Counter which);
     // The one open serial line of the mode: the display line, or the primary input line; -1 for none.
     int SerialHandle() const;
     // The client's connection timer while it seeks its server; 0 otherwise.
     int ConnectTimerId() const;
 
     int RunFlag = 0;
+    // While the program ends nobody is asked anything more, and nothing starts.
+    bool Ending = false;
     ClockChars ClockBuffer {};
     // The value ClockBuffer holds, as the switch admitted it.
     Sample ClockValue;
@@ -101,14 +98,11 @@ signals:
     void ClockChanged(const QString& text);
 
 private:
-    // Its sources' events are told on its status line and in its choice, its outputs' as they ask.
-    friend class SourceEvents;
-    friend class OutputEvents;
+    // What its parts say is told on its status line, in its choice and its health.
+    friend class RelayEvents;
 
     // The sources of the recipe, started; the primary is opened by the start itself.
     void StartSources();
-    // A source of this plan, at its place: 0 the primary's, 1 the standby's, 2 the last resort's.
-    std::unique_ptr<TimeSource> MakeSource(const SourcePlan& plan, int place);
     // The primary of the mode started: this computer's clock, the input line with its reader, or the
     // server; 0 where the line failed and the operator was told.
     int StartPrimary();
@@ -120,18 +114,14 @@ private:
     void TellHeadline();
 
     RelayView* View;
-    bool Ending = false;
     // Nobody may be there to answer a box at the restart at launch: what heals by itself is waited for.
     bool RestartAtLaunch = false;
     QString StatusText;
     StandingReport Standing;
     // What the configuration's mode makes of this run, read at its start and at each reload.
     RelayRecipe Recipe;
-    SourceEvents Events {*this};
-    OutputEvents Told {*this};
-    LineReading Reading;
-    // By Source: the primary, the standby, this computer's clock; none where the run has none.
-    std::array<std::unique_ptr<TimeSource>, 3> Sources;
+    RelayEvents Events {*this};
+    RunSources Run {Events, *this};
     SourceChoice Choice;
     DisplayLine Display;
     // Where values go, as the mode's start built them: the clients, or the display line.

@@ -27,20 +27,18 @@ QString SilenceText(const TimeSource& source)
 
 } // namespace
 
-bool SourceEvents::IsPrimary(const TimeSource& source) const
+bool RelayEvents::IsPrimary(const TimeSource& source) const
 {
-    return &source == Relay.Sources[size_t(Source::Primary)].get();
+    return &source == Relay.Run.At(Source::Primary);
 }
 
-void SourceEvents::OnSourceValue(TimeSource& source, const Sample& value)
+void RelayEvents::OnSourceValue(TimeSource& source, const Sample& value)
 {
-    const auto role = Source(std::find_if(Relay.Sources.begin(), Relay.Sources.end(),
-                                          [&source](const auto& each) { return each.get() == &source; })
-                             - Relay.Sources.begin());
+    const Source role = Relay.Run.PartOf(source);
     // Only a source that really speaks ends a silence: this computer's clock never does.
     if (role != Source::OwnClock && Relay.Silence.Fed()) {
         qCInfo(lcRelay) << "time codes come again";
-        if (Relay.StatusText == SilenceText(*Relay.Sources[size_t(Source::Primary)]))
+        if (Relay.StatusText == SilenceText(*Relay.Run.At(Source::Primary)))
             Relay.SetStatus(Relay.Silence.StatusBefore);
     }
     Sample given = value;
@@ -48,7 +46,7 @@ void SourceEvents::OnSourceValue(TimeSource& source, const Sample& value)
     Relay.Choice.Offer(given);
 }
 
-void SourceEvents::OnSourceLost(TimeSource& source, const SourceFault& fault)
+void RelayEvents::OnSourceLost(TimeSource& source, const SourceFault& fault)
 {
     const SerialLine* line = source.InputLine();
     Relay.Count(line != nullptr ? Counter::LineLosses : Counter::ServerLosses);
@@ -73,16 +71,15 @@ void SourceEvents::OnSourceLost(TimeSource& source, const SourceFault& fault)
     Relay.SetStatus(fault.text);
     Relay.RecordFault(fault.text);
     const int retryMs = fault.rejected ? ServerSource::RejectedRetryMs : ServerSource::RetryMs;
-    if (Relay.LogAllows(lcNet(),
-                        fault.rejected ? QStringLiteral("rejections by the server")
-                                       : QStringLiteral("losses of the server")))
+    if (LogAllows(lcNet(),
+                  fault.rejected ? QStringLiteral("rejections by the server") : QStringLiteral("losses of the server")))
         qCWarning(lcNet).noquote() << (fault.rejected ? "rejected by" : "lost") << "the server" << source.Name()
                                    << "port" << Relay.Config.ClientPort << "- asking again every" << retryMs / 1000
                                    << "s";
     Relay.Choice.Lost(Source::Primary);
 }
 
-void SourceEvents::OnSourceAway(TimeSource& source, const SourceFault& fault)
+void RelayEvents::OnSourceAway(TimeSource& source, const SourceFault& fault)
 {
     if (!IsPrimary(source))
         return Relay.Choice.StandbyAway(QStringLiteral("cannot be reached: %1").arg(fault.text.trimmed()));
@@ -92,14 +89,14 @@ void SourceEvents::OnSourceAway(TimeSource& source, const SourceFault& fault)
     qCWarning(lcNet).noquote() << fault.text;
 }
 
-void SourceEvents::OnSourceSought(TimeSource& source)
+void RelayEvents::OnSourceSought(TimeSource& source)
 {
     if (IsPrimary(source))
         Relay.SetStatus(QStringLiteral("waiting Server %1 on port %2")
                             .arg(source.Name(), QString::number(Relay.Config.ClientPort)));
 }
 
-void SourceEvents::OnSourceBack(TimeSource& source)
+void RelayEvents::OnSourceBack(TimeSource& source)
 {
     const SerialLine* line = source.InputLine();
     if (!IsPrimary(source)) {
@@ -114,16 +111,16 @@ void SourceEvents::OnSourceBack(TimeSource& source)
         Relay.SetStatus(QLatin1String(StartedServerText));
     } else {
         Relay.SetStatus(QLatin1String(ConnectedText));
-        if (Relay.LogAllows(lcNet(), QStringLiteral("connections to the server")))
+        if (LogAllows(lcNet(), QStringLiteral("connections to the server")))
             qCInfo(lcNet).noquote() << "connected to the server" << source.Where();
     }
     Relay.Silence.Watch();
 }
 
-void SourceEvents::OnSilence()
+void RelayEvents::OnSilence()
 {
     Relay.Silence.StatusBefore = Relay.StatusText;
-    const TimeSource& primary = *Relay.Sources[size_t(Source::Primary)];
+    const TimeSource& primary = *Relay.Run.At(Source::Primary);
     const QString text = SilenceText(primary);
     Relay.RecordFault(text);
     qCWarning(lcRelay).noquote() << "no time code" << SilencePreposition(primary) << primary.Name() << "for"
@@ -133,11 +130,11 @@ void SourceEvents::OnSilence()
         Relay.SetStatus(text);
 }
 
-void SourceEvents::OnSourceSync(TimeSource&, const ClockReport& sync)
+void RelayEvents::OnSourceSync(TimeSource&, const ClockReport& sync)
 {
     const QString text = ClockText(sync);
     // A clock whose error wavers about the limit would fill the log; the status line still tells each change.
-    if (Relay.LogAllows(lcRelay(), QStringLiteral("changes of this computer's clock's synchronisation"))) {
+    if (LogAllows(lcRelay(), QStringLiteral("changes of this computer's clock's synchronisation"))) {
         if (sync.Synchronised)
             qCInfo(lcRelay).noquote() << text;
         else
@@ -148,31 +145,31 @@ void SourceEvents::OnSourceSync(TimeSource&, const ClockReport& sync)
     Relay.SetStatus(text);
 }
 
-void SourceEvents::OnSourceSteppedBack(TimeSource&, std::chrono::seconds back)
+void RelayEvents::OnSourceSteppedBack(TimeSource&, std::chrono::seconds back)
 {
     qCWarning(lcRelay).noquote()
         << QStringLiteral("this computer's clock went back %1 s, too far to wait for: its time is sent from here on")
                .arg(back.count());
 }
 
-void SourceEvents::LineAway(const SerialLine& line, const SourceFault& fault, bool first)
+void RelayEvents::LineAway(const SerialLine& line, const SourceFault& fault, bool first)
 {
     Relay.SetStatus(fault.text);
     Relay.RecordFault(fault.text);
     TellLineAway(line, fault.text, fault.error, first);
 }
 
-void OutputEvents::OnOutputStatus(const QString& text)
+void RelayEvents::OnOutputStatus(const QString& text)
 {
     Relay.SetStatus(text);
 }
 
-void OutputEvents::OnOutputFault(const QString& text)
+void RelayEvents::OnOutputFault(const QString& text)
 {
     Relay.RecordFault(text);
 }
 
-void OutputEvents::OnOutputEvent(OutputEvent event)
+void RelayEvents::OnOutputEvent(OutputEvent event)
 {
     switch (event) {
     case OutputEvent::ClientAdmitted:
@@ -184,17 +181,17 @@ void OutputEvents::OnOutputEvent(OutputEvent event)
     }
 }
 
-int OutputEvents::OnOutputBox(const QString& text, const QString& title, unsigned type)
+int RelayEvents::OnOutputBox(const QString& text, const QString& title, unsigned type)
 {
     return Relay.MessageBox(text, title, type);
 }
 
-bool OutputEvents::OnOutputLogAllows(const QLoggingCategory& category, const QString& kind, const QString& source)
+bool RelayEvents::OnOutputLogAllows(const QLoggingCategory& category, const QString& kind, const QString& source)
 {
-    return Relay.LogAllows(category, kind, source);
+    return LogAllows(category, kind, source);
 }
 
-void OutputEvents::OnOutputSaid(QtMsgType level, const QString& text)
+void RelayEvents::OnOutputSaid(QtMsgType level, const QString& text)
 {
     if (level == QtInfoMsg)
         qCInfo(lcRelay).noquote() << text;
@@ -202,7 +199,32 @@ void OutputEvents::OnOutputSaid(QtMsgType level, const QString& text)
         qCWarning(lcRelay).noquote() << text;
 }
 
-void OutputEvents::OnClientsAllowed(const ClientsAllowed& allowed)
+void RelayEvents::OnClientsAllowed(const ClientsAllowed& allowed)
 {
     TellClientsAllowed(allowed);
+}
+
+void RelayEvents::SetStatus(const QString& text)
+{
+    Relay.SetStatus(text);
+}
+
+void RelayEvents::RecordFault(const QString& text)
+{
+    Relay.RecordFault(text);
+}
+
+void RelayEvents::Count(Counter which)
+{
+    Relay.Count(which);
+}
+
+int RelayEvents::MessageBox(const QString& text, const QString& title, unsigned type)
+{
+    return Relay.MessageBox(text, title, type);
+}
+
+bool RelayEvents::LogAllows(const QLoggingCategory& category, const QString& kind, const QString& source)
+{
+    return Relay.Log.Allows(category, kind, source);
 }

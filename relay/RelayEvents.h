@@ -1,16 +1,19 @@
 #pragma once
 
 #include "outputs/ClockOutput.h"
+#include "relay/RelayHost.h"
 #include "sources/TimeSource.h"
 
 class RelayController;
 
-// What each source of a relay says, told as its part in the relay asks: the primary's on the status
-// line, the standby's in the log and the status report; every value goes to the choice between them.
-class SourceEvents final : public SourceListener
+// What the parts of a relay say, told as each one's part in the relay asks. A source's: the primary's
+// on the status line, the standby's in the log and the status report, every value to the choice between
+// them. An output's and the choice's: on the status line, in the health and the counters, in a box, in
+// the relay's log.
+class RelayEvents final : public SourceListener, public OutputListener, public RelayHost
 {
 public:
-    explicit SourceEvents(RelayController& relay)
+    explicit RelayEvents(RelayController& relay)
         : Relay(relay)
     { }
 
@@ -26,20 +29,6 @@ public:
     // The primary's line is away: said on the status line, in the health and in the log.
     void LineAway(const SerialLine& line, const SourceFault& fault, bool first);
 
-private:
-    bool IsPrimary(const TimeSource& source) const;
-
-    RelayController& Relay;
-};
-
-// What the outputs say: on the status line, in the health and the counters, in a box, in the relay's log.
-class OutputEvents final : public OutputListener
-{
-public:
-    explicit OutputEvents(RelayController& relay)
-        : Relay(relay)
-    { }
-
     void OnOutputStatus(const QString& text) override;
     void OnOutputFault(const QString& text) override;
     void OnOutputEvent(OutputEvent event) override;
@@ -48,6 +37,13 @@ public:
     void OnOutputSaid(QtMsgType level, const QString& text) override;
     void OnClientsAllowed(const ClientsAllowed& allowed) override;
 
+    void SetStatus(const QString& text) override;
+    void RecordFault(const QString& text) override;
+    void Count(Counter which) override;
+    int MessageBox(const QString& text, const QString& title, unsigned type) override;
+    bool LogAllows(const QLoggingCategory& category, const QString& kind, const QString& source = QString()) override;
+
 private:
+    bool IsPrimary(const TimeSource& source) const;
     RelayController& Relay;
 };

@@ -1,6 +1,10 @@
 #include "relay/RelayRecipe.h"
 
 #include "config/SettingKeys.h"
+#include "relay/SourceSwitch.h"
+#include "sources/LineSource.h"
+#include "sources/OwnClockSource.h"
+#include "sources/ServerSource.h"
 
 namespace {
 
@@ -36,5 +40,76 @@ RelayRecipe RecipeOf(const RelayConfig& config)
     if (config.Source.PrimaryClock)
         recipe.Primary = {SourceKind::Clock, QString(), QString(), 0};
     recipe.OwnClock = spare.Present && spare.OwnClock;
+    recipe.ClockMaxErrorS = config.Source.MaxErrorS;
+    recipe.Ports = config.Ports;
     return recipe;
+}
+
+TimeSource& RunSources::Make(Source part, const SourcePlan& plan, const RelayRecipe& recipe)
+{
+    std::unique_ptr<TimeSource>& made = Sources[size_t(part)];
+    switch (plan.Kind) {
+    case SourceKind::Line: {
+        auto line = std::make_unique<LineSource>(Listener, Reading, int(part));
+        line->Configure(plan.Name, plan.Speed, recipe.Ports);
+        made = std::move(line);
+        break;
+    }
+    case SourceKind::Server: {
+        auto link = std::make_unique<ServerSource>(Listener, Router);
+        link->Configure(plan.Name, plan.Port);
+        made = std::move(link);
+        break;
+    }
+    case SourceKind::Clock:
+        made = std::make_unique<OwnClockSource>(Listener, recipe.ClockFormat, recipe.ClockMaxErrorS,
+                                                std::chrono::seconds(SwitchTimings().StepBackMs / 1000));
+        break;
+    }
+    return *made;
+}
+
+Source RunSources::PartOf(const TimeSource& source) const
+{
+    return Source(
+        std::find_if(Sources.begin(), Sources.end(), [&source](const auto& each) { return each.get() == &source; })
+        - Sources.begin());
+}
+
+LinkOwner* RunSources::LinkOf(const CLinkSocket* socket) const
+{
+    for (const std::unique_ptr<TimeSource>& source : Sources) {
+        if (LinkOwner* owner = source ? source->LinkOf(socket) : nullptr)
+            return owner;
+    }
+    return nullptr;
+}
+
+std::optional<ClockReport> RunSources::ClockSync() const
+{
+    std::optional<ClockReport> clock;
+    for (const std::unique_ptr<TimeSource>& source : Sources) {
+        if (source && source->Sync())
+            clock = source->Sync();
+    }
+    return clock;
+}
+
+void RunSources::DropSpares()
+{
+    for (const Source spare : {Source::Standby, Source::OwnClock}) {
+        if (Sources[size_t(spare)])
+            Sources[size_t(spare)]->Stop();
+        Sources[size_t(spare)].reset();
+    }
+}
+
+void RunSources::Stop()
+{
+    Reading.StopReader();
+    for (std::unique_ptr<TimeSource>& source : Sources) {
+        if (source)
+            source->Stop();
+        source.reset();
+    }
 }

@@ -2,10 +2,16 @@
 
 #include "config/RelayConfig.h"
 #include "outputs/ChronyFeed.h"
+#include "sources/LineReading.h"
 #include "sources/Sample.h"
+#include "sources/TimeSource.h"
 
 #include <QString>
+#include <array>
+#include <memory>
 #include <optional>
+
+class LinkOwner;
 
 // One source of a run: its kind, and the line's name and speed or the server's name and port.
 struct SourcePlan
@@ -25,8 +31,12 @@ struct RelayRecipe
     std::optional<SourcePlan> Standby;
     // This computer's clock as the last resort.
     bool OwnClock = false;
-    // What that clock sends: time codes as a line's ("hhmmss"), or a server's text ("hh:mm:ss").
+    // What that clock sends: time codes as a line's ("hhmmss"), or a server's text ("hh:mm:ss"); the
+    // largest maximum error at which it is still synchronised.
     QString ClockFormat;
+    double ClockMaxErrorS = 0;
+    // Where each COM name leads.
+    ComDeviceMap Ports;
     // Values are time codes, sent as HH:MM:SS to the clients of the clock port (and fed to chrony where
     // it is asked); otherwise received texts, written to the display line.
     bool ToClients = false;
@@ -37,3 +47,35 @@ struct RelayRecipe
 };
 
 RelayRecipe RecipeOf(const RelayConfig& config);
+
+// The sources of a run by their part (the primary, the standby, this computer's clock), each made from
+// its plan, and the reading of the input lines among them.
+class RunSources
+{
+public:
+    RunSources(SourceListener& listener, LinkOwner& router)
+        : Listener(listener)
+        , Router(router)
+    { }
+
+    // None where the run has none at that part.
+    TimeSource* At(Source part) const { return Sources[size_t(part)].get(); }
+    // Made from its plan, in place of what was there: the one line of each source kind.
+    TimeSource& Make(Source part, const SourcePlan& plan, const RelayRecipe& recipe);
+    Source PartOf(const TimeSource& source) const;
+    // The one whose socket this is; none when it is no source's.
+    LinkOwner* LinkOf(const CLinkSocket* socket) const;
+    // This computer's clock as the source that sends it says it stands; none where no source sends it.
+    std::optional<ClockReport> ClockSync() const;
+    // The standby and this computer's clock stopped and gone; the primary runs on.
+    void DropSpares();
+    // All stopped and gone; the reader first, so that no reader ever touches a later run's line.
+    void Stop();
+
+    LineReading Reading;
+
+private:
+    SourceListener& Listener;
+    LinkOwner& Router;
+    std::array<std::unique_ptr<TimeSource>, 3> Sources;
+};

@@ -73,49 +73,29 @@ void RelayController::Stop()
     RunFlag = 0;
 }
 
-std::unique_ptr<TimeSource> RelayController::MakeSource(const SourcePlan& plan, int place)
-{
-    switch (plan.Kind) {
-    case SourceKind::Line: {
-        auto line = std::make_unique<LineSource>(Events, Reading, place);
-        line->Configure(plan.Name, plan.Speed, Config.Ports);
-        return line;
-    }
-    case SourceKind::Server: {
-        auto link = std::make_unique<ServerSource>(Events, *this);
-        link->Configure(plan.Name, plan.Port);
-        return link;
-    }
-    case SourceKind::Clock:
-        break;
-    }
-    return std::make_unique<OwnClockSource>(Events, Recipe.ClockFormat, Config.Source.MaxErrorS,
-                                            std::chrono::seconds(SwitchTimings().StepBackMs / 1000));
-}
-
 void RelayController::StartSources()
 {
     const StandbyConfig& spare = Config.Standby;
     // At a reload the primary runs on and only the spares start afresh.
-    const bool reload = Sources[size_t(Source::Primary)] != nullptr;
+    const bool reload = Run.At(Source::Primary) != nullptr;
     if (!reload)
-        Sources[size_t(Source::Primary)] = MakeSource(Recipe.Primary, 0);
+        Run.Make(Source::Primary, Recipe.Primary, Recipe);
     const QString standbyName = Recipe.Standby ? Recipe.Standby->Name : QString();
     if (Recipe.Standby)
-        Sources[size_t(Source::Standby)] = MakeSource(*Recipe.Standby, 1);
+        Run.Make(Source::Standby, *Recipe.Standby, Recipe);
     if (Recipe.OwnClock)
-        Sources[size_t(Source::OwnClock)] = MakeSource({}, 2);
-    Choice.Restart(spare, Sources[size_t(Source::Primary)]->Name(), standbyName, Recipe.GraceMs);
+        Run.Make(Source::OwnClock, {}, Recipe);
+    Choice.Restart(spare, Run.At(Source::Primary)->Name(), standbyName, Recipe.GraceMs);
     // A primary that is away at a reload is not waited for as if it had just started.
-    if (reload && !Sources[size_t(Source::Primary)]->IsOpen())
+    if (reload && !Run.At(Source::Primary)->IsOpen())
         Choice.Lost(Source::Primary);
     if (spare.Present)
         qCInfo(lcRelay).noquote() << "standby:" << (standbyName.isEmpty() ? QStringLiteral("none") : standbyName)
                                   << QStringLiteral("after %1 s").arg(spare.AfterS)
                                   << (spare.OwnClock ? "- then this computer's clock" : "");
     for (const Source spareSource : {Source::Standby, Source::OwnClock}) {
-        if (Sources[size_t(spareSource)])
-            Sources[size_t(spareSource)]->Start();
+        if (TimeSource* source = Run.At(spareSource))
+            source->Start();
     }
 }
 
@@ -123,13 +103,7 @@ void RelayController::StopSources()
 {
     Silence.Stop();
     Choice.Stop();
-    // The reader is gone before its lines close, so no reader ever touches a later run's line.
-    Reading.StopReader();
-    for (std::unique_ptr<TimeSource>& source : Sources) {
-        if (source)
-            source->Stop();
-        source.reset();
-    }
+    Run.Stop();
 }
 
 int RelayController::StartServer()
@@ -150,12 +124,12 @@ int RelayController::StartServer()
 
 int RelayController::StartPrimary()
 {
-    TimeSource& primary = *Sources[size_t(Source::Primary)];
+    TimeSource& primary = *Run.At(Source::Primary);
     switch (primary.Kind()) {
     case SourceKind::Line:
         if (OpenInputPort() == 0)
             return 0;
-        Reading.StartReader();
+        Run.Reading.StartReader();
         return 1;
     case SourceKind::Server:
         if (Display.Line.IsOpen())
@@ -182,7 +156,7 @@ int RelayController::StartClient()
     if (Display.Line.IsOpen() && !Config.Source.PrimaryClock)
         SetStatus(QLatin1String(ConnectingText));
     StartSources();
-    if (const std::optional<SourceFault> fault = Sources[size_t(Source::Primary)]->Open()) {
+    if (const std::optional<SourceFault> fault = Run.At(Source::Primary)->Open()) {
         MessageBox(fault->text, fault->title, MB_OK | fault->icon);
         SetStatus(QStringLiteral("Error <%1> creating the Socket !").arg(fault->error));
         StopSources();
@@ -213,7 +187,7 @@ void RelayController::StopClient()
 
 int RelayController::OpenInputPort()
 {
-    LineSource& primary = *Reading.LineAt(0);
+    LineSource& primary = *Run.Reading.LineAt(0);
     const std::optional<SourceFault> fault = primary.Open();
     if (!fault) {
         SetStatus(QLatin1String(StartedServerText));
@@ -284,7 +258,7 @@ void RelayController::Reload(const RelayConfig& config, const QStringList& chang
 {
     // A reload keeps the mode: the recipe's outputs are the run's.
     const bool server = Recipe.ToClients;
-    LineSource* input = server ? Reading.LineAt(0) : nullptr;
+    LineSource* input = server ? Run.Reading.LineAt(0) : nullptr;
     SerialLine* line = server ? (input != nullptr ? &input->Line : nullptr) : &Display.Line;
     // The same name may stand for another device now: an adapter moved to another socket, say.
     const QString pathNext = line != nullptr ? ComDeviceIn(line->Name, config.Ports) : QString();
@@ -322,12 +296,8 @@ void RelayController::Reload(const RelayConfig& config, const QStringList& chang
         StopSources();
         StartSources();
         StartPrimary();
-    } else if (standbyChanged || (maxErrorChanged && Sources[size_t(Source::OwnClock)])) {
-        for (const Source spare : {Source::Standby, Source::OwnClock}) {
-            if (Sources[size_t(spare)])
-                Sources[size_t(spare)]->Stop();
-            Sources[size_t(spare)].reset();
-        }
+    } else if (standbyChanged || (maxErrorChanged && Run.At(Source::OwnClock))) {
+        Run.DropSpares();
         StartSources();
     }
     if (server) {
@@ -338,13 +308,13 @@ void RelayController::Reload(const RelayConfig& config, const QStringList& chang
     // A primary made anew was made on the names and the line as they are now.
     if (primaryChanged && server)
         return;
-    std::unique_ptr<TimeSource>& primary = Sources[size_t(Source::Primary)];
+    TimeSource* primary = Run.At(Source::Primary);
     // This computer's clock as the primary has no server to change, nor a server an input line.
     if (!server && serverChanged && !Config.Source.PrimaryClock && !primaryChanged) {
         // A server of another name or port is another source, sought afresh.
         Silence.Stop();
         primary->Stop();
-        primary = MakeSource(Recipe.Primary, 0);
+        primary = &Run.Make(Source::Primary, Recipe.Primary, Recipe);
         primary->Open();
     }
     if (line == nullptr)

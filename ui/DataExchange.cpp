@@ -97,7 +97,7 @@ void CRelayDlg::OnStartStop()
         return;
     }
     // Starting on a port entry that failed its check would relay on a value the operator never gave.
-    if (Controller.IsEnding() || !DoDataExchange(true)) {
+    if (Controller.Ending || !DoDataExchange(true)) {
         Ui.Start->setChecked(false);
         return;
     }

@@ -97,7 +97,7 @@ int CRelayDlg::DoModal()
 {
     Create();
     // A session that ended while a box of the start-up was open never gets to run.
-    if (Controller.IsEnding()) {
+    if (Controller.Ending) {
         done(QDialog::Rejected);
         return QDialog::Rejected;
     }
@@ -119,7 +119,7 @@ void CRelayDlg::OnCommand(int id)
 
 void CRelayDlg::EndSession()
 {
-    Controller.SetEnding();
+    Controller.Ending = true;
     done(QDialog::Rejected);
 }
 
