@@ -2,7 +2,7 @@
 
 #include "app/CommandLine.h"
 #include "app/RelayAlone.h"
-#include "app/TerminationSignals.h"
+#include "app/StartUp.h"
 #include "config/SettingsLists.h"
 #include "net/CLinkSocket.h"
 #include "relay/RelayLog.h"

@@ -1,7 +1,7 @@
 #include "app/RelayAlone.h"
 
 #include "app/CommandLine.h"
-#include "app/TerminationSignals.h"
+#include "app/StartUp.h"
 #include "config/RelaySettings.h"
 #include "net/CLinkSocket.h"
 #include "relay/RelayController.h"

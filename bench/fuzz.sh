@@ -10,7 +10,7 @@ mkdir -p "$out"
 flags=(-std=c++17 -fPIC -O1 -g -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined -I. $(pkg-config --cflags Qt6Core))
 libs=($(pkg-config --libs Qt6Core))
 for target in fuzz_framesync fuzz_receivedtext; do
-    clang++ "${flags[@]}" "bench/fuzz/$target.cpp" serial/ClockFormat.cpp sources/MessageStream.cpp serial/Strings.cpp serial/FrameSync.cpp -o "$out/$target" "${libs[@]}"
+    clang++ "${flags[@]}" "bench/fuzz/$target.cpp" serial/ClockFormat.cpp sources/MessageStream.cpp serial/Strings.cpp -o "$out/$target" "${libs[@]}"
     mkdir -p "$out/$target-corpus"
     (cd "$out" && "./$target" -max_total_time="$seconds" -print_final_stats=1 "$target-corpus" 2>&1 | tail -n 12)
 done

@@ -1,10 +1,8 @@
 #pragma once
 
-#include "config/NtpSettings.h"
+#include "config/GroupSettings.h"
 #include "config/SettingKeys.h"
 #include "config/SettingsLists.h"
-#include "config/SourceSettings.h"
-#include "config/StandbySettings.h"
 
 #include <QString>
 #include <QStringList>

@@ -1,9 +1,9 @@
 #include "config/RelaySettings.h"
 
+#include "config/GroupSettings.h"
 #include "config/PortEntry.h"
 #include "config/SettingKeys.h"
 #include "config/SettingsLists.h"
-#include "config/StandbySettings.h"
 #include "settings/SettingsFile.h"
 #include "settings/SettingsLog.h"
 #include "settings/SettingsPath.h"

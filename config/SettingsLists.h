@@ -1,7 +1,6 @@
 #pragma once
 
 #include "net/AllowList.h"
-#include "net/ListenAddress.h"
 #include "serial/ComNames.h"
 
 // What the serial and network sides are handed from the settings file, read afresh at each call: the

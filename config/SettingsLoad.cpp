@@ -1,9 +1,9 @@
 #include "config/SettingsLoad.h"
 
+#include "config/GroupSettings.h"
 #include "config/RelaySettings.h"
 #include "config/SettingFaults.h"
 #include "config/SettingKeys.h"
-#include "config/StandbySettings.h"
 #include "settings/SettingsFile.h"
 #include "settings/SettingsPath.h"
 

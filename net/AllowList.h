@@ -4,6 +4,18 @@
 #include <QList>
 #include <QPair>
 #include <QStringList>
+#include <optional>
+
+// Where a port of ours listens, as an administrator writes it: "127.0.0.1:8530", "[::1]:8530",
+// "0.0.0.0:8530", or "[::]:8530" for every address, IPv4 and IPv6. Nothing for a text that is not one
+// address and one port from 1 to 65535.
+struct ListenAddress
+{
+    QHostAddress address;
+    quint16 port = 0;
+};
+
+std::optional<ListenAddress> ParseListenAddress(const QString& text);
 
 // Who may take one of the server's places: IPv4 and IPv6 addresses and prefixes from [Clients] Allow,
 // e.g. "192.168.1.0/24, 10.0.0.7, 2001:db8::/32". Empty, everyone may, as a server without the entry

@@ -8,10 +8,9 @@
 #include "relay/RelayEvents.h"
 #include "relay/RelayHealth.h"
 #include "relay/RelayRecipe.h"
-#include "relay/SilenceWatch.h"
 #include "relay/SourceChoice.h"
 #include "serial/ClockFormat.h"
-#include "sources/LineReading.h"
+#include "sources/LineSource.h"
 #include "sources/TimeSource.h"
 
 #include <QObject>

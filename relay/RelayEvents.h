@@ -1,7 +1,7 @@
 #pragma once
 
 #include "outputs/ClockOutput.h"
-#include "relay/RelayHost.h"
+#include "relay/SourceChoice.h"
 #include "sources/TimeSource.h"
 
 class RelayController;

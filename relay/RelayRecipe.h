@@ -2,7 +2,7 @@
 
 #include "config/RelayConfig.h"
 #include "outputs/ChronyFeed.h"
-#include "sources/LineReading.h"
+#include "sources/LineSource.h"
 #include "sources/Sample.h"
 #include "sources/TimeSource.h"
 

@@ -2,7 +2,7 @@
 
 #include "outputs/ChronyFeed.h"
 #include "relay/RelayHealth.h"
-#include "sources/PlaceReport.h"
+#include "sources/TimeSource.h"
 
 #include <QDateTime>
 #include <QJsonObject>

@@ -1,6 +1,6 @@
+#include "config/GroupSettings.h"
 #include "config/SettingsLists.h"
 #include "config/SettingsLoad.h"
-#include "config/StandbySettings.h"
 #include "relay/RelayController.h"
 #include "relay/RelayLog.h"
 #include "relay/RelayView.h"

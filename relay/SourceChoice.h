@@ -1,12 +1,33 @@
 #pragma once
 
-#include "config/StandbySettings.h"
+#include "config/GroupSettings.h"
+#include "relay/RelayHealth.h"
 #include "relay/RelayReport.h"
 #include "relay/SourceSwitch.h"
-#include "sources/MonotonicClock.h"
+#include "sources/Sample.h"
 
+#include <QElapsedTimer>
+#include <QString>
 #include <QTimer>
 #include <functional>
+
+class QLoggingCategory;
+
+// What the parts of a relay tell the controller that conducts them: the status line, a fault healed
+// from, an event to count, a box, and whether the log may have a line of some kind now.
+class RelayHost
+{
+public:
+    virtual void SetStatus(const QString& text) = 0;
+    virtual void RecordFault(const QString& text) = 0;
+    virtual void Count(Counter which) = 0;
+    virtual int MessageBox(const QString& text, const QString& title, unsigned type) = 0;
+    virtual bool LogAllows(const QLoggingCategory& category, const QString& kind, const QString& source = QString())
+        = 0;
+
+protected:
+    ~RelayHost() = default;
+};
 
 class RelayHost;
 
@@ -57,4 +78,34 @@ private:
     // Whether the standby was last said to be alive, and the reason last said when it was not.
     bool StandbyAlive = true;
     QString StandbyFault;
+};
+
+// Tells when values stop coming from a source that is still open, so that a stale time is never shown
+// as if all were well.
+class SilenceWatch
+{
+public:
+    explicit SilenceWatch(std::function<void()> fallenSilent);
+    SilenceWatch(const SilenceWatch&) = delete;
+    SilenceWatch& operator=(const SilenceWatch&) = delete;
+
+    // Values are expected from now on; a silence as long as the limit is told once. A source sends a
+    // value a second: five missed are a silence.
+    void Watch(int limitMs = 5000);
+    // A value came: true when it ends a silence that was told.
+    bool Fed();
+    void Stop();
+    int Limit() const { return LimitMs; }
+
+    // What the status said when the silence was told, to say again when values come back.
+    QString StatusBefore;
+
+private:
+    QTimer Check;
+    QElapsedTimer SinceLast;
+    int LimitMs = 0;
+    bool Silent = false;
+    // A value came since the last look.
+    bool Fresh = false;
+    std::function<void()> FallenSilent;
 };

@@ -77,3 +77,17 @@ std::optional<int> SecondOfDay(const QByteArray& value)
         return std::nullopt;
     return (fields[0] * 60 + fields[1]) * 60 + fields[2];
 }
+
+std::optional<TimeCode> FrameSync::Feed(char byte)
+{
+    if (Count < 0) {
+        if (byte == STX)
+            Count = 0;
+        return std::nullopt;
+    }
+    Collected[static_cast<size_t>(Count++)] = byte;
+    if (Count < TimeCodeSize)
+        return std::nullopt;
+    Count = -1;
+    return Collected;
+}

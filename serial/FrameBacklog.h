@@ -1,6 +1,6 @@
 #pragma once
 
-#include "serial/FrameSync.h"
+#include "serial/ClockFormat.h"
 
 #include <atomic>
 #include <chrono>

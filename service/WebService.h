@@ -2,7 +2,6 @@
 
 #include "config/RelayConfig.h"
 #include "net/AllowList.h"
-#include "net/ListenAddress.h"
 #include "relay/RelayReport.h"
 #include "serial/RetryTimer.h"
 

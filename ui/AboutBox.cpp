@@ -1,7 +1,7 @@
 #include "ui/AboutBox.h"
 
-#include "ui/DialogUnits.h"
 #include "ui/Icons.h"
+#include "ui/RelayTemplate.h"
 
 #include <QGuiApplication>
 #include <QLabel>

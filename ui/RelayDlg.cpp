@@ -1,7 +1,7 @@
 #include "relay/RelayLog.h"
 #include "ui/AboutBox.h"
 #include "ui/CRelayDlg.h"
-#include "ui/DialogUnits.h"
+#include "ui/RelayTemplate.h"
 
 #include <QCloseEvent>
 #include <QCursor>

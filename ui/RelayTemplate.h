@@ -1,9 +1,27 @@
 #pragma once
 
-#include "ui/DialogUnits.h"
-
+#include <QFont>
+#include <QRect>
+#include <QSize>
 #include <QStringList>
 #include <QWidget>
+
+// Window layouts are given in dialog units: a quarter of the dialog font's average character width
+// across, an eighth of its height down.
+struct DialogBaseUnits
+{
+    int cx;
+    int cy;
+};
+
+// Measured as the Windows dialog manager does: the mean advance of the 52 Latin letters, rounded.
+DialogBaseUnits MeasureDialogFont(const QFont& font);
+
+QRect DialogToPixels(const QRect& units, DialogBaseUnits base);
+QSize DialogToPixels(const QSize& units, DialogBaseUnits base);
+
+// "MS Sans Serif" 8 pt as asked for; fontconfig substitutes what this desktop has.
+QFont DialogFont();
 
 // A group frame drawn as the window's template draws it: the etched frame fills the group's
 // rectangle, its top line runs through the middle of the title, and the title sits on the line.

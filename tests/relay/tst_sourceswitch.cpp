@@ -1,4 +1,3 @@
-#include "relay/RelayHost.h"
 #include "relay/SourceChoice.h"
 #include "relay/SourceSwitch.h"
 

@@ -1,4 +1,4 @@
-#include "net/ListenAddress.h"
+#include "net/AllowList.h"
 #include "service/WebListener.h"
 #include "service/WebMetrics.h"
 #include "service/WebService.h"

@@ -1,4 +1,4 @@
-#include "ui/DialogUnits.h"
+#include "ui/RelayTemplate.h"
 
 #include <QTest>
 

@@ -1,4 +1,4 @@
-#include "config/StandbySettings.h"
+#include "config/GroupSettings.h"
 
 #include "config/RelayConfig.h"
 #include "config/SettingFaults.h"
@@ -6,7 +6,10 @@
 #include "config/SettingsLists.h"
 #include "settings/SettingsFile.h"
 
+#include <QFile>
 #include <QFileInfo>
+#include <QTimeZone>
+#include <sys/un.h>
 
 namespace {
 
@@ -96,4 +99,71 @@ std::optional<QString> StandbyClash(const RelayConfig& config)
     return QStringLiteral("%1=%2 %3")
         .arg(Key::StandbyServerName.Title(), standby.ServerName,
              Key::StandbyServerName.Faults.at(1).arg(standby.ServerPort));
+}
+
+StoredNtp LoadNtpSettings(int relayMode)
+{
+    StoredNtp stored;
+    const SettingsFile file(Key::Socket.Group);
+    if (file.Names().isEmpty())
+        return stored;
+    NtpConfig& ntp = stored.config;
+    ntp.Present = true;
+    ntp.Socket = file.ReadText(Key::Socket.Name).trimmed();
+    ntp.TimeZone = file.ReadText(Key::TimeZone.Name).trimmed();
+    const QString authoritative = file.ReadText(Key::Authoritative.Name).trimmed();
+    ntp.Authoritative = authoritative == QLatin1String("1");
+    if (relayMode != 1)
+        stored.faults << QStringLiteral("[%1] in a client (%2=0): its values come over the network, perhaps from a "
+                                        "relay on this computer's clock, and NTP would be fed its own time; feed "
+                                        "chrony from the relay that reads the time-code line")
+                             .arg(Key::Socket.Group, Key::ProgMode.Name);
+    if (!ntp.Socket.startsWith(QLatin1Char('/')))
+        stored.faults << Said(file, Key::Socket);
+    else if (size_t(QFile::encodeName(ntp.Socket).size()) >= sizeof(sockaddr_un::sun_path))
+        stored.faults << Said(file, Key::Socket, 1, {QString::number(sizeof(sockaddr_un::sun_path) - 1)});
+    if (!ntp.TimeZone.isEmpty() && !QTimeZone(ntp.TimeZone.toUtf8()).isValid())
+        stored.faults << Said(file, Key::TimeZone);
+    if (file.Contains(Key::Authoritative.Name) && authoritative != QLatin1String("0")
+        && authoritative != QLatin1String("1"))
+        stored.faults << Said(file, Key::Authoritative);
+    return stored;
+}
+
+StoredSource LoadSourceSettings(int relayMode)
+{
+    StoredSource stored;
+    const SettingsFile file(Key::Primary.Group);
+    const QString own = relayMode == 1 ? QStringLiteral("line") : QStringLiteral("server");
+    if (file.Contains(Key::Primary.Name)) {
+        const QString primary = file.ReadText(Key::Primary.Name).trimmed().toLower();
+        stored.config.PrimaryClock = primary == QLatin1String("clock");
+        if (!stored.config.PrimaryClock && primary != own)
+            stored.faults << Said(file, Key::Primary, 0,
+                                  {relayMode == 1 ? QStringLiteral("server") : QStringLiteral("client"), own});
+    }
+    if (file.Contains(Key::MaxError.Name)) {
+        bool number = false;
+        const double seconds = file.ReadText(Key::MaxError.Name).trimmed().toDouble(&number);
+        if (number && seconds > 0)
+            stored.config.MaxErrorS = seconds;
+        else
+            stored.faults << Said(file, Key::MaxError);
+    }
+    return stored;
+}
+
+QStringList PrimaryClockClashes(const SourceConfig& source, const StandbyConfig& standby, const NtpConfig& ntp)
+{
+    QStringList clashes;
+    if (!source.PrimaryClock)
+        return clashes;
+    if (standby.Present)
+        clashes << QStringLiteral("[%1] beside %2=clock: this computer's clock is never lost, and a standby would "
+                                  "stand in for nothing; remove one of them")
+                       .arg(Key::After.Group, Key::Primary.Title());
+    if (ntp.Present)
+        clashes << QStringLiteral("[%1] beside %2=clock: NTP would be fed its own time; remove [%1]")
+                       .arg(Key::Socket.Group, Key::Primary.Title());
+    return clashes;
 }
