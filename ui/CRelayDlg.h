@@ -106,7 +106,6 @@ private:
     void AddToolTips();
     void OnOK();
     void OnDestroy();
-    bool ExchangePort(QLineEdit* field, int& port);
     // What the settings are to hold as the running state: until the restart at launch has its outcome,
     // the state stored.
     int RunState() const { return LaunchRestart ? LaunchRunFlag : Controller.RunFlag; }

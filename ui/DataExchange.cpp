@@ -34,19 +34,11 @@ int ReadModeButtons(const RelayControls& ui)
     return -1;
 }
 
-bool CRelayDlg::DoDataExchange(bool save)
-{
-    if (!save) {
-        WriteModeButtons(Ui, RelayMode);
-        Ui.ServerPort->setText(QString::number(ClientPort));
-        Ui.ListenPort->setText(QString::number(ListenPort));
-        return true;
-    }
-    RelayMode = ReadModeButtons(Ui);
-    return ExchangePort(Ui.ServerPort, ClientPort) && ExchangePort(Ui.ListenPort, ListenPort);
-}
+namespace {
 
-bool CRelayDlg::ExchangePort(QLineEdit* field, int& port)
+// A port field read into its value; a text that is no port is said in the framework's words, with the
+// field given the focus for a second try.
+bool ExchangePort(RelayController& relay, QLineEdit* field, int& port)
 {
     const PortEntry entry = ParsePortEntry(field->text());
     if (entry.outcome == PortEntry::Valid) {
@@ -56,10 +48,24 @@ bool CRelayDlg::ExchangePort(QLineEdit* field, int& port)
     const QString text = entry.outcome == PortEntry::NotAnInteger
         ? QStringLiteral("Digitare un numero intero.")
         : QStringLiteral("Digitare un numero intero compreso tra %1 e %2.").arg(MinPort).arg(MaxPort);
-    Controller.MessageBox(text, QCoreApplication::applicationName(), MB_OK | MB_ICONEXCLAMATION);
+    relay.MessageBox(text, QCoreApplication::applicationName(), MB_OK | MB_ICONEXCLAMATION);
     field->setFocus();
     field->selectAll();
     return false;
+}
+
+} // namespace
+
+bool CRelayDlg::DoDataExchange(bool save)
+{
+    if (!save) {
+        WriteModeButtons(Ui, RelayMode);
+        Ui.ServerPort->setText(QString::number(ClientPort));
+        Ui.ListenPort->setText(QString::number(ListenPort));
+        return true;
+    }
+    RelayMode = ReadModeButtons(Ui);
+    return ExchangePort(Controller, Ui.ServerPort, ClientPort) && ExchangePort(Controller, Ui.ListenPort, ListenPort);
 }
 
 void CRelayDlg::LoadSettings()
