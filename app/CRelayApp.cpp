@@ -94,7 +94,9 @@ void CRelayApp::RunWindow(const QStringList& statusSockets)
     RelayConfig webOnly;
     webOnly.Web = LoadWebListen();
     webOnly.Allowed = ReadClientsAllowed();
+    webOnly.Displays = LoadWebDisplays().value_or(webOnly.Displays);
     web.ListenAsConfigured(webOnly);
+    dialog.Relay().Outputs.Attach(web.Screens());
     TerminationSignals termination;
     QObject::connect(&termination, &TerminationSignals::Received, &dialog, [&dialog](int signalNumber) {
         qCInfo(lcRelay).noquote() << "signal" << signalNumber << "received: ending in order";
@@ -102,4 +104,5 @@ void CRelayApp::RunWindow(const QStringList& statusSockets)
         dialog.EndSession();
     });
     dialog.DoModal();
+    dialog.Relay().Outputs.Detach(web.Screens());
 }

@@ -35,6 +35,7 @@ int RunRelay(const StoredRelay& stored, SingleInstance& instance)
         instance.SocketPaths(), [&relay] { return relay.StatusReport(); }, [] { return false; });
     WebService web([&relay] { return relay.StatusReport(); });
     web.ListenAsConfigured(stored.config);
+    relay.Outputs.Attach(web.Screens());
     ServiceNotifier manager;
     QObject::connect(&relay, &RelayController::HeadlineChanged, &manager, &ServiceNotifier::Status);
     TerminationSignals termination;
@@ -63,6 +64,7 @@ int RunRelay(const StoredRelay& stored, SingleInstance& instance)
     relay.Ending = true;
     relay.Stop();
     relay.SetListening(false);
+    relay.Outputs.Detach(web.Screens());
     return status;
 }
 

@@ -27,6 +27,8 @@ struct RelayConfig
     ClientsAllowed Allowed;
     // [Web] Listen as it stood then: where the web port listens; nowhere without it.
     std::optional<ListenAddress> Web;
+    // [Web] Displays: how many screens may follow the clock at once.
+    int Displays = Key::Displays.Default.toInt();
     // [NTP]: where the line's time codes feed chrony.
     NtpConfig Ntp;
     // [Source]: whether this computer's clock is the primary, and when it counts as synchronised.

@@ -97,6 +97,7 @@ void LoadFileOnlySettings(RelayConfig& config)
     config.Ports = LoadComDeviceMap();
     config.Allowed = ReadClientsAllowed();
     config.Web = LoadWebListen();
+    config.Displays = LoadWebDisplays().value_or(config.Displays);
 }
 
 void SaveRelaySettings(const RelayConfig& config, int runFlag)

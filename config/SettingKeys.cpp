@@ -156,6 +156,13 @@ const SettingKey Listen {
      QStringLiteral("is no address of this machine now: the web port listens once it is"),
      QStringLiteral("takes the clock port, ServerPort=%1, that displays connect to: give the web port a port of its "
                     "own, e.g. Listen=127.0.0.1:8530")}};
+const SettingKey Displays {QStringLiteral("Web"),
+                           QStringLiteral("Displays"),
+                           QStringLiteral("100"),
+                           1,
+                           10000,
+                           QStringLiteral("100"),
+                           {QStringLiteral("is no number of screens from 1 to 10000: write e.g. Displays=100")}};
 const SettingKey Primary {QStringLiteral("Source"),
                           QStringLiteral("Primary"),
                           QString(),
@@ -240,6 +247,7 @@ const std::vector<const SettingKey*>& SettingKeys()
                                                       &Key::OwnClock,
                                                       &Key::Allow,
                                                       &Key::Listen,
+                                                      &Key::Displays,
                                                       &Key::Primary,
                                                       &Key::MaxError,
                                                       &Key::Socket,

@@ -40,6 +40,7 @@ extern const SettingKey After;
 extern const SettingKey OwnClock;
 extern const SettingKey Allow;
 extern const SettingKey Listen;
+extern const SettingKey Displays;
 extern const SettingKey Primary;
 extern const SettingKey MaxError;
 extern const SettingKey Socket;

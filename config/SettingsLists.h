@@ -19,3 +19,5 @@ QStringList AllowListLeftOut();
 std::optional<ListenAddress> LoadWebListen();
 // What is wrong with [Web] Listen, if anything.
 std::optional<QString> WebListenFault();
+// [Web] Displays: how many screens may follow the clock at once; none where it is no number in its range.
+std::optional<int> LoadWebDisplays();

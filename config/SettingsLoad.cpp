@@ -95,6 +95,8 @@ void JudgeFile(const SettingsFile& file, FileSettings& read)
         problems.append(*web);
     else if (const std::optional<ListenAddress>& web = config.Web; web && mode == 1 && web->port == config.ClientPort)
         problems.append(Said(Key::Listen, 2, {QString::number(config.ClientPort)}));
+    if (!LoadWebDisplays())
+        problems.append(Said(Key::Displays));
     if (config.FileFaults.isEmpty()) {
         if (const std::optional<QString> clash = StandbyClash(config))
             problems.append(*clash);

@@ -163,9 +163,9 @@ bool RelayController::SetListening(bool listen)
     Clients.SetListening(listen, Config.ServerPort, Config.Allowed, RestartAtLaunch);
     // A server's values go to its clients, and to chrony where it is fed.
     if (listen) {
-        Outputs = {&Clients};
+        Outputs.Build({&Clients});
         if (Feed)
-            Outputs.push_back(Feed.get());
+            Outputs.Add(Feed.get());
     }
     return true;
 }
@@ -174,12 +174,12 @@ void RelayController::FeedNtp(bool on)
 {
     // A feed set up anew by a reload counts on from where the run's feed stood.
     const FeedReport before = Feed && RunFlag != 0 ? Feed->Report() : FeedReport();
-    Outputs.erase(std::remove(Outputs.begin(), Outputs.end(), Feed.get()), Outputs.end());
+    Outputs.Remove(Feed.get());
     Feed.reset();
     if (!on || !Recipe.Feed)
         return;
     Feed = std::make_unique<ChronyFeed>(Events, *Recipe.Feed, before);
-    Outputs.push_back(Feed.get());
+    Outputs.Add(Feed.get());
 }
 
 void RelayController::RelayValue(const Sample& sample)
@@ -213,8 +213,7 @@ void RelayController::OnClockFrame()
 void RelayController::DistributeClock()
 {
     const OutputValue value {ClockValue, ClockBuffer, RunFlag != 0};
-    for (ClockOutput* output : Outputs)
-        output->Put(value);
+    Outputs.Put(value);
     if (value.Running) {
         // While a spare is in use the status line says so, whatever else each value would say.
         const QString spare = Choice.SpareInUse();

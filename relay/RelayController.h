@@ -90,6 +90,8 @@ public:
     // What it runs on: the mode, the names, speeds and ports the operator set, [Standby].
     RelayConfig Config;
     ClockServer Clients;
+    // Where values go, as the mode's start built them; a part outside the relay attaches its own here.
+    RunOutputs Outputs;
 
 signals:
     void StatusChanged(const QString& text);
@@ -123,8 +125,6 @@ private:
     RunSources Run {Events, *this};
     SourceChoice Choice;
     DisplayLine Display;
-    // Where values go, as the mode's start built them: the clients, or the display line.
-    std::vector<ClockOutput*> Outputs;
     std::unique_ptr<ChronyFeed> Feed;
     RelayHealth Health;
     LogGate Log;

@@ -6,6 +6,8 @@
 #include "sources/OwnClockSource.h"
 #include "sources/ServerSource.h"
 
+#include <algorithm>
+
 namespace {
 
 // A client's first attempt comes two seconds after the start, and a server's first value up to a
@@ -112,4 +114,22 @@ void RunSources::Stop()
             source->Stop();
         source.reset();
     }
+}
+
+void RunOutputs::Remove(const ClockOutput* output)
+{
+    Built.erase(std::remove(Built.begin(), Built.end(), output), Built.end());
+}
+
+void RunOutputs::Detach(const ClockOutput& output)
+{
+    Attached.erase(std::remove(Attached.begin(), Attached.end(), &output), Attached.end());
+}
+
+void RunOutputs::Put(const OutputValue& value) const
+{
+    for (ClockOutput* output : Built)
+        output->Put(value);
+    for (ClockOutput* output : Attached)
+        output->Put(value);
 }

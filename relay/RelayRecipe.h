@@ -8,8 +8,10 @@
 
 #include <QString>
 #include <array>
+#include <initializer_list>
 #include <memory>
 #include <optional>
+#include <vector>
 
 class LinkOwner;
 
@@ -78,4 +80,22 @@ private:
     SourceListener& Listener;
     LinkOwner& Router;
     std::array<std::unique_ptr<TimeSource>, 3> Sources;
+};
+
+// Where a run's values go: the outputs its start built (the clients or the display line, and chrony's
+// feed where it is asked for), and those a part outside the relay attached (the screens), which stay
+// from run to run.
+class RunOutputs
+{
+public:
+    void Build(std::initializer_list<ClockOutput*> outputs) { Built.assign(outputs); }
+    void Add(ClockOutput* output) { Built.push_back(output); }
+    void Remove(const ClockOutput* output);
+    void Attach(ClockOutput& output) { Attached.push_back(&output); }
+    void Detach(const ClockOutput& output);
+    void Put(const OutputValue& value) const;
+
+private:
+    std::vector<ClockOutput*> Built;
+    std::vector<ClockOutput*> Attached;
 };

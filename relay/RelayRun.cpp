@@ -208,7 +208,7 @@ int RelayController::OpenInputPort()
 int RelayController::OpenOutputPort()
 {
     // A client's values go to its display line, open or awaited.
-    Outputs = {&Display};
+    Outputs.Build({&Display});
     Display.Line.Configure(Config.OutComName, Config.OutComSpeed, Config.Ports);
     const std::optional<PortFault> fault = Display.Open();
     if (!fault)

@@ -21,6 +21,16 @@ void NoteVersion(QTcpSocket* socket)
         socket->setProperty(Http10, line.endsWith(" HTTP/1.0"));
 }
 
+// A whole request for the screens' feed: a WebSocket upgrade of /display/feed, its headers complete.
+bool AsksForScreenFeed(QTcpSocket* socket)
+{
+    const QByteArray start = socket->peek(WebListener::ByteLimit);
+    const qsizetype end = start.indexOf("\r\n\r\n");
+    if (end < 0 || !(start.startsWith("GET /display/feed ") || start.startsWith("GET /display/feed?")))
+        return false;
+    return start.left(end).toLower().contains("\nupgrade: websocket");
+}
+
 } // namespace
 
 bool WebListener::SpeaksHttp10(const QTcpSocket* socket)
@@ -41,21 +51,47 @@ void WebListener::incomingConnection(qintptr descriptor)
     }
     ++Open;
     ++OpenFrom[from];
-    connect(socket, &QObject::destroyed, this, [this, from] {
+    // A screen gives its place back as it becomes one; what it leaves behind must not give it twice.
+    const auto placed = std::make_shared<bool>(true);
+    const auto leave = [this, from, placed] {
+        if (!*placed)
+            return;
+        *placed = false;
         --Open;
         if (--OpenFrom[from] == 0)
             OpenFrom.remove(from);
-    });
+    };
+    connect(socket, &QObject::destroyed, this, leave);
     connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+    auto* lifetime = new QTimer(socket);
+    lifetime->setSingleShot(true);
+    connect(lifetime, &QTimer::timeout, socket, [socket] { socket->abort(); });
+    lifetime->start(LifetimeMs);
     // Connected before the HTTP server's own handler, so that what it is about to read is counted first.
     const auto received = std::make_shared<qint64>(0);
-    connect(socket, &QTcpSocket::readyRead, socket, [socket, received] {
+    connect(socket, &QTcpSocket::readyRead, socket, [this, socket, received, lifetime, leave] {
         *received += socket->bytesAvailable();
-        if (*received > ByteLimit)
+        if (*received > ByteLimit) {
             socket->abort();
-        else
-            NoteVersion(socket);
+            return;
+        }
+        NoteVersion(socket);
+        if (!ScreenRoom || !AsksForScreenFeed(socket))
+            return;
+        if (!ScreenRoom()) {
+            // Read here, so that the server never upgrades it.
+            socket->readAll();
+            const QByteArray body("Every screen's place is taken: [Web] Displays\n");
+            socket->write("HTTP/1.1 503 Service Unavailable\r\nContent-Type: text/plain; charset=utf-8\r\n"
+                          "Content-Length: "
+                          + QByteArray::number(body.size()) + "\r\nConnection: close\r\n\r\n" + body);
+            socket->disconnectFromHost();
+            if (ScreenRefused)
+                ScreenRefused();
+            return;
+        }
+        lifetime->stop();
+        leave();
     });
-    QTimer::singleShot(LifetimeMs, socket, [socket] { socket->abort(); });
     addPendingConnection(socket);
 }

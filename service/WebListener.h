@@ -4,6 +4,7 @@
 
 #include <QHash>
 #include <QTcpServer>
+#include <functional>
 
 // The web port's listener: a peer the allow-list refuses is closed at once and never holds a place; one
 // it admits gets a connection only while fewer than MaxConnections are open, and fewer than
@@ -23,6 +24,14 @@ public:
 
     // Who may connect from now on; those connected already are asked at their next request.
     void Allow(const AllowList& allowed) { Allowed = allowed; }
+    // A screen's request for the clock's feed takes no place of the port's and no limit of a request's
+    // time or bytes: it is let through while `room` says so, and answered 503 otherwise, which `refused`
+    // hears.
+    void ScreensBy(std::function<bool()> room, std::function<void()> refused)
+    {
+        ScreenRoom = std::move(room);
+        ScreenRefused = std::move(refused);
+    }
     // Whether the last request the peer sent was HTTP/1.0, which ends its connection after the answer
     // unless it asks to keep it.
     static bool SpeaksHttp10(const QTcpSocket* socket);
@@ -32,6 +41,8 @@ protected:
 
 private:
     AllowList Allowed;
+    std::function<bool()> ScreenRoom;
+    std::function<void()> ScreenRefused;
     int Open = 0;
     QHash<QString, int> OpenFrom;
 };

@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QHttpServer>
 #include <QJsonDocument>
+#include <QWebSocket>
 
 namespace {
 
@@ -56,12 +57,16 @@ QByteArray Page()
 WebService::WebService(Report report, QObject* parent)
     : QObject(parent)
     , MakeReport(std::move(report))
+    , Feed(*this, [this] { return HealthName(MakeReport().Health); })
 {
     // The page is linked in from a static library, whose resources register only when asked to.
     Q_INIT_RESOURCE(web);
 }
 
-WebService::~WebService() = default;
+WebService::~WebService()
+{
+    CloseScreens();
+}
 
 std::optional<QString> WebService::Listen(const std::optional<ListenAddress>& where, const AllowList& allowed)
 {
@@ -71,6 +76,7 @@ std::optional<QString> WebService::Listen(const std::optional<ListenAddress>& wh
         Listener->Allow(allowed);
     Retry.Stop();
     if (!where) {
+        CloseScreens();
         Server.reset();
         Listener = nullptr;
         return std::nullopt;
@@ -79,6 +85,7 @@ std::optional<QString> WebService::Listen(const std::optional<ListenAddress>& wh
         if (Listener->serverAddress() == where->address)
             return std::nullopt;
         // The same port on another address: the old listener would keep the new one from it.
+        CloseScreens();
         Server.reset();
         Listener = nullptr;
     }
@@ -108,7 +115,16 @@ bool WebService::Open(const ListenAddress& where, QString* error)
             *error = listener->errorString();
         return false;
     }
+    listener->ScreensBy([this] { return ScreenSockets.size() < MostScreens; }, [this] { ++Refused; });
     server->bind(listener);
+    // The feed's route takes its upgrade; a request that asks for none is told to.
+    server->route(QStringLiteral("/display/feed"),
+                  [](const QHttpServerRequest& request, QHttpServerResponder&& responder) {
+                      if (request.value("Upgrade").compare("websocket", Qt::CaseInsensitive) != 0)
+                          responder.write("A WebSocket for screens: ws://.../display/feed\n", "text/plain",
+                                          QHttpServerResponder::StatusCode::UpgradeRequired);
+                  });
+    connect(server.get(), &QAbstractHttpServer::newWebSocketConnection, this, [this] { TakeScreens(); });
     server->setMissingHandler(
         [this](const QHttpServerRequest& request, QHttpServerResponder&& responder) { Answer(request, responder); });
     Server = std::move(server);
@@ -119,6 +135,7 @@ bool WebService::Open(const ListenAddress& where, QString* error)
 
 std::optional<QString> WebService::ListenAsConfigured(const RelayConfig& config)
 {
+    MostScreens = config.Displays;
     if (config.Web)
         TellClientsAllowed(config.Allowed);
     return Listen(config.Web, config.Web ? config.Allowed.list : AllowList());
@@ -174,4 +191,56 @@ void WebService::Answer(const QHttpServerRequest& request, QHttpServerResponder&
     responder.writeBody(head ? QByteArray() : answer.body);
     if (ending)
         responder.socket()->disconnectFromHost();
+}
+
+void WebService::TakeScreens()
+{
+    while (Server && Server->hasPendingWebSocketConnections()) {
+        QWebSocket* screen = Server->nextPendingWebSocketConnection().release();
+        screen->setParent(this);
+        if (screen->requestUrl().path() != QLatin1String("/display/feed")) {
+            screen->close(QWebSocketProtocol::CloseCodePolicyViolated, QStringLiteral("No such feed"));
+            screen->deleteLater();
+            continue;
+        }
+        // A screen only listens: what it says is never kept.
+        screen->setMaxAllowedIncomingMessageSize(256);
+        connect(screen, &QWebSocket::disconnected, this, [this, screen] { DropScreen(screen, QString()); });
+        ScreenSockets.append(screen);
+        qCInfo(lcRelay).noquote() << "screen" << PlainAddress(screen->peerAddress()).toString() << "follows the clock ("
+                                  << ScreenSockets.size() << "now)";
+        screen->sendTextMessage(QString::fromUtf8(Feed.Current()));
+    }
+}
+
+void WebService::SendToScreens(const QByteArray& message)
+{
+    const QString text = QString::fromUtf8(message);
+    for (QWebSocket* screen : QList<QWebSocket*>(ScreenSockets)) {
+        // A screen that reads nothing is let go rather than let its values pile up here.
+        if (screen->bytesToWrite() > ScreenBacklogLimit)
+            DropScreen(screen, QStringLiteral("it took nothing of the last values"));
+        else
+            screen->sendTextMessage(text);
+    }
+}
+
+void WebService::DropScreen(QWebSocket* screen, const QString& why)
+{
+    if (!ScreenSockets.removeOne(screen))
+        return;
+    if (!why.isEmpty()) {
+        qCWarning(lcRelay).noquote() << "screen" << PlainAddress(screen->peerAddress()).toString() << "let go:" << why;
+        screen->abort();
+    }
+    screen->deleteLater();
+}
+
+void WebService::CloseScreens()
+{
+    for (QWebSocket* screen : QList<QWebSocket*>(ScreenSockets)) {
+        ScreenSockets.removeOne(screen);
+        screen->abort();
+        delete screen;
+    }
 }

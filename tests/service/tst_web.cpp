@@ -12,6 +12,7 @@
 #include <QStandardPaths>
 #include <QTcpServer>
 #include <QTemporaryFile>
+#include <QWebSocket>
 #include <algorithm>
 
 namespace {
@@ -241,6 +242,59 @@ private slots:
                      && page.contains("server, running since 2026-12-09 00:12:31")
                      && page.contains("3 sample(s) sent, withheld: 2 far; last offset 1.200 ms"),
                  page.constData());
+    }
+
+    // Each screen gets every relayed value once and in order, beside a client of the clock port; then the
+    // silence; one screen more than [Web] Displays allows is refused with 503.
+    void screensFollowTheClockBesideTheClients()
+    {
+        RelayUnderTest relay(1, 231, FreePort(), 1);
+        QTcpSocket display;
+        display.connectToHost(QHostAddress::LocalHost, relay.Port);
+        QVERIFY(display.waitForConnected(5000));
+        QTRY_COMPARE(relay.Controller.Clients.ClientList.size(), 1);
+        WebService web([&relay] { return relay.Controller.StatusReport(); });
+        RelayConfig config;
+        config.Web = ListenAddress {QHostAddress(QHostAddress::LocalHost), FreePort()};
+        config.Displays = 2;
+        web.ListenAsConfigured(config);
+        relay.Controller.Outputs.Attach(web.Screens());
+        const QUrl feed(QStringLiteral("ws://127.0.0.1:%1/display/feed").arg(web.Port()));
+        std::array<QWebSocket, 2> screens;
+        std::array<QStringList, 2> heard;
+        for (size_t i = 0; i < screens.size(); ++i) {
+            connect(&screens[i], &QWebSocket::textMessageReceived, this,
+                    [&heard, i](const QString& message) { heard[i].append(message); });
+            screens[i].open(feed);
+        }
+        QTRY_COMPARE(web.ScreenCount(), 2);
+        QTcpSocket third;
+        third.connectToHost(QHostAddress::LocalHost, web.Port());
+        QVERIFY(third.waitForConnected(5000));
+        third.write("GET /display/feed HTTP/1.1\r\nHost: x\r\nUpgrade: websocket\r\nConnection: Upgrade\r\n"
+                    "Sec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\nSec-WebSocket-Version: 13\r\n\r\n");
+        QVERIFY(ReadUntil(third, 12).startsWith("HTTP/1.1 503"));
+        QCOMPARE(web.ScreensRefused(), quint64(1));
+
+        for (const char* code : {"111213", "111214", "111215"}) {
+            QVERIFY(relay.Line.Write(QByteArray("\x02") + code));
+            QCOMPARE(ReadUntil(display, 8), QByteArray(code).insert(4, ':').insert(2, ':'));
+        }
+        const auto times = [](const QStringList& messages) {
+            QStringList shown;
+            for (const QString& message : messages)
+                shown.append(QJsonDocument::fromJson(message.toUtf8())[QStringLiteral("time")].toString());
+            return shown;
+        };
+        for (const QStringList& messages : heard) {
+            QTRY_COMPARE(times(messages).mid(1), (QStringList {"11:12:13", "11:12:14", "11:12:15"}));
+            const QJsonObject value = QJsonDocument::fromJson(messages.at(1).toUtf8()).object();
+            QCOMPARE(value[QStringLiteral("source")].toString(), QStringLiteral("primary"));
+            QCOMPARE(value[QStringLiteral("health")].toString(), QStringLiteral("relaying"));
+        }
+        QTRY_COMPARE_WITH_TIMEOUT(heard[0].size(), 5, 5000);
+        QVERIFY(QJsonDocument::fromJson(heard[0].last().toUtf8())[QStringLiteral("time")].isNull());
+        relay.Controller.Outputs.Detach(web.Screens());
     }
 
     // Each metric reads its own figure: every counter given another value, each found where it belongs.
