@@ -46,9 +46,9 @@ bool LengthsDiffer(const QHttpServerRequest& request)
     return false;
 }
 
-QByteArray Page()
+QByteArray Page(const QString& name)
 {
-    QFile page(QStringLiteral(":/web/index.html"));
+    QFile page(QStringLiteral(":/web/") + name);
     return page.open(QIODevice::ReadOnly) ? page.readAll() : QByteArray();
 }
 
@@ -160,7 +160,7 @@ void WebService::Answer(const QHttpServerRequest& request, QHttpServerResponder&
 {
     const bool head = request.method() == QHttpServerRequest::Method::Head;
     const QString path = request.url().path();
-    Answered answer {Status::NotFound, "text/plain; charset=utf-8", "No such page: / /status.json /metrics\n"};
+    Answered answer {Status::NotFound, "text/plain; charset=utf-8", "No such page: / /status.json /metrics /display\n"};
     const bool malformed = LengthsDiffer(request);
     if (malformed)
         answer = {Status::BadRequest, "text/plain; charset=utf-8", "Two different Content-Length headers\n"};
@@ -169,7 +169,9 @@ void WebService::Answer(const QHttpServerRequest& request, QHttpServerResponder&
     else if (!head && request.method() != QHttpServerRequest::Method::Get)
         answer = {Status::MethodNotAllowed, "text/plain; charset=utf-8", "Read only: GET and HEAD\n"};
     else if (path == QLatin1String("/"))
-        answer = {Status::Ok, "text/html; charset=utf-8", Page()};
+        answer = {Status::Ok, "text/html; charset=utf-8", Page(QStringLiteral("index.html"))};
+    else if (path == QLatin1String("/display"))
+        answer = {Status::Ok, "text/html; charset=utf-8", Page(QStringLiteral("display.html"))};
     else if (path == QLatin1String("/status.json"))
         answer
             = {Status::Ok, "application/json", QJsonDocument(ReportJson(MakeReport())).toJson(QJsonDocument::Compact)};

@@ -292,6 +292,10 @@ private slots:
             QCOMPARE(value[QStringLiteral("source")].toString(), QStringLiteral("primary"));
             QCOMPARE(value[QStringLiteral("health")].toString(), QStringLiteral("relaying"));
         }
+        const QByteArray page = Fetch(web.Port(), "GET", "/display");
+        QVERIFY(page.startsWith("HTTP/1.1 200 ") && page.contains("/display/feed"));
+        QVERIFY(Fetch(web.Port(), "GET", "/").contains("href=\"/display\""));
+        QVERIFY(Fetch(web.Port(), "GET", "/display/feed").startsWith("HTTP/1.1 426 "));
         QTRY_COMPARE_WITH_TIMEOUT(heard[0].size(), 5, 5000);
         QVERIFY(QJsonDocument::fromJson(heard[0].last().toUtf8())[QStringLiteral("time")].isNull());
         relay.Controller.Outputs.Detach(web.Screens());
