@@ -83,13 +83,13 @@ void CRelayApp::RunWindow(const QStringList& statusSockets)
     QApplication::setQuitOnLastWindowClosed(false);
     CRelayDlg dialog;
     dialog.Place(GeometryPosition(WindowGeometry), WindowTitle);
+    WebService web([&dialog] { return dialog.Relay().StatusReport(); });
     const StatusService status(
-        statusSockets, [&dialog] { return dialog.Relay().StatusReport(); },
+        statusSockets, [&web] { return web.Reported(); },
         [&dialog] {
             dialog.BringToFront();
             return true;
         });
-    WebService web([&dialog] { return dialog.Relay().StatusReport(); });
     // The web port needs [Web] and [Clients] alone, whatever mode the window starts in.
     RelayConfig webOnly;
     webOnly.Web = LoadWebListen();

@@ -31,9 +31,9 @@ int RunRelay(const StoredRelay& stored, SingleInstance& instance)
 {
     UnattendedView view(stored.config.RelayMode);
     RelayController relay(&view);
-    StatusService queries(
-        instance.SocketPaths(), [&relay] { return relay.StatusReport(); }, [] { return false; });
     WebService web([&relay] { return relay.StatusReport(); });
+    StatusService queries(
+        instance.SocketPaths(), [&web] { return web.Reported(); }, [] { return false; });
     web.ListenAsConfigured(stored.config);
     relay.Outputs.Attach(web.Screens());
     ServiceNotifier manager;

@@ -150,6 +150,11 @@ QJsonObject ReportJson(const RelayReport& report)
          report.Clock ? QJsonValue(QJsonObject {{QStringLiteral("synchronised"), report.Clock->Synchronised},
                                                 {QStringLiteral("maxError"), report.Clock->MaxErrorS}})
                       : QJsonValue()},
+        {QStringLiteral("displays"),
+         report.Screens ? QJsonValue(QJsonObject {{QStringLiteral("open"), report.Screens->Open},
+                                                  {QStringLiteral("most"), report.Screens->Most},
+                                                  {QStringLiteral("refused"), qint64(report.Screens->Refused)}})
+                        : QJsonValue()},
         {QStringLiteral("since"), Time(report.Since)},
         {QStringLiteral("lastValue"), report.LastValue ? QJsonValue(report.LastValue->Text) : QJsonValue()},
         {QStringLiteral("lastValueAge"), report.LastValue ? QJsonValue(report.LastValue->AgeS) : QJsonValue()},
@@ -227,6 +232,10 @@ RelayReport ReportFrom(const QJsonObject& json)
     if (const QJsonValue clock = json[QStringLiteral("clock")]; clock.isObject())
         report.Clock = ClockReport {clock[QStringLiteral("synchronised")].toBool(),
                                     clock[QStringLiteral("maxError")].toDouble()};
+    if (const QJsonValue screens = json[QStringLiteral("displays")]; screens.isObject())
+        report.Screens
+            = ScreensReport {screens[QStringLiteral("open")].toInt(), screens[QStringLiteral("most")].toInt(),
+                             quint64(screens[QStringLiteral("refused")].toInteger())};
     report.Since = TimeFrom(json[QStringLiteral("since")]);
     if (json[QStringLiteral("lastValue")].isString())
         report.LastValue = LastValueReport {json[QStringLiteral("lastValue")].toString(),

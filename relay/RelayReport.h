@@ -26,6 +26,15 @@ struct StandbyReport
     Source InUse = Source::Primary;
 };
 
+// The studio clocks on screens, while the web port listens: how many follow the clock, how many may, and
+// how many were turned away for want of a place.
+struct ScreensReport
+{
+    int Open = 0;
+    int Most = 0;
+    quint64 Refused = 0;
+};
+
 struct LastValueReport
 {
     QString Text;
@@ -52,6 +61,7 @@ struct RelayReport
     std::optional<StandbyReport> Standby;
     std::optional<FeedReport> Feed;
     std::optional<ClockReport> Clock;
+    std::optional<ScreensReport> Screens;
     QDateTime Since;
     std::optional<LastValueReport> LastValue;
     int Faults = 0;

@@ -98,6 +98,9 @@ QString ReportText(const RelayReport& report)
         }
         add(QStringLiteral("server"), peerText);
     }
+    if (const std::optional<ScreensReport>& screens = report.Screens)
+        add(QStringLiteral("screens"),
+            QStringLiteral("%1 of %2, %3 turned away").arg(screens->Open).arg(screens->Most).arg(screens->Refused));
     if (const std::optional<StandbyReport>& spare = report.Standby) {
         // Only this computer's clock as a spare has no line or server to name.
         const QString& name = spare->Place.Name;

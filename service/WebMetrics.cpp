@@ -44,6 +44,11 @@ QByteArray MetricsText(const RelayReport& report)
     Add(text, {"horaline_health", "gauge", "0 relaying, 1 degraded, 2 not relaying, as --status exits."},
         int(report.Health));
     Add(text, {"horaline_clients", "gauge", "Clients connected to the server."}, double(report.Clients.size()));
+    if (const std::optional<ScreensReport>& screens = report.Screens) {
+        Add(text, {"horaline_displays", "gauge", "Screens following the clock at /display."}, double(screens->Open));
+        Add(text, {"horaline_displays_refused_total", "counter", "Screens turned away for want of a place."},
+            double(screens->Refused));
+    }
     if (report.LastValue)
         Add(text, {"horaline_last_value_age_seconds", "gauge", "How long ago the last value was relayed."},
             report.LastValue->AgeS);

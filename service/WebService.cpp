@@ -151,6 +151,14 @@ QString WebService::Asked() const
         .arg(Where->port);
 }
 
+RelayReport WebService::Reported() const
+{
+    RelayReport report = MakeReport();
+    if (Listener != nullptr)
+        report.Screens = ScreensReport {int(ScreenSockets.size()), MostScreens, Refused};
+    return report;
+}
+
 quint16 WebService::Port() const
 {
     return Listener != nullptr ? Listener->serverPort() : 0;
@@ -173,10 +181,9 @@ void WebService::Answer(const QHttpServerRequest& request, QHttpServerResponder&
     else if (path == QLatin1String("/display"))
         answer = {Status::Ok, "text/html; charset=utf-8", Page(QStringLiteral("display.html"))};
     else if (path == QLatin1String("/status.json"))
-        answer
-            = {Status::Ok, "application/json", QJsonDocument(ReportJson(MakeReport())).toJson(QJsonDocument::Compact)};
+        answer = {Status::Ok, "application/json", QJsonDocument(ReportJson(Reported())).toJson(QJsonDocument::Compact)};
     else if (path == QLatin1String("/metrics"))
-        answer = {Status::Ok, "text/plain; version=0.0.4; charset=utf-8", MetricsText(MakeReport())};
+        answer = {Status::Ok, "text/plain; version=0.0.4; charset=utf-8", MetricsText(Reported())};
     responder.writeStatusLine(answer.status);
     responder.writeHeader("Content-Type", answer.type);
     responder.writeHeader("Content-Length", QByteArray::number(answer.body.size()));

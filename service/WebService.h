@@ -40,11 +40,12 @@ public:
     std::optional<QString> ListenAsConfigured(const RelayConfig& config);
     // The port listened on; 0 when none.
     quint16 Port() const;
+    // The relay's report with the screens beside it, while the port listens.
+    RelayReport Reported() const;
     // The screens' output, for the relay to hand its values to.
     ScreenFeed& Screens() { return Feed; }
-    // How many screens follow the clock now, and how many were turned away for want of a place.
+    // How many screens follow the clock now.
     int ScreenCount() const { return int(ScreenSockets.size()); }
-    quint64 ScreensRefused() const { return Refused; }
     void SendToScreens(const QByteArray& message) override;
     bool AnyScreen() const override { return !ScreenSockets.isEmpty(); }
     // Where it was last asked to listen, as [Web] Listen writes it: "127.0.0.1:8530", or "(none)".

@@ -240,7 +240,9 @@ private slots:
         const QByteArray page = PageAsShown(web.Port());
         QVERIFY2(page.contains("<div id=\"clock\" class=\"stale\">12:00:26</div>") && page.contains(">25 s ago<")
                      && page.contains("server, running since 2026-12-09 00:12:31")
-                     && page.contains("3 sample(s) sent, withheld: 2 far; last offset 1.200 ms"),
+                     && page.contains(
+                         "3 sample(s) sent, withheld: 2 far; last sample: this computer's clock is 1.200 ms behind "
+                         "the time code"),
                  page.constData());
     }
 
@@ -274,7 +276,13 @@ private slots:
         third.write("GET /display/feed HTTP/1.1\r\nHost: x\r\nUpgrade: websocket\r\nConnection: Upgrade\r\n"
                     "Sec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\nSec-WebSocket-Version: 13\r\n\r\n");
         QVERIFY(ReadUntil(third, 12).startsWith("HTTP/1.1 503"));
-        QCOMPARE(web.ScreensRefused(), quint64(1));
+        const QByteArray metrics = Body(Fetch(web.Port(), "GET", "/metrics"));
+        QCOMPARE(MetricValue(metrics, QStringLiteral("horaline_displays")), 2.0);
+        QCOMPARE(MetricValue(metrics, QStringLiteral("horaline_displays_refused_total")), 1.0);
+        const QJsonObject told
+            = QJsonDocument::fromJson(Body(Fetch(web.Port(), "GET", "/status.json")))[QStringLiteral("displays")]
+                  .toObject();
+        QCOMPARE(told, (QJsonObject {{"open", 2}, {"most", 2}, {"refused", 1}}));
 
         for (const char* code : {"111213", "111214", "111215"}) {
             QVERIFY(relay.Line.Write(QByteArray("\x02") + code));
