@@ -20,9 +20,10 @@ void ScreenFeed::Put(const OutputValue& value)
         return;
     }
     // A text that names no time (a server's word) shows nothing new; the silence will tell if it lasts.
-    if (!sample.Second || sample.AtMs == AtMs)
+    if (!sample.Second || (sample.WallAt == LastAt && sample.Text == LastText))
         return;
-    AtMs = sample.AtMs;
+    LastAt = sample.WallAt;
+    LastText = sample.Text;
     const int second = *sample.Second;
     Time = QStringLiteral("%1:%2:%3")
                .arg(second / 3600, 2, 10, QLatin1Char('0'))

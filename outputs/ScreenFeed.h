@@ -41,9 +41,10 @@ private:
     ScreenSink& Sink;
     std::function<QString()> Health;
     QTimer Silence;
-    // The value of now, while one is live, with its source; the moment it came, so that a value handed
-    // again (to a client just admitted) goes to no screen twice.
+    // The value of now, while one is live, with its source; the last value's text and the moment it was
+    // read, so that a value handed again (to a client just admitted) goes to no screen twice.
     QString Time;
     QString Source;
-    qint64 AtMs = -1;
+    QByteArray LastText;
+    std::chrono::system_clock::time_point LastAt;
 };

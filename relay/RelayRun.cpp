@@ -175,6 +175,8 @@ void RelayController::StopServer()
     Health.Forget();
     SetListening(false);
     FeedNtp(false);
+    // What stays attached (the screens) hears at once that nothing more comes.
+    Outputs.Put({ClockValue, ClockBuffer, false});
 }
 
 void RelayController::StopClient()
@@ -183,6 +185,7 @@ void RelayController::StopClient()
     StopSources();
     SetStatus(QStringLiteral("Client stopped !"));
     Display.Close();
+    Outputs.Put({ClockValue, ClockBuffer, false});
 }
 
 int RelayController::OpenInputPort()

@@ -92,6 +92,7 @@ void WebListener::incomingConnection(qintptr descriptor)
         }
         lifetime->stop();
         leave();
+        socket->setSocketOption(QAbstractSocket::SendBufferSizeSocketOption, ScreenSendBuffer);
     });
     addPendingConnection(socket);
 }

@@ -19,6 +19,9 @@ public:
     static constexpr int MaxPerAddress = 8;
     static constexpr int LifetimeMs = 10000;
     static constexpr qint64 ByteLimit = 32768;
+    // What the system holds for a screen on its way: small, so that a screen that reads nothing is found
+    // after a few hundred values rather than after megabytes.
+    static constexpr int ScreenSendBuffer = 8192;
 
     using QTcpServer::QTcpServer;
 

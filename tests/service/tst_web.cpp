@@ -14,6 +14,10 @@
 #include <QTemporaryFile>
 #include <QWebSocket>
 #include <algorithm>
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 namespace {
 
@@ -306,6 +310,61 @@ private slots:
         QVERIFY(Fetch(web.Port(), "GET", "/display/feed").startsWith("HTTP/1.1 426 "));
         QTRY_COMPARE_WITH_TIMEOUT(heard[0].size(), 5, 5000);
         QVERIFY(QJsonDocument::fromJson(heard[0].last().toUtf8())[QStringLiteral("time")].isNull());
+        relay.Controller.Outputs.Detach(web.Screens());
+    }
+
+    // A screen that reads nothing is let go once what waits for it passes the bound; the screen beside it
+    // keeps every value, in order.
+    void aScreenThatNeverReadsIsLetGo()
+    {
+        RelayUnderTest relay(1, 232, FreePort(), 1);
+        WebService web([&relay] { return relay.Controller.StatusReport(); });
+        web.Listen(ListenAddress {QHostAddress(QHostAddress::LocalHost), FreePort()}, AllowList());
+        relay.Controller.Outputs.Attach(web.Screens());
+        QWebSocket reading;
+        QStringList heard;
+        connect(&reading, &QWebSocket::textMessageReceived, this,
+                [&heard](const QString& message) { heard.append(message); });
+        reading.open(QUrl(QStringLiteral("ws://127.0.0.1:%1/display/feed").arg(web.Port())));
+        // Asks for the feed, then never reads: a small receive buffer fills at once.
+        const int deaf = ::socket(AF_INET, SOCK_STREAM, 0);
+        const int small = 4096;
+        ::setsockopt(deaf, SOL_SOCKET, SO_RCVBUF, &small, sizeof(small));
+        sockaddr_in to {};
+        to.sin_family = AF_INET;
+        to.sin_port = htons(web.Port());
+        to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        QCOMPARE(::connect(deaf, reinterpret_cast<const sockaddr*>(&to), sizeof(to)), 0);
+        const QByteArray ask("GET /display/feed HTTP/1.1\r\nHost: x\r\nUpgrade: websocket\r\nConnection: Upgrade\r\n"
+                             "Sec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\nSec-WebSocket-Version: 13\r\n\r\n");
+        QCOMPARE(::write(deaf, ask.constData(), size_t(ask.size())), ssize_t(ask.size()));
+        QTRY_COMPARE(web.ScreenCount(), 2);
+
+        for (int second = 0; second < 900 && web.ScreenCount() == 2; ++second) {
+            const QString time = QTime(0, 0).addSecs(second).toString(QStringLiteral("hh:mm:ss"));
+            QVERIFY(relay.Line.Write("\x02" + QString(time).remove(QLatin1Char(':')).toLatin1()));
+            QTest::qWait(2);
+        }
+        QCOMPARE(web.ScreenCount(), 1);
+        // Every value the relay relayed (a busy machine may pass over a frame at the line), once and in order.
+        const auto shown = [&heard] {
+            QStringList times;
+            for (const QString& message : heard) {
+                const QJsonValue time = QJsonDocument::fromJson(message.toUtf8())[QStringLiteral("time")];
+                if (time.isString())
+                    times.append(time.toString());
+            }
+            return times;
+        };
+        const auto relayed = [&relay] {
+            return relay.Controller.StatusReport().Counts[size_t(Counter::ValuesRelayed)];
+        };
+        QTRY_COMPARE_WITH_TIMEOUT(quint64(shown().size()), relayed(), 5000);
+        QVERIFY(relayed() > 100);
+        const QStringList times = shown();
+        QVERIFY(std::is_sorted(times.begin(), times.end()));
+        QCOMPARE(QSet<QString>(times.begin(), times.end()).size(), times.size());
+        ::close(deaf);
         relay.Controller.Outputs.Detach(web.Screens());
     }
 
