@@ -15,6 +15,7 @@
 #include <QWebSocket>
 #include <algorithm>
 #include <arpa/inet.h>
+#include <functional>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -62,17 +63,24 @@ bool HasBrowser()
 
 // The page as a browser shows it once its script has run, in UTC; empty when it did not end. The server
 // runs in this thread: the browser is waited for, not blocked on.
-QByteArray PageAsShown(quint16 port)
+QByteArray PageAsShown(quint16 port, const QString& path = QStringLiteral("/"))
 {
     QProcess browser;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("TZ"), QStringLiteral("UTC"));
     browser.setProcessEnvironment(environment);
-    browser.start(QStandardPaths::findExecutable(QStringLiteral("chromium")),
-                  {QStringLiteral("--headless"), QStringLiteral("--no-sandbox"), QStringLiteral("--disable-gpu"),
-                   QStringLiteral("--no-first-run"), QStringLiteral("--disable-background-networking"),
-                   QStringLiteral("--virtual-time-budget=3000"), QStringLiteral("--dump-dom"),
-                   QStringLiteral("http://127.0.0.1:%1/").arg(port)});
+    QStringList arguments {QStringLiteral("--headless"),
+                           QStringLiteral("--no-sandbox"),
+                           QStringLiteral("--disable-gpu"),
+                           QStringLiteral("--no-first-run"),
+                           QStringLiteral("--disable-background-networking"),
+                           QStringLiteral("--virtual-time-budget=3000"),
+                           QStringLiteral("--dump-dom"),
+                           QStringLiteral("http://127.0.0.1:%1%2").arg(port).arg(path)};
+    // A page that follows a WebSocket needs real time too for its feed to speak.
+    if (path.startsWith(QLatin1String("/display")))
+        arguments.prepend(QStringLiteral("--timeout=3000"));
+    browser.start(QStandardPaths::findExecutable(QStringLiteral("chromium")), arguments);
     const bool ended = QTest::qWaitFor([&browser] { return browser.state() == QProcess::NotRunning; }, 30000);
     return ended ? browser.readAllStandardOutput() : QByteArray();
 }
@@ -365,6 +373,40 @@ private slots:
         QVERIFY(std::is_sorted(times.begin(), times.end()));
         QCOMPARE(QSet<QString>(times.begin(), times.end()).size(), times.size());
         ::close(deaf);
+        relay.Controller.Outputs.Detach(web.Screens());
+    }
+
+    // The studio clock shows the relayed time in a browser, and dims once no time comes.
+    void theStudioClockShowsTheRelayedTime()
+    {
+        if (!HasBrowser())
+            QSKIP("no chromium here to show the page");
+        RelayUnderTest relay(1, 233, FreePort(), 1);
+        WebService web([&relay] { return relay.Controller.StatusReport(); });
+        web.Listen(ListenAddress {QHostAddress(QHostAddress::LocalHost), FreePort()}, AllowList());
+        relay.Controller.Outputs.Attach(web.Screens());
+        // A value every half second while the browser starts and shows the page.
+        QTimer line;
+        int second = 0;
+        connect(&line, &QTimer::timeout, this, [&relay, &second] {
+            relay.Line.Write("\x02" + QTime(10, 11).addSecs(second++).toString(QStringLiteral("hhmmss")).toLatin1());
+        });
+        line.start(500);
+        // The browser shows the page before its feed spoke now and then: it is asked again.
+        const auto shown = [&web](const QString& path, const std::function<bool(const QByteArray&)>& ready) {
+            QByteArray page;
+            for (int attempt = 0; attempt < 4 && !ready(page); ++attempt)
+                page = PageAsShown(web.Port(), path);
+            return page;
+        };
+        const QByteArray live
+            = shown(QStringLiteral("/display"), [](const QByteArray& page) { return page.contains(">10:11:"); });
+        line.stop();
+        QVERIFY2(live.contains(">10:11:") && !live.contains("<body class=\"dim"), live.constData());
+        QTRY_VERIFY_WITH_TIMEOUT(web.Screens().Current().contains("\"time\":null"), 5000);
+        const QByteArray dimmed = shown(QStringLiteral("/display?color=amber"),
+                                        [](const QByteArray& page) { return page.contains("<body class=\"dim"); });
+        QVERIFY2(dimmed.contains("<body class=\"dim") && dimmed.contains(">no time since "), dimmed.constData());
         relay.Controller.Outputs.Detach(web.Screens());
     }
 
