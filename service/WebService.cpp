@@ -216,8 +216,9 @@ void WebService::TakeScreens()
         screen->setMaxAllowedIncomingMessageSize(256);
         connect(screen, &QWebSocket::disconnected, this, [this, screen] { DropScreen(screen, QString()); });
         ScreenSockets.append(screen);
-        qCInfo(lcRelay).noquote() << "screen" << PlainAddress(screen->peerAddress()).toString() << "follows the clock ("
-                                  << ScreenSockets.size() << "now)";
+        qCInfo(lcRelay).noquote() << QStringLiteral("screen %1 follows the clock (%2 now)")
+                                         .arg(PlainAddress(screen->peerAddress()).toString())
+                                         .arg(ScreenSockets.size());
         screen->sendTextMessage(QString::fromUtf8(Feed.Current()));
     }
 }
