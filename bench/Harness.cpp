@@ -232,6 +232,10 @@ Horaline::Horaline(const HoralineSettings& settings)
             ini.setValue(QStringLiteral("Standby/InComName"), spare);
             ini.setValue(QStringLiteral("Standby/InComSpeed"), QStringLiteral("38400"));
         }
+        if (settings.webPort != 0) {
+            ini.setValue(QStringLiteral("Web/Listen"), QStringLiteral("127.0.0.1:%1").arg(settings.webPort));
+            ini.setValue(QStringLiteral("Web/Displays"), 1000);
+        }
         if (!settings.standbyDevice.isEmpty() || settings.ownClock) {
             ini.setValue(QStringLiteral("Standby/After"), settings.afterS);
             ini.setValue(QStringLiteral("Standby/OwnClock"), settings.ownClock ? 1 : 0);

@@ -45,6 +45,7 @@ struct HoralineSettings
     QString standbyDevice = QString(); // server mode: a standby input line, as COM<com + 1>; empty: no [Standby]
     int afterS = 3;
     bool ownClock = false; // [Standby] OwnClock=1: this computer's time when no source serves
+    uint16_t webPort = 0; // [Web] Listen on 127.0.0.1 at this port, room for 1000 screens; 0: no [Web]
 };
 
 // The real program, as an operator would leave it: its settings start the relay by itself.
