@@ -312,6 +312,11 @@ private slots:
         QTcpSocket browser;
         ConnectWhenListening(browser, webPort);
         QCOMPARE(browser.state(), QAbstractSocket::ConnectedState);
+        // Where the web port listens, the status tells its screens.
+        QProcess told;
+        StartWithoutDisplay(told, {QStringLiteral("--status")});
+        told.waitForFinished(10000);
+        QVERIFY(told.readAllStandardOutput().contains("\nscreens:     0 of 100, 0 turned away\n"));
 
         // A storm of reloads, as fast as they can be sent for 2 s: at most one waits at a time, and the
         // relay relays and ends when asked.

@@ -321,6 +321,29 @@ private slots:
         relay.Controller.Outputs.Detach(web.Screens());
     }
 
+    // A client relay's screens show what its server sends.
+    void aClientRelaysScreensShowWhatItsServerSends()
+    {
+        QTcpServer server;
+        QVERIFY(server.listen(QHostAddress::LocalHost));
+        RelayUnderTest relay(0, 234, server.serverPort(), 1);
+        WebService web([&relay] { return relay.Controller.StatusReport(); });
+        web.Listen(ListenAddress {QHostAddress(QHostAddress::LocalHost), FreePort()}, AllowList());
+        relay.Controller.Outputs.Attach(web.Screens());
+        QWebSocket screen;
+        QStringList heard;
+        connect(&screen, &QWebSocket::textMessageReceived, this,
+                [&heard](const QString& message) { heard.append(message); });
+        screen.open(QUrl(QStringLiteral("ws://127.0.0.1:%1/display/feed").arg(web.Port())));
+        QTRY_COMPARE(web.ScreenCount(), 1);
+        QTRY_VERIFY_WITH_TIMEOUT(server.hasPendingConnections(), 10000);
+        QTcpSocket* relayLink = server.nextPendingConnection();
+        relayLink->write("12:34:56");
+        QTRY_VERIFY(!heard.isEmpty()
+                    && QJsonDocument::fromJson(heard.last().toUtf8())[QStringLiteral("time")] == "12:34:56");
+        relay.Controller.Outputs.Detach(web.Screens());
+    }
+
     // A screen that reads nothing is let go once what waits for it passes the bound; the screen beside it
     // keeps every value, in order.
     void aScreenThatNeverReadsIsLetGo()
@@ -467,6 +490,7 @@ private slots:
         report.Standby = StandbyReport {spare, 4, true, Source::Standby};
         report.Since = QDateTime::fromSecsSinceEpoch(100, Qt::UTC);
         report.LastValue = LastValueReport {QStringLiteral("12:00:00"), 0.5};
+        report.Screens = ScreensReport {7, 100, 2};
         report.Faults = 3;
         report.LastFault = QStringLiteral("clock1 lost");
         report.LastFaultAt = QDateTime::fromSecsSinceEpoch(200, Qt::UTC);
@@ -477,6 +501,7 @@ private slots:
         QCOMPARE(json[QStringLiteral("standby")][QStringLiteral("port")].toInt(), 6532);
         QCOMPARE(json[QStringLiteral("server")][QStringLiteral("fault")].toString(),
                  QStringLiteral("Connection refused"));
+        QCOMPARE(json[QStringLiteral("displays")][QStringLiteral("refused")].toInt(), 2);
     }
 
     // A 200 KB request line is cut off unanswered, a peer that sends nothing is closed, one host takes
