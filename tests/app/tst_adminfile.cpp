@@ -232,10 +232,12 @@ private slots:
               "warning: ", "InComname is no setting of [Settaggi]: did you mean InComName?",
               "[Standy] is no group of Horaline's: did you mean Standby?", "3 problem(s)"})
             QVERIFY2(said.contains(expected), said.constData());
-        QVERIFY(
-            WriteAll(path, "[Settaggi]\nProgMode=1\nInComName=COM3\nServerPort=8530\n[Web]\nListen=127.0.0.1:8530\n"));
+        QVERIFY(WriteAll(path,
+                         "[Settaggi]\nProgMode=1\nInComName=COM3\nServerPort=8530\n[Web]\nListen=127.0.0.1:8530\n"
+                         "Displays=0\n"));
         const auto [web, webSaid] = Ask({QStringLiteral("--check"), QStringLiteral("--settings"), path});
-        QVERIFY2(web == 78 && webSaid.contains("Listen=127.0.0.1:8530 takes the clock port, ServerPort=8530"),
+        QVERIFY2(web == 78 && webSaid.contains("Listen=127.0.0.1:8530 takes the clock port, ServerPort=8530")
+                     && webSaid.contains("[Web] Displays=0 is no number of screens from 1 to 10000"),
                  webSaid.constData());
         QVERIFY(WriteAll(path, "[Settaggi]\nProgMode=2\n"));
         const auto [mode, modeSaid] = Ask({QStringLiteral("--check"), QStringLiteral("--settings"), path});
