@@ -94,6 +94,33 @@ double MetricValue(const QByteArray& metrics, const QString& name)
     return match.hasMatch() ? match.captured(1).toDouble() : -1;
 }
 
+// A relay with its web port listening and its screens attached, as both programs run it.
+struct WatchedRelay
+{
+    WatchedRelay(int mode, int com, quint16 port, int displays = 100)
+        : Relay(mode, com, port, 1)
+        , Web([this] { return Relay.Controller.StatusReport(); })
+    {
+        RelayConfig config;
+        config.Web = ListenAddress {QHostAddress(QHostAddress::LocalHost), FreePort()};
+        config.Displays = displays;
+        Web.ListenAsConfigured(config);
+        Relay.Controller.Outputs.Attach(Web.Screens());
+    }
+    ~WatchedRelay() { Relay.Controller.Outputs.Detach(Web.Screens()); }
+
+    // A screen follows the clock; every message it hears is kept in `heard`.
+    void Follow(QWebSocket& screen, QStringList& heard) const
+    {
+        QObject::connect(&screen, &QWebSocket::textMessageReceived, &screen,
+                         [&heard](const QString& message) { heard.append(message); });
+        screen.open(QUrl(QStringLiteral("ws://127.0.0.1:%1/display/feed").arg(Web.Port())));
+    }
+
+    RelayUnderTest Relay;
+    WebService Web;
+};
+
 } // namespace
 
 class TestWeb : public QObject
@@ -262,25 +289,17 @@ private slots:
     // silence; one screen more than [Web] Displays allows is refused with 503.
     void screensFollowTheClockBesideTheClients()
     {
-        RelayUnderTest relay(1, 231, FreePort(), 1);
+        WatchedRelay watched(1, 231, FreePort(), 2);
+        RelayUnderTest& relay = watched.Relay;
+        WebService& web = watched.Web;
         QTcpSocket display;
         display.connectToHost(QHostAddress::LocalHost, relay.Port);
         QVERIFY(display.waitForConnected(5000));
         QTRY_COMPARE(relay.Controller.Clients.ClientList.size(), 1);
-        WebService web([&relay] { return relay.Controller.StatusReport(); });
-        RelayConfig config;
-        config.Web = ListenAddress {QHostAddress(QHostAddress::LocalHost), FreePort()};
-        config.Displays = 2;
-        web.ListenAsConfigured(config);
-        relay.Controller.Outputs.Attach(web.Screens());
-        const QUrl feed(QStringLiteral("ws://127.0.0.1:%1/display/feed").arg(web.Port()));
         std::array<QWebSocket, 2> screens;
         std::array<QStringList, 2> heard;
-        for (size_t i = 0; i < screens.size(); ++i) {
-            connect(&screens[i], &QWebSocket::textMessageReceived, this,
-                    [&heard, i](const QString& message) { heard[i].append(message); });
-            screens[i].open(feed);
-        }
+        for (size_t i = 0; i < screens.size(); ++i)
+            watched.Follow(screens[i], heard[i]);
         QTRY_COMPARE(web.ScreenCount(), 2);
         QTcpSocket third;
         third.connectToHost(QHostAddress::LocalHost, web.Port());
@@ -318,7 +337,6 @@ private slots:
         QVERIFY(Fetch(web.Port(), "GET", "/display/feed").startsWith("HTTP/1.1 426 "));
         QTRY_COMPARE_WITH_TIMEOUT(heard[0].size(), 5, 5000);
         QVERIFY(QJsonDocument::fromJson(heard[0].last().toUtf8())[QStringLiteral("time")].isNull());
-        relay.Controller.Outputs.Detach(web.Screens());
     }
 
     // A client relay's screens show what its server sends.
@@ -326,37 +344,29 @@ private slots:
     {
         QTcpServer server;
         QVERIFY(server.listen(QHostAddress::LocalHost));
-        RelayUnderTest relay(0, 234, server.serverPort(), 1);
-        WebService web([&relay] { return relay.Controller.StatusReport(); });
-        web.Listen(ListenAddress {QHostAddress(QHostAddress::LocalHost), FreePort()}, AllowList());
-        relay.Controller.Outputs.Attach(web.Screens());
+        WatchedRelay watched(0, 234, server.serverPort());
+        WebService& web = watched.Web;
         QWebSocket screen;
         QStringList heard;
-        connect(&screen, &QWebSocket::textMessageReceived, this,
-                [&heard](const QString& message) { heard.append(message); });
-        screen.open(QUrl(QStringLiteral("ws://127.0.0.1:%1/display/feed").arg(web.Port())));
+        watched.Follow(screen, heard);
         QTRY_COMPARE(web.ScreenCount(), 1);
         QTRY_VERIFY_WITH_TIMEOUT(server.hasPendingConnections(), 10000);
         QTcpSocket* relayLink = server.nextPendingConnection();
         relayLink->write("12:34:56");
         QTRY_VERIFY(!heard.isEmpty()
                     && QJsonDocument::fromJson(heard.last().toUtf8())[QStringLiteral("time")] == "12:34:56");
-        relay.Controller.Outputs.Detach(web.Screens());
     }
 
     // A screen that reads nothing is let go once what waits for it passes the bound; the screen beside it
     // keeps every value, in order.
     void aScreenThatNeverReadsIsLetGo()
     {
-        RelayUnderTest relay(1, 232, FreePort(), 1);
-        WebService web([&relay] { return relay.Controller.StatusReport(); });
-        web.Listen(ListenAddress {QHostAddress(QHostAddress::LocalHost), FreePort()}, AllowList());
-        relay.Controller.Outputs.Attach(web.Screens());
+        WatchedRelay watched(1, 232, FreePort());
+        RelayUnderTest& relay = watched.Relay;
+        WebService& web = watched.Web;
         QWebSocket reading;
         QStringList heard;
-        connect(&reading, &QWebSocket::textMessageReceived, this,
-                [&heard](const QString& message) { heard.append(message); });
-        reading.open(QUrl(QStringLiteral("ws://127.0.0.1:%1/display/feed").arg(web.Port())));
+        watched.Follow(reading, heard);
         // Asks for the feed, then never reads: a small receive buffer fills at once.
         const int deaf = ::socket(AF_INET, SOCK_STREAM, 0);
         const int small = 4096;
@@ -396,7 +406,6 @@ private slots:
         QVERIFY(std::is_sorted(times.begin(), times.end()));
         QCOMPARE(QSet<QString>(times.begin(), times.end()).size(), times.size());
         ::close(deaf);
-        relay.Controller.Outputs.Detach(web.Screens());
     }
 
     // The studio clock shows the relayed time in a browser, and dims once no time comes.
@@ -404,10 +413,9 @@ private slots:
     {
         if (!HasBrowser())
             QSKIP("no chromium here to show the page");
-        RelayUnderTest relay(1, 233, FreePort(), 1);
-        WebService web([&relay] { return relay.Controller.StatusReport(); });
-        web.Listen(ListenAddress {QHostAddress(QHostAddress::LocalHost), FreePort()}, AllowList());
-        relay.Controller.Outputs.Attach(web.Screens());
+        WatchedRelay watched(1, 233, FreePort());
+        RelayUnderTest& relay = watched.Relay;
+        WebService& web = watched.Web;
         // A value every half second while the browser starts and shows the page.
         QTimer line;
         int second = 0;
@@ -430,7 +438,6 @@ private slots:
         const QByteArray dimmed = shown(QStringLiteral("/display?color=amber"),
                                         [](const QByteArray& page) { return page.contains("<body class=\"dim"); });
         QVERIFY2(dimmed.contains("<body class=\"dim") && dimmed.contains(">no time since "), dimmed.constData());
-        relay.Controller.Outputs.Detach(web.Screens());
     }
 
     // Each metric reads its own figure: every counter given another value, each found where it belongs.
