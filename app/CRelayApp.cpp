@@ -96,7 +96,7 @@ void CRelayApp::RunWindow(const QStringList& statusSockets)
     webOnly.Allowed = ReadClientsAllowed();
     webOnly.Displays = LoadWebDisplays().value_or(webOnly.Displays);
     web.ListenAsConfigured(webOnly);
-    dialog.Relay().Outputs.Attach(web.Screens());
+    const RunOutputs::Attachment screens = dialog.Relay().Outputs.Attach(web.Screens());
     TerminationSignals termination;
     QObject::connect(&termination, &TerminationSignals::Received, &dialog, [&dialog](int signalNumber) {
         qCInfo(lcRelay).noquote() << "signal" << signalNumber << "received: ending in order";
@@ -104,5 +104,4 @@ void CRelayApp::RunWindow(const QStringList& statusSockets)
         dialog.EndSession();
     });
     dialog.DoModal();
-    dialog.Relay().Outputs.Detach(web.Screens());
 }

@@ -35,7 +35,7 @@ int RunRelay(const StoredRelay& stored, SingleInstance& instance)
     StatusService queries(
         instance.SocketPaths(), [&web] { return web.Reported(); }, [] { return false; });
     web.ListenAsConfigured(stored.config);
-    relay.Outputs.Attach(web.Screens());
+    const RunOutputs::Attachment screens = relay.Outputs.Attach(web.Screens());
     ServiceNotifier manager;
     QObject::connect(&relay, &RelayController::HeadlineChanged, &manager, &ServiceNotifier::Status);
     TerminationSignals termination;
@@ -64,7 +64,6 @@ int RunRelay(const StoredRelay& stored, SingleInstance& instance)
     relay.Ending = true;
     relay.Stop();
     relay.SetListening(false);
-    relay.Outputs.Detach(web.Screens());
     return status;
 }
 

@@ -121,9 +121,17 @@ void RunOutputs::Remove(const ClockOutput* output)
     Built.erase(std::remove(Built.begin(), Built.end(), output), Built.end());
 }
 
-void RunOutputs::Detach(const ClockOutput& output)
+RunOutputs::Attachment::Attachment(RunOutputs& outputs, ClockOutput& output)
+    : Outputs(outputs)
+    , Output(output)
 {
-    Attached.erase(std::remove(Attached.begin(), Attached.end(), &output), Attached.end());
+    Outputs.Attached.push_back(&Output);
+}
+
+RunOutputs::Attachment::~Attachment()
+{
+    std::vector<ClockOutput*>& attached = Outputs.Attached;
+    attached.erase(std::remove(attached.begin(), attached.end(), &Output), attached.end());
 }
 
 void RunOutputs::Put(const OutputValue& value) const

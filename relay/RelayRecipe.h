@@ -91,8 +91,20 @@ public:
     void Build(std::initializer_list<ClockOutput*> outputs) { Built.assign(outputs); }
     void Add(ClockOutput* output) { Built.push_back(output); }
     void Remove(const ClockOutput* output);
-    void Attach(ClockOutput& output) { Attached.push_back(&output); }
-    void Detach(const ClockOutput& output);
+    // Attached until the handle goes, which must go before the output does.
+    class Attachment
+    {
+    public:
+        Attachment(RunOutputs& outputs, ClockOutput& output);
+        ~Attachment();
+        Attachment(const Attachment&) = delete;
+        Attachment& operator=(const Attachment&) = delete;
+
+    private:
+        RunOutputs& Outputs;
+        ClockOutput& Output;
+    };
+    [[nodiscard]] Attachment Attach(ClockOutput& output) { return {*this, output}; }
     void Put(const OutputValue& value) const;
 
 private:

@@ -100,14 +100,13 @@ struct WatchedRelay
     WatchedRelay(int mode, int com, quint16 port, int displays = 100)
         : Relay(mode, com, port, 1)
         , Web([this] { return Relay.Controller.StatusReport(); })
+        , Screens(Relay.Controller.Outputs.Attach(Web.Screens()))
     {
         RelayConfig config;
         config.Web = ListenAddress {QHostAddress(QHostAddress::LocalHost), FreePort()};
         config.Displays = displays;
         Web.ListenAsConfigured(config);
-        Relay.Controller.Outputs.Attach(Web.Screens());
     }
-    ~WatchedRelay() { Relay.Controller.Outputs.Detach(Web.Screens()); }
 
     // A screen follows the clock; every message it hears is kept in `heard`.
     void Follow(QWebSocket& screen, QStringList& heard) const
@@ -119,6 +118,7 @@ struct WatchedRelay
 
     RelayUnderTest Relay;
     WebService Web;
+    const RunOutputs::Attachment Screens;
 };
 
 } // namespace
