@@ -450,6 +450,10 @@ private slots:
         WriteSettingsText(settings);
         stalled.start(QStringLiteral(HORALINE_BINARY), {QStringLiteral("--headless")});
         QVERIFY(stalled.waitForStarted(10000));
+        // Asked to end only once it runs (a loaded machine may take its time to start), then left a while
+        // with the queue filling.
+        QByteArray started;
+        QTRY_VERIFY_WITH_TIMEOUT((started += stalled.readAllStandardError()).contains("restart at launch"), 30000);
         QTest::qWait(1500);
         QVERIFY(stalled.state() == QProcess::Running);
         ::kill(pid_t(stalled.processId()), SIGTERM);
