@@ -216,9 +216,10 @@ void WebService::TakeScreens()
         screen->setMaxAllowedIncomingMessageSize(256);
         connect(screen, &QWebSocket::disconnected, this, [this, screen] { DropScreen(screen, QString()); });
         ScreenSockets.append(screen);
-        qCInfo(lcRelay).noquote() << QStringLiteral("screen %1 follows the clock (%2 now)")
-                                         .arg(PlainAddress(screen->peerAddress()).toString())
-                                         .arg(ScreenSockets.size());
+        const QString address = PlainAddress(screen->peerAddress()).toString();
+        if (ScreensLog.Allows(lcRelay(), QStringLiteral("screens that came"), address))
+            qCInfo(lcRelay).noquote()
+                << QStringLiteral("screen %1 follows the clock (%2 now)").arg(address).arg(ScreenSockets.size());
         screen->sendTextMessage(QString::fromUtf8(Feed.Current()));
     }
 }
@@ -239,9 +240,13 @@ void WebService::DropScreen(QWebSocket* screen, const QString& why)
 {
     if (!ScreenSockets.removeOne(screen))
         return;
+    const QString address = PlainAddress(screen->peerAddress()).toString();
     if (!why.isEmpty()) {
-        qCWarning(lcRelay).noquote() << "screen" << PlainAddress(screen->peerAddress()).toString() << "let go:" << why;
+        if (ScreensLog.Allows(lcRelay(), QStringLiteral("screens let go"), address))
+            qCWarning(lcRelay).noquote() << "screen" << address << "let go:" << why;
         screen->abort();
+    } else if (ScreensLog.Allows(lcRelay(), QStringLiteral("screens that went"), address)) {
+        qCInfo(lcRelay).noquote() << QStringLiteral("screen %1 went (%2 now)").arg(address).arg(ScreenSockets.size());
     }
     screen->deleteLater();
 }

@@ -3,6 +3,7 @@
 #include "config/RelayConfig.h"
 #include "net/AllowList.h"
 #include "outputs/ScreenFeed.h"
+#include "relay/LogThrottle.h"
 #include "relay/RelayReport.h"
 #include "serial/RetryTimer.h"
 
@@ -73,6 +74,8 @@ private:
     std::optional<ListenAddress> Where;
     ScreenFeed Feed;
     QList<QWebSocket*> ScreenSockets;
+    // A host that opens and closes screens in a loop cannot fill the log.
+    LogGate ScreensLog;
     int MostScreens = 100;
     quint64 Refused = 0;
 };
