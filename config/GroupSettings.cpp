@@ -13,18 +13,6 @@
 
 namespace {
 
-// The key's number within its range, the fallback where it is not written; nothing where it is no such number.
-std::optional<int> Number(const SettingsFile& file, const SettingKey& key, int fallback)
-{
-    if (!file.Contains(key.Name))
-        return fallback;
-    bool number = false;
-    const int value = file.ReadText(key.Name).trimmed().toInt(&number);
-    if (!number || value < key.Lowest || value > key.Highest)
-        return std::nullopt;
-    return value;
-}
-
 QStringList LineFaults(const SettingsFile& file, StandbyConfig& standby)
 {
     standby.InComName = file.ReadText(Key::StandbyInComName.Name).trimmed();

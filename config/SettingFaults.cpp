@@ -52,3 +52,14 @@ std::optional<QString> PortSettingFault(const SettingsFile& file, const SettingK
         return std::nullopt;
     return Said(file, key);
 }
+
+std::optional<int> Number(const SettingsFile& file, const SettingKey& key, int fallback)
+{
+    if (!file.Contains(key.Name))
+        return fallback;
+    bool number = false;
+    const int value = file.ReadText(key.Name).trimmed().toInt(&number);
+    if (!number || value < key.Lowest || value > key.Highest)
+        return std::nullopt;
+    return value;
+}

@@ -22,5 +22,9 @@ QString Said(const SettingsFile& file, const SettingKey& key, int fault = 0, con
 QStringList LineSettingFaults(const SettingsFile& file, const SettingKey& nameKey, const QString& name,
                               const SettingKey& speedKey, const QString& speed);
 
+// The key's number within the table's range, the fallback where it is not written; nothing where it is
+// no such number.
+std::optional<int> Number(const SettingsFile& file, const SettingKey& key, int fallback);
+
 // A port number that is written and is not from 1 to 60000.
 std::optional<QString> PortSettingFault(const SettingsFile& file, const SettingKey& key);

@@ -97,12 +97,5 @@ std::optional<QString> WebListenFault()
 
 std::optional<int> LoadWebDisplays()
 {
-    const SettingsFile file(Key::Displays.Group);
-    if (!file.Contains(Key::Displays.Name))
-        return Key::Displays.Default.toInt();
-    bool number = false;
-    const int screens = file.ReadText(Key::Displays.Name).trimmed().toInt(&number);
-    if (!number || screens < Key::Displays.Lowest || screens > Key::Displays.Highest)
-        return std::nullopt;
-    return screens;
+    return Number(SettingsFile(Key::Displays.Group), Key::Displays, Key::Displays.Default.toInt());
 }
