@@ -10,9 +10,8 @@ const char* const Http10 = "horalineHttp10";
 
 // The version of a request line at the start of what is buffered; a line that is not one (a header or a
 // body that came in a segment of its own) leaves the last one's.
-void NoteVersion(QTcpSocket* socket)
+void NoteVersion(QTcpSocket* socket, const QByteArray& start)
 {
-    const QByteArray start = socket->peek(WebListener::ByteLimit);
     const qsizetype end = start.indexOf('\n');
     if (end < 0)
         return;
@@ -22,9 +21,8 @@ void NoteVersion(QTcpSocket* socket)
 }
 
 // A whole request for the screens' feed: a WebSocket upgrade of /display/feed, its headers complete.
-bool AsksForScreenFeed(QTcpSocket* socket)
+bool AsksForScreenFeed(const QByteArray& start)
 {
-    const QByteArray start = socket->peek(WebListener::ByteLimit);
     const qsizetype end = start.indexOf("\r\n\r\n");
     if (end < 0 || !(start.startsWith("GET /display/feed ") || start.startsWith("GET /display/feed?")))
         return false;
@@ -75,8 +73,10 @@ void WebListener::incomingConnection(qintptr descriptor)
             socket->abort();
             return;
         }
-        NoteVersion(socket);
-        if (!ScreenRoom || !AsksForScreenFeed(socket))
+        // What is buffered, looked at once for both.
+        const QByteArray start = socket->peek(ByteLimit);
+        NoteVersion(socket, start);
+        if (!ScreenRoom || !AsksForScreenFeed(start))
             return;
         if (!ScreenRoom()) {
             // Read here, so that the server never upgrades it.
